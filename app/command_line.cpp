@@ -1,0 +1,23 @@
+#include "app/command_line.h"
+
+#include "app/unique_handle.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+std::wstring PendingDocumentFromCommandLine(const wchar_t* tail) {
+    // An empty line would make the splitter report the program's own path as the first argument.
+    if (tail == nullptr || *tail == L'\0') {
+        return {};
+    }
+    int count = 0;
+    LPWSTR* args = ::CommandLineToArgvW(tail, &count);
+    UniqueLocalMem owner(reinterpret_cast<HLOCAL>(args));
+    if (args == nullptr || count < 1) {
+        return {};
+    }
+    if (::GetFileAttributesW(args[0]) == INVALID_FILE_ATTRIBUTES) {
+        return {};
+    }
+    return args[0];
+}

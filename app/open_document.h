@@ -1,0 +1,12 @@
+// Delivering a document to the page: read it, escape it, post it as one openFile message.
+#pragma once
+
+#include <string>
+
+// The last component of a path as the shell names it (PathFindFileNameW): C:\docs\readme.md and
+// docs/readme.md both give readme.md; a drive root such as C:\ gives the whole path back.
+std::wstring DocumentNameFromPath(const std::wstring& path);
+
+// Reads the document anew and posts it to the web view. Does nothing without a web view. A file that
+// cannot be read is delivered with empty content under its name; a refused post is not retried.
+void OpenDocument(const std::wstring& path);

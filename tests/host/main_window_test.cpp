@@ -1,0 +1,155 @@
+#include "app/host_state.h"
+#include "app/main_window.h"
+
+#include "app/com_adopt.h"
+#include "support/com_stubs.h"
+#include "support/drop_files.h"
+#include "support/recording_web_view.h"
+#include "webhost/browser_references.h"
+
+#include <gtest/gtest.h>
+
+#include <wrl/client.h>
+
+#include <vector>
+
+namespace {
+
+using Microsoft::WRL::ComPtr;
+
+struct CentreCase {
+    int screenWidth, screenHeight, x, y;
+};
+
+class CentringTable : public ::testing::TestWithParam<CentreCase> {};
+
+TEST_P(CentringTable, CentresWithTruncationTowardZero) {
+    const POINT origin = CenteredWindowOrigin(GetParam().screenWidth, GetParam().screenHeight);
+    EXPECT_EQ(origin.x, GetParam().x);
+    EXPECT_EQ(origin.y, GetParam().y);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CentringTable,
+                         ::testing::Values(CentreCase{1920, 1080, 320, 140}, CentreCase{1024, 768, -128, -16},
+                                           CentreCase{1279, 800, 0, 0}, CentreCase{1281, 801, 0, 0},
+                                           CentreCase{1280, 800, 0, 0}, CentreCase{1277, 797, -1, -1}));
+
+class RecordingController : public StubController {
+public:
+    HRESULT STDMETHODCALLTYPE put_Bounds(RECT bounds) override {
+        bounds_.push_back(bounds);
+        return S_OK;
+    }
+    std::vector<RECT> bounds_;
+};
+
+// A real main window on which the tests send the messages the shell and the user would.
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RegisterMainWindowClass(::GetModuleHandleW(nullptr));
+        window_ = CreateMainWindow(::GetModuleHandleW(nullptr));
+        ASSERT_NE(window_, nullptr);
+        view_ = AdoptComPtr(new RecordingWebView());
+        g_pendingDocumentPath.clear();
+        g_pageReady = false;
+    }
+    void TearDown() override {
+        g_webViewController.Reset();
+        g_webView.Reset();
+        if (::IsWindow(window_)) {
+            ::DestroyWindow(window_);
+        }
+        MSG message{};
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        }
+        g_pendingDocumentPath.clear();
+        g_pageReady = false;
+    }
+
+    void Drop(const std::vector<std::wstring>& paths) {
+        ::SendMessageW(window_, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDropHandle(paths)), 0);
+    }
+
+    HWND window_ = nullptr;
+    ComPtr<RecordingWebView> view_;
+};
+
+TEST_F(MainWindowTest, IsCreatedAsTabled) {
+    wchar_t title[64]{};
+    ::GetWindowTextW(window_, title, 64);
+    EXPECT_STREQ(title, L"Tallowmere");
+    wchar_t className[64]{};
+    ::GetClassNameW(window_, className, 64);
+    EXPECT_STREQ(className, L"TallowmereWnd");
+    RECT outer{};
+    ::GetWindowRect(window_, &outer);
+    EXPECT_EQ(outer.right - outer.left, 1280);
+    EXPECT_EQ(outer.bottom - outer.top, 800);
+    EXPECT_TRUE(::GetWindowLongPtrW(window_, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+    EXPECT_TRUE(::IsWindowVisible(window_));
+}
+
+TEST_F(MainWindowTest, DropsBeforeReadyOnlyReplaceThePendingDocument) {
+    g_webView = view_.Get();
+    g_pendingDocumentPath = L"from-command-line.md";
+    Drop({L"C:\\first.md"});
+    Drop({L"C:\\second.md", L"C:\\ignored.md"});
+    EXPECT_EQ(g_pendingDocumentPath, L"C:\\second.md");
+    EXPECT_TRUE(view_->posted.empty());
+}
+
+TEST_F(MainWindowTest, DropAfterReadyIsDeliveredAtOnceAndEachTime) {
+    g_webView = view_.Get();
+    g_pageReady = true;
+    Drop({L"Z:\\no\\such\\dropped.md"});
+    Drop({L"Z:\\no\\such\\dropped.md"});
+    ASSERT_EQ(view_->posted.size(), 2u);
+    EXPECT_EQ(view_->posted[0], L"{\"action\":\"openFile\",\"name\":\"dropped.md\",\"content\":\"\"}");
+    EXPECT_TRUE(g_pendingDocumentPath.empty());
+}
+
+TEST_F(MainWindowTest, AnOverlongDroppedPathArrivesWhole) {
+    const std::wstring longPath = L"C:\\" + std::wstring(300, L'd') + L"\\deep.md";
+    Drop({longPath});
+    EXPECT_EQ(g_pendingDocumentPath, longPath);
+}
+
+TEST_F(MainWindowTest, ADropWithoutFilesChangesNothing) {
+    g_pendingDocumentPath = L"kept.md";
+    Drop({});
+    EXPECT_EQ(g_pendingDocumentPath, L"kept.md");
+}
+
+TEST_F(MainWindowTest, ResizeHandsTheClientRectangleToTheController) {
+    ::SendMessageW(window_, WM_SIZE, SIZE_RESTORED, MAKELPARAM(100, 100)); // no controller yet: nothing
+    ComPtr<RecordingController> controller;
+    controller = AdoptComPtr(new RecordingController());
+    g_webViewController = controller.Get();
+    ::SetWindowPos(window_, nullptr, 0, 0, 900, 600, SWP_NOMOVE | SWP_NOZORDER);
+    ASSERT_FALSE(controller->bounds_.empty());
+    RECT client{};
+    ::GetClientRect(window_, &client);
+    const RECT last = controller->bounds_.back();
+    EXPECT_EQ(last.left, 0);
+    EXPECT_EQ(last.top, 0);
+    EXPECT_EQ(last.right, client.right);
+    EXPECT_EQ(last.bottom, client.bottom);
+}
+
+TEST_F(MainWindowTest, DestroyReleasesBothReferencesAndQuitsWithZero) {
+    ComPtr<RecordingController> controller;
+    controller = AdoptComPtr(new RecordingController());
+    g_webViewController = controller.Get();
+    g_webView = view_.Get();
+    ::DestroyWindow(window_);
+    EXPECT_EQ(g_webViewController, nullptr);
+    EXPECT_EQ(g_webView, nullptr);
+    EXPECT_EQ(controller->references(), 1u); // only the test's own reference is left
+    EXPECT_EQ(view_->references(), 1u);
+    MSG message{};
+    ASSERT_TRUE(::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(message.wParam, 0u);
+}
+
+} // namespace

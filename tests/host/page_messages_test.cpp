@@ -1,0 +1,39 @@
+#include "webhost/host_messages.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct ClassifyCase {
+    std::wstring json;
+    PageMessage expected;
+};
+
+class ClassifyTable : public ::testing::TestWithParam<ClassifyCase> {};
+
+TEST_P(ClassifyTable, RecognisesBySubstring) {
+    EXPECT_EQ(ClassifyPageMessage(GetParam().json), GetParam().expected)
+        << std::string(GetParam().json.begin(), GetParam().json.end());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ClassifyTable,
+    ::testing::Values(ClassifyCase{L"{\"action\":\"ready\"}", PageMessage::Ready},
+                      ClassifyCase{L"{\"action\":\"closeDoc\"}", PageMessage::CloseDoc},
+                      ClassifyCase{L"\"ready\"", PageMessage::Ready}, // a plain string message
+                      ClassifyCase{L"\"closeDoc\"", PageMessage::CloseDoc},
+                      ClassifyCase{L"{\"note\":\"ready\",\"action\":\"x\"}", PageMessage::Ready},
+                      ClassifyCase{L"{\"action\":\"closeDoc\",\"x\":\"ready\"}", PageMessage::Ready},
+                      ClassifyCase{L"{\"action\":\"Ready\"}", PageMessage::Other}, // case-sensitive
+                      ClassifyCase{L"{\"action\":\"readyish\"}", PageMessage::Other},
+                      ClassifyCase{L"ready", PageMessage::Other}, ClassifyCase{L"\"rea", PageMessage::Other},
+                      ClassifyCase{L"", PageMessage::Other},
+                      ClassifyCase{L"{\"action\":\"openFile\"}", PageMessage::Other}));
+
+TEST(ComposeOpenFile, PiecesInOrderWithoutWhiteSpace) {
+    EXPECT_EQ(ComposeOpenFileMessage(L"a\"b.md", L"x\\y\n"),
+              L"{\"action\":\"openFile\",\"name\":\"a\\\"b.md\",\"content\":\"x\\\\y\\n\"}");
+    EXPECT_EQ(ComposeOpenFileMessage(L"", L""), L"{\"action\":\"openFile\",\"name\":\"\",\"content\":\"\"}");
+}
+
+} // namespace

@@ -1,0 +1,34 @@
+#include "webhost/host_messages.h"
+
+#include "app/json_escape.h"
+
+namespace {
+constexpr std::wstring_view kOpenFileHead = L"{\"action\":\"openFile\",\"name\":\"";
+constexpr std::wstring_view kOpenFileMiddle = L"\",\"content\":\"";
+constexpr std::wstring_view kOpenFileTail = L"\"}";
+constexpr std::wstring_view kReadyWord = L"\"ready\"";
+constexpr std::wstring_view kCloseDocWord = L"\"closeDoc\"";
+} // namespace
+
+std::wstring ComposeOpenFileMessage(std::wstring_view name, std::wstring_view content) {
+    std::wstring message;
+    // The exact final size up front: the whole document is then copied once, never regrown.
+    message.reserve(kOpenFileHead.size() + JsonEscapedLength(name) + kOpenFileMiddle.size() +
+                    JsonEscapedLength(content) + kOpenFileTail.size());
+    message.append(kOpenFileHead);
+    AppendJsonEscaped(message, name);
+    message.append(kOpenFileMiddle);
+    AppendJsonEscaped(message, content);
+    message.append(kOpenFileTail);
+    return message;
+}
+
+PageMessage ClassifyPageMessage(std::wstring_view json) {
+    if (json.size() >= kReadyWord.size() && json.find(kReadyWord) != std::wstring_view::npos) {
+        return PageMessage::Ready;
+    }
+    if (json.size() >= kCloseDocWord.size() && json.find(kCloseDocWord) != std::wstring_view::npos) {
+        return PageMessage::CloseDoc;
+    }
+    return PageMessage::Other;
+}

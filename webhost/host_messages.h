@@ -1,0 +1,15 @@
+// The host's side of the message channel with the page: composing the one message the host sends and
+// recognising the two the page sends.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// {"action":"openFile","name":"<name>","content":"<text>"} with both values escaped, no white space.
+std::wstring ComposeOpenFileMessage(std::wstring_view name, std::wstring_view content);
+
+enum class PageMessage { Ready, CloseDoc, Other };
+
+// Recognition is by substring, not by parsing: the quoted word may stand anywhere in the JSON text.
+// "ready" is tested first, so a text holding both words is Ready.
+PageMessage ClassifyPageMessage(std::wstring_view json);
