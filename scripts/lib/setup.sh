@@ -9,7 +9,7 @@ export TALLOWMERE_WINEPREFIX=${TALLOWMERE_WINEPREFIX:-$TALLOWMERE_BUILD_DIR/wine
 TALLOWMERE_APT_PACKAGES=(
     cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools googletest
     wine wine64 xvfb xauth x11-utils imagemagick
-    nodejs npm chromium fonts-noto-cjk
+    nodejs npm chromium fonts-noto-cjk fonts-noto-color-emoji
 )
 
 tm_log() { printf '[tallowmere] %s\n' "$*" >&2; }
@@ -24,6 +24,8 @@ tm_install_packages() {
     local missing=()
     local pkg
     for pkg in "${TALLOWMERE_APT_PACKAGES[@]}"; do
+        # A Node.js build that bundles npm (not Debian's own) conflicts with Debian's npm package.
+        [ "$pkg" = npm ] && command -v npm >/dev/null 2>&1 && continue
         dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
     done
     if [ ${#missing[@]} -eq 0 ]; then

@@ -3,7 +3,7 @@
 
 #include "app/com_adopt.h"
 #include "support/com_stubs.h"
-#include "support/drop_files.h"
+#include "support/dropped_files.h"
 #include "support/recording_web_view.h"
 #include "webhost/browser_references.h"
 
@@ -68,7 +68,8 @@ protected:
     }
 
     void Drop(const std::vector<std::wstring>& paths) {
-        ::SendMessageW(window_, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDropHandle(paths)), 0);
+        // The window procedure finishes the drop, which frees the handle.
+        ::SendMessageW(window_, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDropHandle(paths).release()), 0);
     }
 
     HWND window_ = nullptr;

@@ -1,0 +1,123 @@
+'use strict';
+// Page render benchmark: `node bench/render.js` (after building the viewer_page target; the page
+// is read from PAGEWRIGHT_HTML, default build/pagewright.html).
+//
+// In headless Chromium, times a 1 MiB document from the moment its openFile message reaches the
+// page to a finished render: conversion, disarming, content, statistics, title and outline, and
+// the layout that follows. In the same page, times the same text converted by markdown-it and set
+// as the content, with the same layout. Prints the median of each and the ratio.
+// Goal: page / markdown-it <= 1.00.
+//
+// The document uses the page's video, audio and attachment extensions, which markdown-it shows as
+// plain links; the hundreds of media players they create are a large share of the page's time.
+// A second round therefore times a 1 MiB document of the same kind with those three extensions
+// taken out, where both produce comparable content.
+const fs = require('node:fs');
+const path = require('node:path');
+const { launchBrowser, installWebViewStandIn, pageHtml } = require('../tests/browser/harness');
+const { realisticDocument } = require('../tests/page/realistic-document.js');
+
+const MIB = 1024 * 1024;
+const RUNS = 9;
+// One media or attachment extension ("!video[…](…)", "!audio[…](…)", "!file[…](…)").
+const MEDIA_EXTENSION_RE = /!(?:video|audio|file)\[[^\]]*\]\([^)]*\)/g;
+const MARKDOWN_IT_BUNDLE = path.join(__dirname, '..', 'node_modules', 'markdown-it', 'dist', 'markdown-it.min.js');
+
+function median(samples) {
+  const sorted = [...samples].sort((a, b) => a - b);
+  return sorted[sorted.length >> 1];
+}
+
+// Both measurements run inside the page and start from an empty content area. Each gives two
+// times: the script's work (up to the content being set) and the same plus the layout it causes,
+// which is the same kind of work for both and usually the larger part.
+function measurePage(page, text) {
+  return page.evaluate((md) => {
+    document.getElementById('content').textContent = '';
+    document.body.offsetHeight;
+    const message = { action: 'openFile', name: 'bench.md', content: md };
+    const t0 = performance.now();
+    window.__host.send(message);
+    const script = performance.now() - t0;
+    document.body.offsetHeight;
+    return { script, withLayout: performance.now() - t0 };
+  }, text);
+}
+
+function measureMarkdownIt(page, text) {
+  return page.evaluate((md) => {
+    const content = document.getElementById('content');
+    content.textContent = '';
+    document.body.offsetHeight;
+    const t0 = performance.now();
+    content.innerHTML = window.__markdownIt.render(md);
+    const script = performance.now() - t0;
+    document.body.offsetHeight;
+    return { script, withLayout: performance.now() - t0 };
+  }, text);
+}
+
+// The whole lines of text that fit in 1 MiB of UTF-8.
+function firstMebibyte(text) {
+  const head = Buffer.from(text, 'utf8').subarray(0, MIB).toString('utf8');
+  return head.slice(0, head.lastIndexOf('\n') + 1);
+}
+
+// Times the page and markdown-it on one text, alternating so both see the same machine load.
+async function compare(page, label, text) {
+  const size = await page.evaluate((md) => ({ bytes: new Blob([md]).size, units: md.length }), text);
+  console.log(`${label}: ${size.bytes} bytes UTF-8, ${size.units} UTF-16 units`);
+  await measurePage(page, text);
+  await measureMarkdownIt(page, text);
+  const pageTimes = [];
+  const markdownItTimes = [];
+  for (let i = 0; i < RUNS; i++) {
+    pageTimes.push(await measurePage(page, text));
+    markdownItTimes.push(await measureMarkdownIt(page, text));
+  }
+  const rendered = await page.evaluate(() => ({
+    meta: document.getElementById('meta').textContent,
+    outline: document.querySelectorAll('#tocList a').length,
+  }));
+  console.log(`  page shows: ${rendered.meta}; ${rendered.outline} outline entries`);
+  console.log('                                    script   with layout');
+  const row = (name, times) => {
+    const script = median(times.map((t) => t.script));
+    const withLayout = median(times.map((t) => t.withLayout));
+    console.log(`  ${name.padEnd(32)}${script.toFixed(1).padStart(7)} ms ${withLayout.toFixed(1).padStart(9)} ms`);
+    return { script, withLayout };
+  };
+  const ours = row('page render (openFile -> done)', pageTimes);
+  const theirs = row('markdown-it render + content', markdownItTimes);
+  console.log(`  page / markdown-it: ${(ours.script / theirs.script).toFixed(2)} script, ` +
+    `${(ours.withLayout / theirs.withLayout).toFixed(2)} with layout (goal <= 1.00)`);
+}
+
+async function main() {
+  const text = realisticDocument(MIB);
+  const browser = await launchBrowser();
+  try {
+    const page = await browser.newPage({ viewport: { width: 1280, height: 800 } });
+    await page.addInitScript(installWebViewStandIn);
+    // A data: URL: relative image and media sources in the document resolve to nothing, so no
+    // network traffic runs beside the measurement.
+    await page.goto('data:text/html;charset=utf-8;base64,' + Buffer.from(pageHtml()).toString('base64'));
+    // Evaluated through the debugging protocol, which the page's script policy does not govern.
+    await page.evaluate(fs.readFileSync(MARKDOWN_IT_BUNDLE, 'utf8'));
+    await page.evaluate(() => {
+      window.__markdownIt = window.markdownit();
+    });
+
+    console.log(`Chromium ${browser.version()}, median of ${RUNS} runs each`);
+    await compare(page, 'Document with media extensions', text);
+    const plain = realisticDocument(MIB * 1.3).replace(MEDIA_EXTENSION_RE, '');
+    await compare(page, 'Same kind of document without them', firstMebibyte(plain));
+  } finally {
+    await browser.close();
+  }
+}
+
+main().catch((error) => {
+  console.error(error);
+  process.exit(1);
+});

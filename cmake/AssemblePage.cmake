@@ -1,0 +1,156 @@
+# Assembles the viewer page into one self-contained UTF-8 file (run with cmake -P).
+#
+# Inputs (-D):
+#   PAGE_TEMPLATE        page/index.html, with the placeholders @PAGE_CSP@, @PAGE_STYLES@,
+#                        @PAGE_MAIN_SCRIPT@ and @PAGE_CONSOLE_SCRIPT@
+#   PAGE_STYLES          page/styles.css
+#   PAGE_MARKDOWN_SCRIPT page/markdown.js (inlined verbatim, first in the main script)
+#   PAGE_VIEWER_SCRIPT   page/viewer.js (follows markdown.js in the main script)
+#   PAGE_CONSOLE_SCRIPT  page/console-forward.js (the second script)
+#   PAGE_OUTPUT          the file to write
+#
+# The page's Content-Security-Policy admits exactly its two inline scripts by their SHA-256
+# hashes, so anything else that tries to run as script (a document's own script, handler
+# attributes, javascript: URLs, a copy of the policy's nonce) is refused by the browser.
+
+cmake_minimum_required(VERSION 3.25)
+
+foreach(input PAGE_TEMPLATE PAGE_STYLES PAGE_MARKDOWN_SCRIPT PAGE_VIEWER_SCRIPT PAGE_CONSOLE_SCRIPT PAGE_OUTPUT)
+    if(NOT DEFINED ${input})
+        message(FATAL_ERROR "AssemblePage: ${input} is not set")
+    endif()
+endforeach()
+
+# Reads a piece as the HTML parser will see it: line ends normalised to LF (the parser does the
+# same before a script's text is hashed, so the hash must be taken over LF text too).
+function(read_page_piece path out_var)
+    if(NOT EXISTS "${path}")
+        message(FATAL_ERROR "AssemblePage: missing page piece ${path}")
+    endif()
+    file(READ "${path}" text)
+    string(REPLACE "\r\n" "\n" text "${text}")
+    string(REPLACE "\r" "\n" text "${text}")
+    set(${out_var} "${text}" PARENT_SCOPE)
+endfunction()
+
+# An inline script must not end its element early or switch the parser into its escaped states.
+function(check_inline_script text what)
+    string(TOLOWER "${text}" lower)
+    foreach(forbidden "</script" "<!--")
+        string(FIND "${lower}" "${forbidden}" at)
+        if(NOT at EQUAL -1)
+            message(FATAL_ERROR "AssemblePage: ${what} contains \"${forbidden}\"; write \"<\\/\" in string literals")
+        endif()
+    endforeach()
+endfunction()
+
+# Base64 (RFC 4648) of the bytes given as a hexadecimal string.
+function(hex_to_base64 hex out_var)
+    set(alphabet "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/")
+    string(LENGTH "${hex}" hex_length)
+    set(result "")
+    set(offset 0)
+    while(offset LESS hex_length)
+        math(EXPR remaining "${hex_length} - ${offset}")
+        if(remaining GREATER_EQUAL 6)
+            set(group_bytes 3)
+            string(SUBSTRING "${hex}" ${offset} 6 group)
+        else()
+            math(EXPR group_bytes "${remaining} / 2")
+            string(SUBSTRING "${hex}" ${offset} ${remaining} group)
+            # Pad the last group with zero bytes to 24 bits.
+            if(group_bytes EQUAL 1)
+                string(APPEND group "0000")
+            else()
+                string(APPEND group "00")
+            endif()
+        endif()
+        math(EXPR value "0x${group}")
+        math(EXPR s0 "(${value} >> 18) & 63")
+        math(EXPR s1 "(${value} >> 12) & 63")
+        math(EXPR s2 "(${value} >> 6) & 63")
+        math(EXPR s3 "${value} & 63")
+        string(SUBSTRING "${alphabet}" ${s0} 1 c0)
+        string(SUBSTRING "${alphabet}" ${s1} 1 c1)
+        string(SUBSTRING "${alphabet}" ${s2} 1 c2)
+        string(SUBSTRING "${alphabet}" ${s3} 1 c3)
+        if(group_bytes EQUAL 1)
+            string(APPEND result "${c0}${c1}==")
+        elseif(group_bytes EQUAL 2)
+            string(APPEND result "${c0}${c1}${c2}=")
+        else()
+            string(APPEND result "${c0}${c1}${c2}${c3}")
+        endif()
+        math(EXPR offset "${offset} + 6")
+    endwhile()
+    set(${out_var} "${result}" PARENT_SCOPE)
+endfunction()
+
+# The CSP source expression for an inline script's text.
+function(script_hash_source text out_var)
+    string(SHA256 hex "${text}")
+    hex_to_base64("${hex}" base64)
+    set(${out_var} "'sha256-${base64}'" PARENT_SCOPE)
+endfunction()
+
+read_page_piece("${PAGE_TEMPLATE}" page)
+read_page_piece("${PAGE_STYLES}" styles)
+read_page_piece("${PAGE_MARKDOWN_SCRIPT}" markdown_script)
+read_page_piece("${PAGE_VIEWER_SCRIPT}" viewer_script)
+read_page_piece("${PAGE_CONSOLE_SCRIPT}" console_script)
+
+foreach(placeholder @PAGE_CSP@ @PAGE_STYLES@ @PAGE_MAIN_SCRIPT@ @PAGE_CONSOLE_SCRIPT@)
+    string(FIND "${page}" "${placeholder}" at)
+    if(at EQUAL -1)
+        message(FATAL_ERROR "AssemblePage: the template lacks ${placeholder}")
+    endif()
+endforeach()
+
+# The exact texts of the two script elements; their hashes are taken over these.
+set(main_script "\n${markdown_script}\n${viewer_script}")
+set(second_script "\n${console_script}")
+check_inline_script("${main_script}" "the main script")
+check_inline_script("${second_script}" "the console script")
+script_hash_source("${main_script}" main_hash)
+script_hash_source("${second_script}" second_hash)
+
+# Documents may show images and media from the web, data:, blob: and file URLs, and the page may
+# fetch the document named by its "file" parameter; nothing else is loaded. Styles stay inline
+# (the page's own and a document's); scripts are the two above and nothing more.
+set(media_sources "http: https: data: blob: file:")
+string(JOIN "; " csp
+    "default-src 'none'"
+    "script-src ${main_hash} ${second_hash}"
+    "style-src 'unsafe-inline'"
+    "img-src ${media_sources}"
+    "media-src ${media_sources}"
+    "connect-src 'self' ${media_sources}"
+    "frame-src http: https:"
+    "object-src 'none'"
+    "base-uri 'none'"
+    "form-action 'none'")
+
+# Replaced in this order so that no inserted text is searched for a later placeholder.
+string(REPLACE "@PAGE_CSP@" "${csp}" page "${page}")
+string(REPLACE "@PAGE_STYLES@" "${styles}" page "${page}")
+string(FIND "${page}" "@PAGE_MAIN_SCRIPT@" main_at)
+string(SUBSTRING "${page}" 0 ${main_at} before_main)
+string(LENGTH "@PAGE_MAIN_SCRIPT@" main_placeholder_length)
+math(EXPR after_main_at "${main_at} + ${main_placeholder_length}")
+string(SUBSTRING "${page}" ${after_main_at} -1 after_main)
+string(REPLACE "@PAGE_CONSOLE_SCRIPT@" "${second_script}" after_main "${after_main}")
+set(page "${before_main}${main_script}${after_main}")
+
+# The host writes the support image into the first empty data-src attribute of the page; that has
+# to be the one on the qrData element.
+string(FIND "${page}" "data-src=\"\"" first_empty_src)
+string(FIND "${page}" "id=\"qrData\" data-src=\"\"" qr_data_at)
+if(first_empty_src EQUAL -1 OR qr_data_at EQUAL -1)
+    message(FATAL_ERROR "AssemblePage: the qrData element with its empty data-src is missing")
+endif()
+math(EXPR qr_src_at "${qr_data_at} + 12")
+if(NOT first_empty_src EQUAL qr_src_at)
+    message(FATAL_ERROR "AssemblePage: an empty data-src comes before the qrData element's")
+endif()
+
+file(WRITE "${PAGE_OUTPUT}" "${page}")

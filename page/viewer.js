@@ -1,0 +1,408 @@
+// The viewer page around the converter: top bar, screens, statistics, outline, themes, about
+// dialog, the four ways a document arrives (host message, file picker, drop, "file" query
+// parameter) and the page side of the host channel.
+//
+// A document is untrusted. Its HTML is rendered, but nothing in it may run or take over the page:
+// - the page's Content-Security-Policy admits only this script and the console script, by hash;
+// - the converter's fragment is parsed in an inert document and disarmed before it enters the
+//   page (see disarmFragment): no scripts, handlers, script URLs, meta refresh, base, plugins,
+//   scriptable frames, form targets, or ids and names that would shadow the page's own;
+// - everything the page needs later (elements, the host channel, document methods) is looked up
+//   once here at start-up, before any document exists, so a document cannot stand in for it.
+//
+// This script follows page/markdown.js in the same script element and uses its esc and parse.
+// Its string literals write non-ASCII text as \u escapes and closing tags as "<\/".
+
+const THEME_STORAGE_KEY = 'md-theme';
+const DEFAULT_THEME = 'dark';
+const TITLE_SUFFIX = ' - Quillpane';
+const HEADING_ID_PREFIX = 'heading-';
+const TOTOP_THRESHOLD_PX = 300;
+
+// The page's own texts. String literals hold non-ASCII text as \u escapes; each comment shows it.
+const TEXT_CHARACTERS = ' \u5b57\u7b26 \u00b7 '; // " 字符 · "
+const TEXT_WORDS = ' \u8bcd \u00b7 '; // " 词 · "
+const TEXT_LINES = ' \u884c \u00b7 '; // " 行 · "
+const TEXT_LOADING = '\u52a0\u8f7d\u4e2d\u2026'; // "加载中…"
+const TEXT_LOADING_FILE = '\u6b63\u5728\u52a0\u8f7d '; // "正在加载 "
+const TEXT_ELLIPSIS = ' \u2026'; // " …"
+const TEXT_WARNING_ICON = '\u26a0\ufe0f'; // "⚠️"
+const TEXT_NO_DOCUMENT = '\u672a\u52a0\u8f7d\u6587\u6863'; // "未加载文档"
+const TEXT_LOAD_FAILED = '\u65e0\u6cd5\u52a0\u8f7d\u6587\u6863'; // "无法加载文档"
+const TEXT_FILE_LABEL = '\u6587\u4ef6\uff1a'; // "文件："
+const TEXT_ERROR_LABEL = '\u9519\u8bef\uff1a'; // "错误："
+const TEXT_CHECK_PATH = '\u8bf7\u786e\u8ba4\u6587\u4ef6\u8def\u5f84\u6b63\u786e\uff0c\u4e14\u670d\u52a1\u5668\u5141\u8bb8\u8bbf\u95ee\u8be5\u6587\u4ef6\u3002'; // "请确认文件路径正确，且服务器允许访问该文件。"
+const TEXT_CORS_HINT = '\u76f4\u63a5\u6253\u5f00 HTML \u6587\u4ef6\uff08file://\uff09\u53ef\u80fd\u53d7 CORS \u9650\u5236\uff0c\u5efa\u8bae\u7528\u672c\u5730\u670d\u52a1\u5668\u3002'; // "直接打开 HTML 文件（file://）可能受 CORS 限制，建议用本地服务器。"
+const TEXT_BOOK_ICON = '\ud83d\udcd6'; // "📖"
+const TEXT_TAGLINE = '\u8f7b\u91cf\u7ea7 Markdown \u6587\u6863\u67e5\u770b\u5668'; // "轻量级 Markdown 文档查看器"
+const TEXT_FEATURES = '\u652f\u6301\u56fe\u7247\u3001\u97f3\u9891\u3001\u89c6\u9891\u3001\u9644\u4ef6\u5185\u5d4c\u7684\u5bcc\u5a92\u4f53 Markdown'; // "支持图片、音频、视频、附件内嵌的富媒体 Markdown"
+const TEXT_USAGE_1 = '\u7528\u6cd51\uff1a'; // "用法1："
+const TEXT_USAGE_2 = '\u7528\u6cd52\uff1a\u76f4\u63a5\u62d6\u62fd .md \u6587\u4ef6\u5230\u9875\u9762'; // "用法2：直接拖拽 .md 文件到页面"
+const TEXT_USAGE_3 = '\u7528\u6cd53\uff1a\u70b9\u51fb\u4e0b\u65b9\u533a\u57df\u9009\u62e9\u6587\u4ef6'; // "用法3：点击下方区域选择文件"
+const TEXT_FOLDER_ICON = '\ud83d\udcc2'; // "📂"
+const TEXT_DROP_HERE = '\u62d6\u62fd .md \u6587\u4ef6\u5230\u6b64\u5904\uff0c\u6216\u70b9\u51fb\u9009\u62e9'; // "拖拽 .md 文件到此处，或点击选择"
+const TEXT_DROP_TYPES = '\u652f\u6301 .md / .markdown / .txt'; // "支持 .md / .markdown / .txt"
+
+// Characters the URL parser drops or ignores, removed before a URL's scheme is judged.
+const URL_NOISE_RE = /[\u0000-\u0020\u007f]+/g;
+// URL schemes that run script when followed.
+const SCRIPT_URL_RE = /^(?:javascript|vbscript):/;
+// Script URLs anywhere in an animation value list (values="a;javascript:...").
+const SCRIPT_URL_ANYWHERE_RE = /(?:javascript|vbscript):/;
+// Ids the outline gives to headings; a document may not claim them for other elements.
+const OUTLINE_ID_RE = /^heading-\d+$/;
+
+// Elements a document may not keep: they run script, redirect or re-target the page, embed
+// plugins, or hold content that only script could bring to life. None of them shows anything in
+// a page that runs script.
+const DOCUMENT_REMOVED_ELEMENTS = 'script,meta,base,template,noscript,object,embed,applet,frame,frameset,portal';
+// SVG animation attributes whose values can set an attribute to a URL.
+const ANIMATION_VALUE_ATTRIBUTES = ['values', 'from', 'to', 'by'];
+
+// Platform methods the page and the disarming use, taken from the prototypes so that a form in a
+// document (whose named controls shadow its own properties) cannot replace them.
+const elementAttributes = Object.getOwnPropertyDescriptor(Element.prototype, 'attributes').get;
+const elementHasAttributes = Element.prototype.hasAttributes;
+const elementRemove = Element.prototype.remove;
+const elementRemoveAttributeNode = Element.prototype.removeAttributeNode;
+const elementSetAttribute = Element.prototype.setAttribute;
+const setDocumentTitle = Object.getOwnPropertyDescriptor(Document.prototype, 'title').set.bind(document);
+const createElement = document.createElement.bind(document);
+const createFragment = document.createDocumentFragment.bind(document);
+const pageBody = document.body;
+
+// The page's own elements.
+const ui = {
+  closeBtn: document.getElementById('closeBtn'),
+  logoBtn: document.getElementById('logoBtn'),
+  filename: document.getElementById('filename'),
+  meta: document.getElementById('meta'),
+  btnDark: document.getElementById('btnDark'),
+  btnLight: document.getElementById('btnLight'),
+  btnHC: document.getElementById('btnHC'),
+  printBtn: document.querySelector('#topbar [data-action="print"]'),
+  tocBtn: document.getElementById('tocBtn'),
+  toc: document.getElementById('toc'),
+  tocList: document.getElementById('tocList'),
+  totop: document.getElementById('totop'),
+  filePicker: document.getElementById('filePicker'),
+  aboutOverlay: document.getElementById('aboutOverlay'),
+  aboutDialog: document.getElementById('aboutDialog'),
+  aboutClose: document.querySelector('#aboutDialog .about-close'),
+  qrCodeImg: document.getElementById('qrCodeImg'),
+  qrCodePlaceholder: document.getElementById('qrCodePlaceholder'),
+  qrData: document.getElementById('qrData'),
+};
+
+const THEME_BUTTONS = [
+  [ui.btnDark, 'dark'],
+  [ui.btnLight, 'light'],
+  [ui.btnHC, 'hc'],
+];
+
+// Names a document's ids and names may not take: the page's element ids (including those of its
+// screens), and the page globals that are read by name but exist only sometimes.
+const reservedNames = new Set(['_qrCodeUri', 'chrome', 'status', 'dropzone']);
+document.querySelectorAll('[id]').forEach((el) => reservedNames.add(el.id));
+
+// The host channel, present only inside the web view.
+const hostView = window.chrome && window.chrome.webview ? window.chrome.webview : null;
+
+// Where a document's HTML is parsed: a document without a window, in which nothing loads or runs.
+const inertHolder = document.implementation.createHTMLDocument('').createElement('div');
+
+let contentEl = null;
+
+function isReservedName(value) {
+  return reservedNames.has(value) || value in document || OUTLINE_ID_RE.test(value);
+}
+
+function isScriptUrl(value, anywhere) {
+  const compact = value.replace(URL_NOISE_RE, '').toLowerCase();
+  return anywhere ? SCRIPT_URL_ANYWHERE_RE.test(compact) : SCRIPT_URL_RE.test(compact);
+}
+
+// Whether an attribute of a document element may stay.
+function keepsAttribute(attr) {
+  const name = attr.name.toLowerCase();
+  if (name.startsWith('on') && name !== 'open') return false;
+  if (name === 'id' || name === 'name') return !isReservedName(attr.value);
+  if (name === 'action' || name === 'formaction') return false;
+  return !isScriptUrl(attr.value, ANIMATION_VALUE_ATTRIBUTES.includes(name));
+}
+
+// Makes a parsed document fragment harmless in place (see the top of this file).
+function disarmFragment(root) {
+  root.querySelectorAll(DOCUMENT_REMOVED_ELEMENTS).forEach((el) => elementRemove.call(el));
+  const elements = root.getElementsByTagName('*');
+  for (let i = 0; i < elements.length; i++) {
+    const el = elements[i];
+    if (!elementHasAttributes.call(el)) continue;
+    const attrs = elementAttributes.call(el);
+    for (let j = attrs.length - 1; j >= 0; j--) {
+      if (!keepsAttribute(attrs[j])) elementRemoveAttributeNode.call(el, attrs[j]);
+    }
+  }
+  // A frame shows its page, but with no script, forms, pop-ups or top navigation: srcdoc content
+  // would otherwise run under this page's policy, and remote pages are not the document's to run
+  // either.
+  root.querySelectorAll('iframe').forEach((frame) => elementSetAttribute.call(frame, 'sandbox', ''));
+}
+
+// Replaces the content area with a document's HTML, disarmed.
+function showDocumentHtml(html) {
+  // Emptied first: the old document's names must not count against the new one's.
+  contentEl.textContent = '';
+  inertHolder.innerHTML = html;
+  disarmFragment(inertHolder);
+  const fragment = createFragment();
+  while (inertHolder.firstChild) fragment.appendChild(inertHolder.firstChild);
+  contentEl.appendChild(fragment);
+}
+
+// Whether a UTF-16 unit is white space as the script's "\s" and trim understand it.
+function isWhiteSpace(unit) {
+  if (unit <= 0x20) return unit === 0x20 || (unit >= 0x09 && unit <= 0x0d);
+  if (unit < 0xa0) return false;
+  return unit === 0xa0 || unit === 0x1680 || (unit >= 0x2000 && unit <= 0x200a) || unit === 0x2028 ||
+    unit === 0x2029 || unit === 0x202f || unit === 0x205f || unit === 0x3000 || unit === 0xfeff;
+}
+
+// Words (runs between white space), lines (LF count + 1) and UTF-8 bytes of a text, in one pass:
+// a large document has hundreds of thousands of words. A lone surrogate counts as the 3 bytes of
+// U+FFFD that an encoder writes for it.
+function measureText(text) {
+  let words = 0;
+  let lines = 1;
+  let bytes = 0;
+  let inWord = false;
+  for (let i = 0; i < text.length; i++) {
+    const unit = text.charCodeAt(i);
+    if (unit === 0x0a) lines++;
+    const space = isWhiteSpace(unit);
+    if (!space && !inWord) words++;
+    inWord = !space;
+    if (unit < 0x80) {
+      bytes += 1;
+    } else if (unit < 0x800) {
+      bytes += 2;
+    } else if (unit >= 0xd800 && unit <= 0xdbff && (text.charCodeAt(i + 1) & 0xfc00) === 0xdc00) {
+      bytes += 4;
+      i++;
+    } else {
+      bytes += 3;
+    }
+  }
+  return { words, lines, bytes };
+}
+
+function formatSize(bytes) {
+  const kb = bytes / 1024;
+  return kb > 1024 ? (kb / 1024).toFixed(2) + ' MB' : kb.toFixed(1) + ' KB';
+}
+
+// The top bar's statistics: UTF-16 code units, white-space separated words, LF count + 1, and
+// the UTF-8 size.
+function documentStatistics(md) {
+  const { words, lines, bytes } = measureText(md);
+  return md.length + TEXT_CHARACTERS + words + TEXT_WORDS + lines + TEXT_LINES + formatSize(bytes);
+}
+
+function setTheme(t) {
+  if (t === DEFAULT_THEME) pageBody.removeAttribute('data-theme');
+  else pageBody.setAttribute('data-theme', t);
+  for (const [button, theme] of THEME_BUTTONS) button.classList.toggle('active', theme === t);
+  try {
+    localStorage.setItem(THEME_STORAGE_KEY, t);
+  } catch (e) {
+    // No storage (opaque origin, disabled storage): the theme lasts for this run only.
+  }
+}
+
+function storedTheme() {
+  try {
+    return localStorage.getItem(THEME_STORAGE_KEY) || DEFAULT_THEME;
+  } catch (e) {
+    return DEFAULT_THEME;
+  }
+}
+
+function renderDoc(md, name) {
+  showDocumentHtml(parse(md));
+  ui.filename.textContent = name || '';
+  ui.closeBtn.style.display = '';
+  ui.meta.textContent = documentStatistics(md);
+  const h1 = contentEl.querySelector('h1');
+  if (h1) setDocumentTitle(h1.textContent + TITLE_SUFFIX);
+  else if (name) setDocumentTitle(name + TITLE_SUFFIX);
+  buildTOC();
+}
+
+function buildTOC() {
+  const headings = contentEl.querySelectorAll('h1, h2, h3');
+  const entries = createFragment();
+  headings.forEach((heading, i) => {
+    heading.id = HEADING_ID_PREFIX + i;
+    const entry = createElement('a');
+    entry.href = '#' + HEADING_ID_PREFIX + i;
+    entry.textContent = heading.textContent;
+    if (heading.localName === 'h2') entry.className = 'l2';
+    else if (heading.localName === 'h3') entry.className = 'l3';
+    entries.appendChild(entry);
+  });
+  ui.tocList.textContent = '';
+  ui.tocList.appendChild(entries);
+  ui.tocBtn.style.display = headings.length > 0 ? '' : 'none';
+}
+
+function toggleTOC() {
+  ui.toc.style.display = ui.toc.style.display === 'block' ? 'none' : 'block';
+}
+
+function closeTocOnOutsideClick(event) {
+  if (ui.toc.style.display !== 'block') return;
+  if (ui.toc.contains(event.target) || event.target === ui.tocBtn) return;
+  ui.toc.style.display = 'none';
+}
+
+function showLoading(msg) {
+  contentEl.innerHTML = '<div id="status"><div class="spinner"><\/div><div class="msg">' + (msg || TEXT_LOADING) +
+    '<\/div><\/div>';
+}
+
+function showError(title, detail) {
+  contentEl.innerHTML = '<div id="status"><div class="icon">' + TEXT_WARNING_ICON + '<\/div><div class="msg"><strong>' +
+    esc(title) + '<\/strong><\/div><div class="sub">' + detail + '<\/div><\/div>';
+}
+
+const WELCOME_HTML = '<div id="status">' +
+  '<div class="icon">' + TEXT_BOOK_ICON + '<\/div>' +
+  '<div class="msg"><strong>Quillpane<\/strong><br>' + TEXT_TAGLINE + '<\/div>' +
+  '<div class="sub">' + TEXT_FEATURES + '<\/div>' +
+  '<div style="margin-top:20px;font-size:13px;color:#64748b;line-height:2">' +
+  TEXT_USAGE_1 + '<code>pagewright.html?file=readme.md<\/code><br>' + TEXT_USAGE_2 + '<br>' + TEXT_USAGE_3 + '<\/div>' +
+  '<div id="dropzone"><div class="dicon">' + TEXT_FOLDER_ICON + '<\/div><div class="dtxt">' + TEXT_DROP_HERE + '<\/div>' +
+  '<div class="dsub">' + TEXT_DROP_TYPES + '<\/div><\/div>' +
+  '<\/div>';
+
+function showWelcome() {
+  ui.closeBtn.style.display = 'none';
+  ui.filename.textContent = TEXT_NO_DOCUMENT;
+  contentEl.innerHTML = WELCOME_HTML;
+  const dropzone = contentEl.querySelector('#dropzone');
+  dropzone.addEventListener('click', () => ui.filePicker.click());
+  dropzone.addEventListener('dragover', (event) => {
+    event.preventDefault();
+    dropzone.classList.add('over');
+  });
+  dropzone.addEventListener('dragleave', () => dropzone.classList.remove('over'));
+  // The file itself is opened by the page-wide drop handler, once per drop.
+  dropzone.addEventListener('drop', (event) => {
+    event.preventDefault();
+    dropzone.classList.remove('over');
+  });
+}
+
+function callbackClose() {
+  if (hostView) hostView.postMessage({ action: 'closeDoc' });
+  showWelcome();
+}
+
+function showAbout() {
+  ui.aboutOverlay.style.display = 'block';
+  ui.aboutDialog.style.display = 'block';
+  if (typeof window._qrCodeUri === 'string') {
+    ui.qrCodeImg.src = window._qrCodeUri;
+    ui.qrCodeImg.style.display = 'block';
+    ui.qrCodePlaceholder.style.display = 'none';
+  }
+}
+
+function hideAbout() {
+  ui.aboutOverlay.style.display = 'none';
+  ui.aboutDialog.style.display = 'none';
+}
+
+function handleFiles(files) {
+  if (!files || files.length === 0) return;
+  const file = files[0];
+  const reader = new FileReader();
+  reader.addEventListener('load', () => renderDoc(reader.result, file.name));
+  reader.readAsText(file);
+}
+
+function loadFromQuery(file) {
+  const name = file.slice(file.lastIndexOf('/') + 1);
+  ui.filename.textContent = name;
+  showLoading(TEXT_LOADING_FILE + esc(name) + TEXT_ELLIPSIS);
+  fetch(file)
+    .then((response) => {
+      if (!response.ok) throw new Error(response.status + ' ' + response.statusText);
+      return response.text();
+    })
+    .then((text) => renderDoc(text, name))
+    .catch((failure) => {
+      const message = failure && failure.message ? failure.message : String(failure);
+      showError(TEXT_LOAD_FAILED, TEXT_FILE_LABEL + '<code>' + esc(file) + '<\/code><br>' + TEXT_ERROR_LABEL + esc(message) +
+        '<br><br><span style="font-size:11px;color:#475569">' + TEXT_CHECK_PATH + '<br>' + TEXT_CORS_HINT + '<\/span>');
+    });
+}
+
+function onHostMessage(event) {
+  const msg = event.data;
+  if (!msg || typeof msg !== 'object') return;
+  if (msg.action === 'openFile') {
+    renderDoc(typeof msg.content === 'string' ? msg.content : '', typeof msg.name === 'string' ? msg.name : '');
+  } else if (msg.action === 'closeDoc') {
+    showWelcome();
+  }
+}
+
+function installEventBindings() {
+  ui.closeBtn.addEventListener('click', callbackClose);
+  ui.logoBtn.addEventListener('click', showAbout);
+  for (const [button, theme] of THEME_BUTTONS) button.addEventListener('click', () => setTheme(theme));
+  ui.printBtn.addEventListener('click', () => window.print());
+  ui.tocBtn.addEventListener('click', toggleTOC);
+  ui.totop.addEventListener('click', () => window.scrollTo({ top: 0, behavior: 'smooth' }));
+  ui.aboutOverlay.addEventListener('click', hideAbout);
+  ui.aboutClose.addEventListener('click', hideAbout);
+  document.addEventListener('click', closeTocOnOutsideClick);
+  window.addEventListener('scroll', () => {
+    ui.totop.style.display = window.scrollY > TOTOP_THRESHOLD_PX ? 'flex' : 'none';
+  });
+  document.addEventListener('keydown', (event) => {
+    if (event.key === 'Escape') hideAbout();
+  });
+  ui.filePicker.addEventListener('change', () => {
+    handleFiles(ui.filePicker.files);
+    ui.filePicker.value = '';
+  });
+  document.addEventListener('dragover', (event) => event.preventDefault());
+  document.addEventListener('drop', (event) => {
+    event.preventDefault();
+    handleFiles(event.dataTransfer && event.dataTransfer.files);
+  });
+  // A form in a document never submits: it would navigate the page away.
+  document.addEventListener('submit', (event) => event.preventDefault(), true);
+}
+
+function startPage() {
+  contentEl = document.getElementById('content');
+  const qrUri = ui.qrData ? ui.qrData.getAttribute('data-src') : '';
+  if (qrUri) window._qrCodeUri = qrUri;
+  setTheme(storedTheme());
+  installEventBindings();
+  const file = new URLSearchParams(location.search).get('file');
+  if (file) {
+    loadFromQuery(file);
+    return;
+  }
+  showWelcome();
+  if (hostView) {
+    hostView.addEventListener('message', onHostMessage);
+    hostView.postMessage({ action: 'ready' });
+  }
+}
+
+startPage();

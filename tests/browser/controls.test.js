@@ -1,0 +1,327 @@
+'use strict';
+// The page's controls: themes and their persistence, the about dialog, the file picker and drops.
+const { describe, it, before, after } = require('node:test');
+const assert = require('node:assert/strict');
+const { launchBrowser, startServer, openViewer, openDocument, isShown, pageWithSupportImage } = require('./harness');
+
+let browser;
+let server;
+
+before(async () => {
+  browser = await launchBrowser();
+  server = await startServer();
+});
+
+after(async () => {
+  await browser.close();
+  await server.close();
+});
+
+function themeState(page) {
+  return page.evaluate(() => ({
+    attribute: document.body.getAttribute('data-theme'),
+    active: [...document.querySelectorAll('#topbar button.active')].map((b) => b.id),
+    stored: localStorage.getItem('md-theme'),
+    background: getComputedStyle(document.body).backgroundColor,
+  }));
+}
+
+describe('page furniture', () => {
+  it('carries the labels, tooltips and attributes the page is known by', async () => {
+    const context = await browser.newContext();
+    const page = await openViewer(context, server);
+    const furniture = await page.evaluate(() => ({
+      lang: document.documentElement.lang,
+      title: document.title,
+      viewport: document.querySelector('meta[name="viewport"]').content,
+      topbar: [...document.querySelectorAll('#topbar > *')].map((el) => [el.id, el.textContent, el.title]),
+      totop: document.getElementById('totop').textContent,
+      picker: [document.getElementById('filePicker').type, document.getElementById('filePicker').accept],
+      tocHeading: document.querySelector('#toc .toc-title').textContent,
+      qrData: [document.getElementById('qrData').type, document.getElementById('qrData').getAttribute('data-src')],
+    }));
+    assert.deepEqual(furniture, {
+      lang: 'zh-CN',
+      title: 'Pagewright',
+      viewport: 'width=device-width, initial-scale=1.0',
+      topbar: [
+        ['closeBtn', '← 关闭', '关闭文档，返回欢迎页'],
+        ['logoBtn', '📖 Quillpane', '关于 Quillpane'],
+        ['filename', '未加载文档', ''],
+        ['meta', '', ''],
+        ['btnDark', '🌙 暗', '暗色主题'],
+        ['btnLight', '☀️ 亮', '亮色主题'],
+        ['btnHC', '⚡ 高对比', '高对比主题'],
+        ['', '🖨️ 打印', '打印/导出PDF'],
+        ['tocBtn', '📑 大纲', '大纲'],
+      ],
+      totop: '↑',
+      picker: ['file', '.md,.markdown,.txt'],
+      tocHeading: '目录',
+      qrData: ['text/plain', ''],
+    });
+    await context.close();
+  });
+
+  it('the print button prints', async () => {
+    const context = await browser.newContext();
+    const page = await openViewer(context, server);
+    await page.evaluate(() => {
+      window.__printed = 0;
+      window.print = () => window.__printed++;
+    });
+    await page.click('#topbar [title="打印/导出PDF"]');
+    assert.equal(await page.evaluate(() => window.__printed), 1);
+    await context.close();
+  });
+});
+
+describe('themes', () => {
+  it('switch by their buttons, mark only their button and last across reloads', async () => {
+    const context = await browser.newContext();
+    const page = await openViewer(context, server);
+    assert.deepEqual(await themeState(page), {
+      attribute: null,
+      active: ['btnDark'],
+      stored: 'dark',
+      background: 'rgb(15, 17, 23)',
+    });
+
+    await page.click('#btnLight');
+    assert.deepEqual(await themeState(page), {
+      attribute: 'light',
+      active: ['btnLight'],
+      stored: 'light',
+      background: 'rgb(248, 250, 252)',
+    });
+    await page.reload();
+    assert.deepEqual((await themeState(page)).active, ['btnLight'], 'light survives a reload');
+
+    await page.click('#btnHC');
+    const hc = await themeState(page);
+    assert.deepEqual(hc, { attribute: 'hc', active: ['btnHC'], stored: 'hc', background: 'rgb(0, 0, 0)' });
+    await page.reload();
+    assert.equal((await themeState(page)).attribute, 'hc');
+
+    await page.click('#btnDark');
+    await page.reload();
+    assert.deepEqual(await themeState(page), {
+      attribute: null,
+      active: ['btnDark'],
+      stored: 'dark',
+      background: 'rgb(15, 17, 23)',
+    });
+    await context.close();
+  });
+
+  it('apply a stored light theme before the welcome screen is first shown', async () => {
+    const context = await browser.newContext();
+    const page = await context.newPage();
+    await page.addInitScript(() => {
+      localStorage.setItem('md-theme', 'light');
+      // Records the theme at the moment the welcome screen first appears.
+      new MutationObserver((changes, observer) => {
+        if (document.getElementById('dropzone')) {
+          window.__themeAtWelcome = document.body.getAttribute('data-theme');
+          observer.disconnect();
+        }
+      }).observe(document, { childList: true, subtree: true });
+    });
+    await page.goto(server.pageUrl);
+    assert.equal(await page.evaluate(() => window.__themeAtWelcome), 'light');
+    await context.close();
+  });
+
+  it('an unknown stored theme shows the dark colours with no button active', async () => {
+    const context = await browser.newContext();
+    const page = await context.newPage();
+    await page.addInitScript(() => localStorage.setItem('md-theme', 'sepia'));
+    await page.goto(server.pageUrl);
+    assert.deepEqual(await themeState(page), {
+      attribute: 'sepia',
+      active: [],
+      stored: 'sepia',
+      background: 'rgb(15, 17, 23)',
+    });
+    await context.close();
+  });
+});
+
+describe('about dialog', () => {
+  let context;
+  before(async () => {
+    context = await browser.newContext({ viewport: { width: 1000, height: 800 } });
+  });
+  after(() => context.close());
+
+  it('opens from the logo and closes by Escape, the overlay and its button, not by a click inside', async () => {
+    const page = await openViewer(context, server);
+    const open = async () => {
+      await page.click('#logoBtn');
+      assert.equal(await isShown(page, '#aboutDialog'), true);
+      assert.equal(await isShown(page, '#aboutOverlay'), true);
+    };
+    const closed = async (how) => {
+      assert.equal(await isShown(page, '#aboutDialog'), false, how);
+      assert.equal(await isShown(page, '#aboutOverlay'), false, how);
+    };
+
+    await open();
+    await page.click('#aboutDialog .about-name');
+    assert.equal(await isShown(page, '#aboutDialog'), true, 'a click inside keeps it open');
+    await page.keyboard.press('Escape');
+    await closed('Escape');
+
+    await open();
+    await page.mouse.click(10, 400);
+    await closed('overlay click');
+
+    await open();
+    await page.click('#aboutDialog .about-close');
+    await closed('close button');
+
+    const rows = await page.$$eval('#aboutDialog .about-row', (rs) => rs.map((r) => r.textContent));
+    assert.deepEqual(rows, ['作者Tallowmere 开发组', '邮箱tallowmere@example.org', '网站tallowmere.example.org']);
+    assert.equal(await page.getAttribute('#aboutDialog a[href^="https:"]', 'target'), '_blank');
+    await page.close();
+  });
+
+  it('shows the placeholder when the page carries no support image', async () => {
+    const page = await openViewer(context, server);
+    await page.click('#logoBtn');
+    assert.equal(await isShown(page, '#qrCodePlaceholder'), true);
+    assert.equal(await isShown(page, '#qrCodeImg'), false);
+    assert.equal(await page.textContent('#qrCodePlaceholder'), '暂无二维码');
+    assert.equal(await page.evaluate(() => '_qrCodeUri' in window), false);
+    await page.close();
+  });
+
+  it('shows the support image that the host wrote into the page', async () => {
+    const imageServer = await startServer({ '/pagewright.html': pageWithSupportImage() });
+    const page = await openViewer(context, imageServer);
+    await page.click('#logoBtn');
+    assert.equal(await isShown(page, '#qrCodePlaceholder'), false);
+    await page.waitForFunction(() => document.getElementById('qrCodeImg').complete);
+    const image = await page.$eval('#qrCodeImg', (img) => ({
+      src: img.src.slice(0, 23),
+      width: img.naturalWidth,
+      height: img.naturalHeight,
+      alt: img.alt,
+    }));
+    assert.deepEqual(image, { src: 'data:image/jpeg;base64,', width: 265, height: 393, alt: '捐助二维码' });
+    await page.close();
+    await imageServer.close();
+  });
+});
+
+// Drops a DataTransfer on the element matched by selector (the document when null) and reports
+// whether the page took the default action away.
+function drop(page, selector, files, text) {
+  return page.evaluate(
+    ([sel, fileList, plain]) => {
+      const transfer = new DataTransfer();
+      for (const [name, body] of fileList) transfer.items.add(new File([body], name));
+      if (plain) transfer.setData('text/plain', plain);
+      const target = sel ? document.querySelector(sel) : document.body;
+      const event = new DragEvent('drop', { dataTransfer: transfer, bubbles: true, cancelable: true });
+      target.dispatchEvent(event);
+      return event.defaultPrevented;
+    },
+    [selector, files, text],
+  );
+}
+
+describe('file picker and drops', () => {
+  let context;
+  let page;
+  before(async () => {
+    context = await browser.newContext();
+    page = await openViewer(context, server);
+    // Counts renders, so that a drop that would open its file twice shows up.
+    await page.evaluate(() => {
+      window.__renders = [];
+      const real = window.renderDoc;
+      window.renderDoc = (md, name) => {
+        window.__renders.push(name);
+        real(md, name);
+      };
+    });
+  });
+  after(() => context.close());
+
+  async function renders() {
+    return page.evaluate(() => window.__renders.splice(0));
+  }
+
+  it('the drop zone opens the picker, and the same file chosen twice renders twice', async () => {
+    const file = { name: 'picked.md', mimeType: 'text/markdown', buffer: Buffer.from('# Picked\n\nfrom the picker') };
+    for (let round = 0; round < 2; round++) {
+      await page.evaluate(() => window.__host.send({ action: 'closeDoc' }));
+      const [chooser] = await Promise.all([page.waitForEvent('filechooser'), page.click('#dropzone')]);
+      await chooser.setFiles(file);
+      await page.waitForFunction(() => window.__renders.length > 0);
+      assert.deepEqual(await renders(), ['picked.md']);
+      assert.equal(await page.textContent('#content h1'), 'Picked');
+      assert.equal(await page.$eval('#filePicker', (input) => input.value), '', 'the picker is reset');
+    }
+  });
+
+  it('a file dropped anywhere renders once, the first of several files', async () => {
+    await openDocument(page, 'before');
+    await renders();
+    const prevented = await drop(page, '#content', [['first.md', '# First drop'], ['second.md', '# Second']]);
+    assert.equal(prevented, true);
+    await page.waitForFunction(() => window.__renders.length > 0);
+    assert.deepEqual(await renders(), ['first.md']);
+    assert.equal(await page.textContent('#content h1'), 'First drop');
+  });
+
+  it('a file dropped on the drop zone renders once and clears the highlight', async () => {
+    await page.evaluate(() => window.__host.send({ action: 'closeDoc' }));
+    const zone = await page.evaluate(() => {
+      const dropzone = document.getElementById('dropzone');
+      const transfer = new DataTransfer();
+      transfer.items.add(new File(['# Zone'], 'zone.md'));
+      const over = new DragEvent('dragover', { dataTransfer: transfer, bubbles: true, cancelable: true });
+      dropzone.dispatchEvent(over);
+      const highlighted = dropzone.classList.contains('over') && over.defaultPrevented;
+      dropzone.dispatchEvent(new DragEvent('drop', { dataTransfer: transfer, bubbles: true, cancelable: true }));
+      return { highlighted, clearedByDrop: !dropzone.classList.contains('over') };
+    });
+    assert.deepEqual(zone, { highlighted: true, clearedByDrop: true });
+    await page.waitForFunction(() => window.__renders.length > 0);
+    await page.waitForTimeout(100);
+    assert.deepEqual(await renders(), ['zone.md']);
+  });
+
+  it('dragleave takes the highlight away', async () => {
+    await page.evaluate(() => window.__host.send({ action: 'closeDoc' }));
+    const classes = await page.evaluate(() => {
+      const dropzone = document.getElementById('dropzone');
+      dropzone.dispatchEvent(new DragEvent('dragover', { bubbles: true, cancelable: true }));
+      const during = dropzone.className;
+      dropzone.dispatchEvent(new DragEvent('dragleave', { bubbles: true }));
+      return [during, dropzone.className];
+    });
+    assert.deepEqual(classes, ['over', '']);
+  });
+
+  it('a drop without files changes nothing', async () => {
+    await openDocument(page, '# Stays');
+    await renders();
+    const before = await page.$eval('#content', (el) => el.innerHTML);
+    assert.equal(await drop(page, null, [], 'just some text'), true);
+    await page.waitForTimeout(100);
+    assert.deepEqual(await renders(), []);
+    assert.equal(await page.$eval('#content', (el) => el.innerHTML), before);
+  });
+
+  it('dragover anywhere is accepted, so that a drop can land', async () => {
+    const prevented = await page.evaluate(() => {
+      const event = new DragEvent('dragover', { bubbles: true, cancelable: true });
+      document.getElementById('content').dispatchEvent(event);
+      return event.defaultPrevented;
+    });
+    assert.equal(prevented, true);
+  });
+});

@@ -1,0 +1,206 @@
+'use strict';
+// A document shown in the page: statistics, document title, outline, back-to-top, printing.
+const { describe, it, before, after } = require('node:test');
+const assert = require('node:assert/strict');
+const { launchBrowser, startServer, openViewer, openDocument, isShown } = require('./harness');
+
+let browser;
+let server;
+let context;
+
+before(async () => {
+  browser = await launchBrowser();
+  server = await startServer();
+  context = await browser.newContext({ viewport: { width: 1000, height: 700 } });
+});
+
+after(async () => {
+  await browser.close();
+  await server.close();
+});
+
+const MIB = 1024 * 1024;
+
+describe('statistics', () => {
+  const cases = [
+    ['empty document', '', '0 字符 · 0 词 · 1 行 · 0.0 KB'],
+    ['white space only', '  \n\t ', '5 字符 · 0 词 · 2 行 · 0.0 KB'],
+    ['one line end', 'a\n', '2 字符 · 1 词 · 2 行 · 0.0 KB'],
+    ['CR LF counts its LFs, every CR is a character', 'one two\r\nthree\r\n', '16 字符 · 3 词 · 3 行 · 0.0 KB'],
+    ['an emoji is two code units', '😀', '2 字符 · 1 词 · 1 行 · 0.0 KB'],
+    ['Chinese runs between white space are words', '中文文本没有空格 第二段\n第三段', '16 字符 · 3 词 · 2 行 · 0.0 KB'],
+    ['no-break and ideographic spaces separate words', '\u00a0a\u3000b', '4 字符 · 2 词 · 1 行 · 0.0 KB'],
+    ['zero-width space joins, other Unicode spaces separate', 'a\u200bb c\ufeffd\u2028e\u000bf\u1680g', '13 字符 · 6 词 · 1 行 · 0.0 KB'],
+    ['one and a half KB', 'x'.repeat(1536), '1536 字符 · 1 词 · 1 行 · 1.5 KB'],
+    ['exactly 1024 × 1024 bytes', 'a'.repeat(MIB), `${MIB} 字符 · 1 词 · 1 行 · 1024.0 KB`],
+    ['one byte more', 'a'.repeat(MIB + 1), `${MIB + 1} 字符 · 1 词 · 1 行 · 1.00 MB`],
+    ['1024 × 1024 bytes of three-byte characters', '中'.repeat(349525) + 'a', '349526 字符 · 1 词 · 1 行 · 1024.0 KB'],
+    ['the size counts UTF-8 bytes, not characters', '中'.repeat(349525) + 'ab', '349527 字符 · 1 词 · 1 行 · 1.00 MB'],
+    ['an emoji is four bytes', '😀'.repeat(MIB / 4), `${MIB / 2} 字符 · 1 词 · 1 行 · 1024.0 KB`],
+    ['an emoji is four bytes, one byte more', '😀'.repeat(MIB / 4) + '!', `${MIB / 2 + 1} 字符 · 1 词 · 1 行 · 1.00 MB`],
+    ['a lone surrogate is written as three bytes', '\ud800'.repeat(349525) + 'a', '349526 字符 · 1 词 · 1 行 · 1024.0 KB'],
+  ];
+  let page;
+  before(async () => {
+    page = await openViewer(context, server);
+  });
+  after(() => page.close());
+
+  for (const [label, text, expected] of cases) {
+    it(label, async () => {
+      await openDocument(page, text, 'stats.md');
+      assert.equal(await page.textContent('#meta'), expected);
+    });
+  }
+
+  it('counts as white space exactly what the script\'s \\s matches', async () => {
+    const mismatches = await page.evaluate(() => {
+      const found = [];
+      for (let unit = 0; unit < 0x10000; unit++) {
+        const text = 'a' + String.fromCharCode(unit) + 'b';
+        const expected = text.split(/\s+/).length;
+        const counted = Number(documentStatistics(text).split(' ')[3]);
+        if (counted !== expected) found.push(unit.toString(16));
+      }
+      return found;
+    });
+    assert.deepEqual(mismatches, []);
+  });
+
+  it('an empty document: empty content, close button shown, outline button hidden, title from the name', async () => {
+    await openDocument(page, '', 'empty.md');
+    assert.equal(await page.$eval('#content', (el) => el.innerHTML), '');
+    assert.equal(await isShown(page, '#closeBtn'), true);
+    assert.equal(await isShown(page, '#tocBtn'), false);
+    assert.equal(await page.title(), 'empty.md - Quillpane');
+    assert.equal(await page.textContent('#filename'), 'empty.md');
+  });
+});
+
+describe('document title', () => {
+  it('follows the first h1, else the name, else stays', async () => {
+    const page = await openViewer(context, server);
+    const steps = [
+      ['# First\n\n# Second', 'n.md', 'First - Quillpane'],
+      ['<h1>Raw <em>title</em></h1>', 'raw.md', 'Raw title - Quillpane'],
+      ['## only a second level', 'x.md', 'x.md - Quillpane'],
+      ['no heading', 'notes.md', 'notes.md - Quillpane'],
+      ['still none, and no name', '', 'notes.md - Quillpane'],
+    ];
+    for (const [text, name, title] of steps) {
+      await openDocument(page, text, name);
+      assert.equal(await page.title(), title, `after ${JSON.stringify(text)}`);
+    }
+    await page.close();
+  });
+});
+
+describe('outline', () => {
+  let page;
+  before(async () => {
+    page = await openViewer(context, server);
+  });
+  after(() => page.close());
+
+  function entries() {
+    return page.$$eval('#tocList a', (links) => links.map((a) => [a.textContent, a.getAttribute('href'), a.className]));
+  }
+
+  it('lists h1 to h3 with fresh ids, overwriting ids the document gave them', async () => {
+    const doc = '# A\n\n## B\n\n### C\n\n#### D\n\n<h2 id="custom">E</h2>\n\n<h3 id="heading-9">F</h3>';
+    await openDocument(page, doc);
+    assert.deepEqual(await entries(), [
+      ['A', '#heading-0', ''],
+      ['B', '#heading-1', 'l2'],
+      ['C', '#heading-2', 'l3'],
+      ['E', '#heading-3', 'l2'],
+      ['F', '#heading-4', 'l3'],
+    ]);
+    assert.deepEqual(
+      await page.$$eval('#content h1, #content h2, #content h3, #content h4', (hs) => hs.map((h) => h.id)),
+      ['heading-0', 'heading-1', 'heading-2', '', 'heading-3', 'heading-4'],
+    );
+    assert.equal(await isShown(page, '#tocBtn'), true);
+
+    await openDocument(page, '## Only\n\n### Two');
+    assert.deepEqual(await entries(), [
+      ['Only', '#heading-0', 'l2'],
+      ['Two', '#heading-1', 'l3'],
+    ]);
+  });
+
+  it('hides the outline button for a document without h1 to h3', async () => {
+    await openDocument(page, '#### four\n\ntext');
+    assert.deepEqual(await entries(), []);
+    assert.equal(await isShown(page, '#tocBtn'), false);
+  });
+
+  it('opens and closes the panel by the rules', async () => {
+    const paragraphs = Array.from({ length: 40 }, (_, i) => `Paragraph ${i}`).join('\n\n');
+    await openDocument(page, `# One\n\n${paragraphs}\n\n## Two\n\n${paragraphs}`);
+    assert.equal(await isShown(page, '#toc'), false);
+
+    await page.click('#tocBtn');
+    assert.equal(await page.$eval('#toc', (el) => el.style.display), 'block');
+
+    await page.click('#tocList a.l2');
+    assert.equal(await isShown(page, '#toc'), true, 'an entry keeps the panel open');
+    await page.waitForFunction(() => location.hash === '#heading-1' && window.scrollY > 0);
+
+    await page.keyboard.press('Escape');
+    assert.equal(await isShown(page, '#toc'), true, 'Escape does not close the outline');
+
+    await page.click('#toc .toc-title');
+    assert.equal(await isShown(page, '#toc'), true, 'a click inside the panel keeps it open');
+
+    await page.click('#content h2');
+    assert.equal(await isShown(page, '#toc'), false, 'a click outside closes it');
+
+    await page.click('#tocBtn');
+    assert.equal(await isShown(page, '#toc'), true);
+    await page.click('#tocBtn');
+    assert.equal(await isShown(page, '#toc'), false, 'the button toggles');
+  });
+});
+
+describe('back to top', () => {
+  it('shows above 300 px of scrolling, hides at 300, and scrolls back up', async () => {
+    const page = await openViewer(context, server);
+    await openDocument(page, Array.from({ length: 200 }, (_, i) => `Line ${i}`).join('\n\n'));
+    assert.equal(await isShown(page, '#totop'), false);
+
+    await page.evaluate(() => window.scrollTo(0, 301));
+    await page.waitForFunction(() => document.getElementById('totop').style.display === 'flex');
+    await page.evaluate(() => window.scrollTo(0, 300));
+    await page.waitForFunction(() => document.getElementById('totop').style.display === 'none');
+
+    await page.evaluate(() => window.scrollTo(0, 2000));
+    await page.waitForFunction(() => document.getElementById('totop').style.display === 'flex');
+    await page.click('#totop');
+    await page.waitForFunction(() => window.scrollY === 0);
+    await page.close();
+  });
+});
+
+describe('printing', () => {
+  it('leaves out the top bar and the back-to-top button and prints dark on white', async () => {
+    const page = await openViewer(context, server);
+    await openDocument(page, '# Print me\n\n' + 'text\n\n'.repeat(200));
+    await page.evaluate(() => window.scrollTo(0, 1000));
+    await page.waitForFunction(() => document.getElementById('totop').style.display === 'flex');
+
+    await page.emulateMedia({ media: 'print' });
+    assert.equal(await isShown(page, '#topbar'), false);
+    assert.equal(await isShown(page, '#totop'), false);
+    const look = await page.evaluate(() => ({
+      body: getComputedStyle(document.body).backgroundColor,
+      h1: getComputedStyle(document.querySelector('#content h1')).color,
+      padding: getComputedStyle(document.getElementById('content')).padding,
+    }));
+    assert.deepEqual(look, { body: 'rgb(255, 255, 255)', h1: 'rgb(17, 17, 17)', padding: '0px' });
+
+    await page.emulateMedia({ media: 'screen' });
+    assert.equal(await isShown(page, '#topbar'), true);
+    await page.close();
+  });
+});

@@ -1,0 +1,140 @@
+'use strict';
+// Shared pieces of the browser tests: the built page, a headless Chromium, a small static server
+// on 127.0.0.1, and a stand-in for the web view's host channel.
+const fs = require('node:fs');
+const http = require('node:http');
+const path = require('node:path');
+const { chromium } = require('playwright-core');
+
+const ROOT = path.join(__dirname, '..', '..');
+const PAGE_PATH = process.env.PAGEWRIGHT_HTML
+  ? path.resolve(process.env.PAGEWRIGHT_HTML)
+  : path.join(ROOT, 'build', 'pagewright.html');
+const SCREENSHOT_DIR = process.env.PAGEWRIGHT_SCREENSHOTS || path.join(path.dirname(PAGE_PATH), 'screenshots');
+const CHROMIUM_PATH = process.env.CHROMIUM_PATH || '/usr/bin/chromium';
+const CHROMIUM_ARGS = [
+  '--headless',
+  '--no-sandbox',
+  '--disable-gpu',
+  '--disable-background-networking',
+  '--disable-component-update',
+  '--no-first-run',
+];
+
+function pageHtml() {
+  if (!fs.existsSync(PAGE_PATH)) {
+    throw new Error(`${PAGE_PATH} is missing: build the viewer_page target first (or set PAGEWRIGHT_HTML)`);
+  }
+  return fs.readFileSync(PAGE_PATH, 'utf8');
+}
+
+// The page as the host hands it to the web view: the support image written into the first empty
+// data-src attribute.
+function pageWithSupportImage() {
+  const jpeg = fs.readFileSync(path.join(ROOT, 'resources', 'support.jpg'));
+  const uri = 'data:image/jpeg;base64,' + jpeg.toString('base64');
+  return pageHtml().replace('data-src=""', `data-src="${uri}"`);
+}
+
+function launchBrowser() {
+  return chromium.launch({ executablePath: CHROMIUM_PATH, args: CHROMIUM_ARGS });
+}
+
+const CONTENT_TYPES = {
+  '.html': 'text/html; charset=utf-8',
+  '.md': 'text/markdown; charset=utf-8',
+  '.js': 'text/javascript; charset=utf-8',
+  '.png': 'image/png',
+  '.svg': 'image/svg+xml',
+};
+
+// Serves the page at /pagewright.html and the given files ({ '/docs/readme.md': text, ... });
+// every request is recorded in `requests` (path and query), so a test can see beacons that a
+// script would send.
+async function startServer(files = {}) {
+  const requests = [];
+  const served = { '/pagewright.html': pageHtml(), ...files };
+  const server = http.createServer((request, response) => {
+    const url = new URL(request.url, 'http://127.0.0.1');
+    requests.push(url.pathname + url.search);
+    const body = served[url.pathname];
+    if (body === undefined) {
+      response.writeHead(404, 'Not Found', { 'content-type': 'text/plain' });
+      response.end('not found');
+      return;
+    }
+    response.writeHead(200, { 'content-type': CONTENT_TYPES[path.extname(url.pathname)] || 'text/plain' });
+    response.end(body);
+  });
+  await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+  const origin = `http://127.0.0.1:${server.address().port}`;
+  return {
+    origin,
+    pageUrl: `${origin}/pagewright.html`,
+    requests,
+    close: () => new Promise((resolve) => server.close(resolve)),
+  };
+}
+
+// Runs in the page before its own scripts: a host channel like the web view's. It records what
+// the page posts (with the number of message listeners at that moment) and lets the test deliver
+// messages as the host would.
+function installWebViewStandIn() {
+  const channel = new EventTarget();
+  const addListener = channel.addEventListener.bind(channel);
+  let messageListeners = 0;
+  const posted = [];
+  channel.addEventListener = (type, listener, options) => {
+    if (type === 'message') messageListeners++;
+    addListener(type, listener, options);
+  };
+  channel.postMessage = (message) => {
+    posted.push({ json: JSON.stringify(message), listeners: messageListeners });
+  };
+  window.chrome = window.chrome || {};
+  window.chrome.webview = channel;
+  window.__host = {
+    posted,
+    // The host posts JSON text; the web view hands the page the parsed object.
+    sendJson: (json) => channel.dispatchEvent(new MessageEvent('message', { data: JSON.parse(json) })),
+    send: (data) => channel.dispatchEvent(new MessageEvent('message', { data })),
+  };
+}
+
+// A new page showing the viewer from the server, with the host channel stand-in unless
+// { webView: false }.
+async function openViewer(context, server, { webView = true, query = '' } = {}) {
+  const page = await context.newPage();
+  if (webView) await page.addInitScript(installWebViewStandIn);
+  await page.goto(server.pageUrl + query);
+  return page;
+}
+
+// Delivers a document as the host's openFile message, in its wire form.
+function openDocument(page, content, name = 'doc.md') {
+  const json = '{"action":"openFile","name":' + JSON.stringify(name) + ',"content":' + JSON.stringify(content) + '}';
+  return page.evaluate((text) => window.__host.sendJson(text), json);
+}
+
+function postedMessages(page) {
+  return page.evaluate(() => window.__host.posted.map((entry) => ({ ...JSON.parse(entry.json), listeners: entry.listeners })));
+}
+
+function isShown(page, selector) {
+  return page.$eval(selector, (el) => getComputedStyle(el).display !== 'none');
+}
+
+module.exports = {
+  ROOT,
+  PAGE_PATH,
+  SCREENSHOT_DIR,
+  pageHtml,
+  pageWithSupportImage,
+  launchBrowser,
+  startServer,
+  installWebViewStandIn,
+  openViewer,
+  openDocument,
+  postedMessages,
+  isShown,
+};

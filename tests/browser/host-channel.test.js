@@ -1,0 +1,123 @@
+'use strict';
+// The page inside the web view: the host channel stand-in carries ready, openFile and closeDoc.
+const { describe, it, before, after } = require('node:test');
+const assert = require('node:assert/strict');
+const { loadMarkdown } = require('../page/load-markdown');
+const { launchBrowser, startServer, openViewer, openDocument, postedMessages, isShown, pageHtml, installWebViewStandIn } =
+  require('./harness');
+
+let browser;
+let server;
+let context;
+
+before(async () => {
+  browser = await launchBrowser();
+  server = await startServer();
+  context = await browser.newContext();
+});
+
+after(async () => {
+  await browser.close();
+  await server.close();
+});
+
+async function welcomeShown(page) {
+  return {
+    dropzone: (await page.$('#content #dropzone')) !== null,
+    closeBtn: await isShown(page, '#closeBtn'),
+    filename: await page.textContent('#filename'),
+  };
+}
+
+describe('host channel', () => {
+  it('posts ready exactly once, after its message listener is installed, on the welcome screen', async () => {
+    const page = await openViewer(context, server);
+    await page.waitForTimeout(200);
+    assert.deepEqual(await postedMessages(page), [{ action: 'ready', listeners: 1 }]);
+    assert.deepEqual(await welcomeShown(page), { dropzone: true, closeBtn: false, filename: '未加载文档' });
+    await page.close();
+  });
+
+  it('renders an openFile message under its name, quotes and backslashes intact', async () => {
+    const page = await openViewer(context, server);
+    const name = 'a "quoted" \\ name.md';
+    const text = '# Hello\r\n\r\nSome *text* and `code`.\r\n- item\r\n\r\n<div title="a & b">x</div>';
+    await openDocument(page, text, name);
+    assert.equal(await page.textContent('#filename'), name);
+    // The outline's ids aside, the content is the converter's HTML as the browser reads it.
+    const html = await page.$eval('#content', (el) => el.innerHTML.replace(/ id="heading-\d+"/g, ''));
+    const expected = await page.evaluate((fragment) => {
+      const holder = document.implementation.createHTMLDocument('').createElement('div');
+      holder.innerHTML = fragment;
+      return holder.innerHTML;
+    }, loadMarkdown().parse(text));
+    assert.equal(html, expected);
+    assert.equal(await page.textContent('#content h1'), 'Hello');
+    assert.equal(await isShown(page, '#closeBtn'), true);
+    await page.close();
+  });
+
+  it('a new document replaces the old one completely', async () => {
+    const page = await openViewer(context, server);
+    await openDocument(page, '# One\n\n## Sub', 'one.md');
+    await openDocument(page, 'plain', 'two.md');
+    assert.equal(await page.$eval('#content', (el) => el.innerHTML), '<p>plain</p>');
+    assert.equal(await page.textContent('#filename'), 'two.md');
+    assert.equal(await page.$$eval('#tocList a', (as) => as.length), 0);
+    await page.close();
+  });
+
+  it('the close button tells the host and returns to the welcome screen', async () => {
+    const page = await openViewer(context, server);
+    await openDocument(page, '# Doc', 'doc.md');
+    await page.click('#closeBtn');
+    assert.deepEqual(
+      (await postedMessages(page)).map((m) => m.action),
+      ['ready', 'closeDoc'],
+    );
+    assert.deepEqual(await welcomeShown(page), { dropzone: true, closeBtn: false, filename: '未加载文档' });
+    await page.close();
+  });
+
+  it('closeDoc from the host returns to the welcome screen and tells nobody', async () => {
+    const page = await openViewer(context, server);
+    await openDocument(page, '# Doc', 'doc.md');
+    await page.evaluate(() => window.__host.sendJson('{"action":"closeDoc"}'));
+    assert.deepEqual(await welcomeShown(page), { dropzone: true, closeBtn: false, filename: '未加载文档' });
+    assert.deepEqual((await postedMessages(page)).map((m) => m.action), ['ready']);
+    await page.close();
+  });
+
+  it('ignores messages that are not objects or carry another action', async () => {
+    const page = await openViewer(context, server);
+    const errors = [];
+    page.on('pageerror', (error) => errors.push(error.message));
+    await openDocument(page, '# Kept', 'kept.md');
+    const before = await page.$eval('#content', (el) => el.innerHTML);
+    await page.evaluate(() => {
+      for (const data of [null, 42, 'openFile', ['openFile'], {}, { action: 'open' }, { action: 'ready' }, { Action: 'closeDoc' }]) {
+        window.__host.send(data);
+      }
+    });
+    assert.equal(await page.$eval('#content', (el) => el.innerHTML), before);
+    assert.equal(await page.textContent('#filename'), 'kept.md');
+    assert.deepEqual(errors, []);
+    await page.close();
+  });
+
+  it('works from an opaque origin, where local storage throws', async () => {
+    const page = await context.newPage();
+    const errors = [];
+    page.on('pageerror', (error) => errors.push(error.message));
+    await page.addInitScript(installWebViewStandIn);
+    await page.goto('data:text/html;charset=utf-8;base64,' + Buffer.from(pageHtml()).toString('base64'));
+    assert.equal(await page.evaluate(() => { try { localStorage.length; return 'storage'; } catch (e) { return 'throws'; } }), 'throws');
+    assert.deepEqual((await postedMessages(page)).map((m) => m.action), ['ready']);
+    await openDocument(page, '# Opaque', 'opaque.md');
+    assert.equal(await page.textContent('#content h1'), 'Opaque');
+    await page.click('#btnLight');
+    assert.equal(await page.getAttribute('body', 'data-theme'), 'light');
+    assert.deepEqual(errors, []);
+    await page.close();
+  });
+});

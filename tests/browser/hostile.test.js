@@ -1,0 +1,270 @@
+'use strict';
+// Hostile documents: raw HTML still renders, but nothing in a document runs, navigates or
+// re-targets the page, or stands in for the page's own globals and elements. Every payload tries
+// to leave a trace: a push to top.__pwned, a message to the page, a request to /beacon/… on the
+// test server, a dialog, or a navigation. Each payload is checked for no trace at all, for a
+// disarmed content area and for an intact page; one payload per test.
+const { describe, it, before, after } = require('node:test');
+const assert = require('node:assert/strict');
+const path = require('node:path');
+const { pathToFileURL } = require('node:url');
+const { ROOT, PAGE_PATH, launchBrowser, startServer, openViewer, openDocument, pageHtml, isShown } = require('./harness');
+
+const PIXEL_PNG_BASE64 = 'iVBORw0KGgoAAAANSUhEUgAAAAIAAAACCAIAAAD91JpzAAAAEElEQVR4nGOwbvoGRAwQCgAstgbNk8YhFAAAAABJRU5ErkJggg==';
+
+// The page's second script exactly as the build wrote it: its hash is in the page's policy, so a
+// document that copies it into a frame tries to reuse the page's own permission.
+function consoleScriptText() {
+  const scripts = [...pageHtml().matchAll(/<script>([\s\S]*?)<\/script>/g)];
+  return scripts[scripts.length - 1][1];
+}
+
+function attributeText(text) {
+  return text.replace(/&/g, '&amp;').replace(/"/g, '&quot;').replace(/</g, '&lt;');
+}
+
+// Stands for the test server's origin in the payloads.
+const ORIGIN = '%ORIGIN%';
+
+// Payloads: [name, markdown, { click: selector to click for real, hover: selector, keeps: selector
+// that must still be rendered }]. js(id) leaves every trace it can; go(id) navigates and suits
+// places where the converter's syntax forbids parentheses.
+function payloads() {
+  const origin = ORIGIN;
+  const js = (id) => `fetch('${origin}/beacon/${id}');parent.postMessage('pwned:${id}','*');top.__pwned.push('${id}');alert('${id}')`;
+  const go = (id) => `location='${origin}/beacon/${id}'`;
+  return [
+    ['img onerror', `<img src="/missing.png" onerror="${js('img')}">`, { keeps: 'img[src="/missing.png"]' }],
+    ['unquoted handler', `<img src=x onerror=${js('unquoted')}>`, { keeps: 'img' }],
+    ['svg onload', `<svg onload="${js('svg-onload')}"></svg>`, { keeps: 'svg' }],
+    ['body onload', `<body onload="${js('body-onload')}">text`, {}],
+    ['script element', `<script>${js('script')}</script>`, {}],
+    ['script with a data: source', `<script src="data:text/javascript,${js('script-src')}"></script>`, {}],
+    ['script inside svg', `<svg><script>${js('svg-script')}</script></svg>`, { keeps: 'svg' }],
+    ['iframe srcdoc script', `<iframe srcdoc="<script>${js('srcdoc')}</script>"></iframe>`, { keeps: 'iframe[srcdoc]' }],
+    ['iframe srcdoc handler', `<iframe srcdoc="<img src=x onerror=${js('srcdoc-img')}>"></iframe>`, { keeps: 'iframe' }],
+    ['iframe srcdoc reusing the page script', `<iframe srcdoc="<script>${attributeText(consoleScriptText())}</script>"></iframe>`, {}],
+    ['iframe with its own sandbox allowing scripts', `<iframe sandbox="allow-scripts allow-same-origin" srcdoc="<script>${js('sandbox')}</script>"></iframe>`, {}],
+    ['iframe javascript: source', `<iframe src="javascript:${js('iframe-js')}"></iframe>`, {}],
+    ['iframe data: source', `<iframe src="data:text/html,<script>${js('iframe-data')}</script>"></iframe>`, {}],
+    ['iframe with a scripted remote page', `<iframe src="${origin}/evil.html"></iframe>`, { keeps: 'iframe' }],
+    ['Markdown link to javascript:', `[click me](javascript:${go('md-link')})`, { click: 'a', keeps: 'a' }],
+    ['Markdown link with an entity-encoded scheme', `[click](&#106;avascript:${go('md-entity')})`, { click: 'a' }],
+    ['Markdown image from javascript:', `![x](javascript:${go('md-img')})`, { keeps: 'img[alt="x"]' }],
+    ['Markdown attachment to javascript:', `!file[a.pdf|1 KB](javascript:${go('md-file')})`, { click: '.ac', keeps: '.ac' }],
+    ['raw link to javascript:', `<a id="p-link" href="javascript:${js('a-js')}">x</a>`, { click: '#p-link' }],
+    ['raw link, scheme hidden by white space, case and entities', `<a id="p-obf" href="&#x20;JaV&#x09;aScRiPt&colon;${js('a-obf')}">x</a>`, { click: '#p-obf' }],
+    ['raw link to javascript: in a new window', `<a id="p-blank" target="_blank" href="javascript:${js('a-blank')}">x</a>`, { click: '#p-blank' }],
+    ['raw link to a data: page', `<a id="p-data" href="data:text/html,<script>${js('a-data')}</script>">d</a>`, { click: '#p-data' }],
+    ['video source attribute injection', `!video[t](x.mp4" onerror="${go('md-video')})`, { keeps: 'video source' }],
+    ['audio source attribute injection', `!audio[t](y.mp3" onerror="${go('md-audio')})`, { keeps: 'audio' }],
+    ['image alt attribute injection', `![a" onerror="${go('md-alt')}](missing.png)`, { keeps: 'img' }],
+    ['details ontoggle', `<details open ontoggle="${js('details')}"><summary>s</summary>x</details>`, { keeps: 'details[open]' }],
+    ['autofocus onfocus', `<input autofocus onfocus="${js('focus')}">`, { keeps: 'input' }],
+    ['video source onerror', `<video><source src="x" onerror="${js('source')}"></video>`, { keeps: 'video' }],
+    ['audio onerror', `<audio src="x" onerror="${js('audio')}"></audio>`, {}],
+    ['animation start', `<div style="animation:spin 1s" onanimationstart="${js('anim')}">x</div>`, { keeps: 'div[style]' }],
+    ['svg animate onbegin', `<svg><animate onbegin="${js('onbegin')}" attributeName="x" dur="1s"/></svg>`, {}],
+    ['svg link to javascript:', `<svg width="60" height="60"><a xlink:href="javascript:${js('svg-a')}"><rect width="60" height="60"/></a></svg>`, { click: 'svg' }],
+    ['svg set of a javascript: href', `<svg width="60" height="60"><a><set attributeName="href" to="javascript:${js('svg-set')}"/><rect width="60" height="60"/></a></svg>`, { click: 'svg' }],
+    ['svg animate values with javascript:', `<svg width="60" height="60"><a><animate attributeName="href" values="#;javascript:${js('svg-values')}"/><rect width="60" height="60"/></a></svg>`, { click: 'svg' }],
+    ['svg foreignObject handler', `<svg><foreignObject width="50" height="50"><img src=x onerror="${js('foreign')}"></foreignObject></svg>`, {}],
+    ['object with a data: page', `<object data="data:text/html,<script>${js('object')}</script>"></object>`, {}],
+    ['embed with a data: page', `<embed src="data:text/html,<script>${js('embed')}</script>">`, {}],
+    ['meta refresh', `<meta http-equiv="refresh" content="0;url=${origin}/beacon/meta">`, {}],
+    ['base href', `<base href="${origin}/beacon/base/">\n\n<img src="relative.png">`, {}],
+    ['base target', `<base target="_top">\n\n[in page](#x)`, {}],
+    ['form submission', `<form action="${origin}/beacon/form"><button id="p-form">go</button></form>`, { click: '#p-form', keeps: 'form button' }],
+    ['form submitting to the page itself', `<form method="get"><input name="file" value="evil.md"><button id="p-self">go</button></form>`, { click: '#p-self' }],
+    ['button formaction javascript:', `<form><button id="p-formaction" formaction="javascript:${js('formaction')}">go</button></form>`, { click: '#p-formaction' }],
+    ['form whose controls shadow its own attributes', `<form id="p-clob" onclick="${js('form-clobber')}"><input name="attributes"><input name="removeAttributeNode"><input name="localName"></form>`, { click: '#p-clob' }],
+    ['noscript mutation', `<noscript><p title="</noscript><img src=x onerror=${js('noscript')}>"></noscript>`, {}],
+    ['math and style mutation', `<math><mtext><table><mglyph><style><img src=x onerror=${js('mglyph')}></style></mglyph></table></mtext></math>`, {}],
+    ['marquee onstart', `<marquee onstart="${js('marquee')}">m</marquee>`, {}],
+    ['handler on an unknown element', `<x-widget onclick="${js('custom')}">w</x-widget>`, { keeps: 'x-widget' }],
+    ['handler in a heading, on hover', `# <span id="p-hover" onmouseover="${js('hover')}">Title</span>`, { hover: '#p-hover' }],
+    ['handler in a table cell', `|<img src=x onerror="${js('cell')}">|b|\n|c|d|`, { keeps: 'table img' }],
+    ['handler in a quote', `> <img src=x onerror="${js('quote')}">`, { keeps: 'blockquote img' }],
+    ['remote style sheet', `<link rel="stylesheet" href="${origin}/beacon/style.css">`, {}],
+    ['import from javascript:', `<style>@import 'javascript:${js('import')}';</style>`, {}],
+    ['clobbering document methods', `<img name="getElementById"><form name="querySelector"></form><img name="createElement"><embed name="createDocumentFragment">`, {}],
+    ['clobbering body, title and page globals', `<img name="body"><img name="title" src=x><form id="_qrCodeUri"></form><a id="chrome"></a><img name="cookie">`, {}],
+    ['ids of the page own elements', `<div id="tocList">fake</div><div id="content">x</div><div id="totop">y</div><div id="heading-0">z</div>`, {}],
+  ];
+}
+
+const SYNTHETIC_EVENTS = ['click', 'mouseover', 'focus', 'error', 'load', 'toggle', 'animationstart', 'begin', 'start', 'submit'];
+
+let browser;
+let server;
+let page;
+const dialogs = [];
+const navigations = [];
+
+before(async () => {
+  browser = await launchBrowser();
+  server = await startServer({
+    '/evil.html': '<!DOCTYPE html><script>fetch("/beacon/evil-frame");parent.postMessage("pwned:evil-frame","*");</script>',
+    '/pixel.png': Buffer.from(PIXEL_PNG_BASE64, 'base64'),
+  });
+  const context = await browser.newContext();
+  await context.addInitScript(() => {
+    if (window !== top) return;
+    window.__pwned = [];
+    // Messages from the document's frames; the page's own records come from the page itself.
+    window.addEventListener('message', (event) => {
+      if (typeof event.data === 'string' && event.data.startsWith('pwned')) window.__pwned.push(event.data);
+      else if (event.source !== window) window.__pwned.push('frame record ' + JSON.stringify(event.data));
+    });
+  });
+  page = await openViewer(context, server);
+  page.on('dialog', (dialog) => {
+    dialogs.push(dialog.message());
+    dialog.dismiss().catch(() => {});
+  });
+  page.on('framenavigated', (frame) => {
+    if (frame === page.mainFrame()) navigations.push(frame.url());
+  });
+});
+
+after(async () => {
+  await browser.close();
+  await server.close();
+});
+
+// What a hostile document could have done to the page, as seen from inside it.
+function pageState() {
+  return page.evaluate(() => {
+    const content = document.querySelector('#content');
+    const elements = [...content.querySelectorAll('*')];
+    // Read through the prototype: a document's form controls may shadow the form's own properties.
+    const attributesOf = (el) => [...Object.getOwnPropertyDescriptor(Element.prototype, 'attributes').get.call(el)];
+    const scriptUrl = (value) => /^(?:javascript|vbscript):/.test(value.replace(/[\u0000-\u0020\u007f]+/g, '').toLowerCase());
+    return {
+      pwned: window.__pwned.slice(),
+      url: location.href,
+      baseURI: document.baseURI,
+      getElementById: typeof document.getElementById,
+      body: Object.getOwnPropertyDescriptor(Document.prototype, 'body').get.call(document) === document.body,
+      title: typeof document.title,
+      qrCodeUri: '_qrCodeUri' in window,
+      handlers: elements.flatMap((el) => attributesOf(el).filter((a) => a.name.startsWith('on') && a.name !== 'open').map((a) => a.name)),
+      scriptUrls: elements.flatMap((el) => attributesOf(el).filter((a) => scriptUrl(a.value)).map((a) => a.name)),
+      banned: content.querySelectorAll('script, meta, base, object, embed, template, noscript').length,
+      unsandboxedFrames: content.querySelectorAll('iframe:not([sandbox=""])').length,
+      duplicatePageIds: ['tocList', 'content', 'totop', '_qrCodeUri', 'chrome', 'qrData'].filter(
+        (id) => document.querySelectorAll('#' + id).length > 1,
+      ),
+    };
+  });
+}
+
+const CLEAN_STATE = {
+  pwned: [],
+  getElementById: 'function',
+  body: true,
+  title: 'string',
+  qrCodeUri: false,
+  handlers: [],
+  scriptUrls: [],
+  banned: 0,
+  unsandboxedFrames: 0,
+  duplicatePageIds: [],
+};
+
+describe('hostile documents', () => {
+  let pageUrl;
+  before(() => {
+    pageUrl = page.url();
+  });
+
+  // Each payload starts from a clean slate, so that a trace is laid at the payload that left it.
+  async function resetTraces() {
+    if (page.url() !== pageUrl) await page.goto(pageUrl);
+    navigations.length = 0;
+    dialogs.length = 0;
+    server.requests.length = 0;
+    await page.evaluate(() => {
+      window.__pwned.length = 0;
+    });
+  }
+
+  for (const [name, markdown, options] of payloads()) {
+    it(name, async () => {
+      await resetTraces();
+      await openDocument(page, markdown.replaceAll(ORIGIN, server.origin), 'hostile.md');
+      if (options.keeps) assert.notEqual(await page.$(`#content ${options.keeps}`), null, 'the HTML still renders');
+      await page.evaluate((types) => {
+        for (const el of document.querySelectorAll('#content *')) {
+          for (const type of types) el.dispatchEvent(new Event(type, { bubbles: false }));
+        }
+      }, SYNTHETIC_EVENTS);
+      if (options.click) await page.click(`#content ${options.click}`, { timeout: 2000 });
+      if (options.hover) await page.hover(`#content ${options.hover}`, { timeout: 2000 });
+      await page.waitForTimeout(150);
+
+      const { url, baseURI, ...state } = await pageState();
+      assert.deepEqual(state, CLEAN_STATE);
+      assert.equal(url, pageUrl, 'the page did not navigate');
+      assert.equal(baseURI, pageUrl, 'the base URL is the page');
+      assert.deepEqual(navigations, []);
+      assert.deepEqual(dialogs, []);
+      assert.deepEqual(server.requests.filter((r) => r.startsWith('/beacon')), []);
+    });
+  }
+
+  it('leaves the page fully working', async () => {
+    await page.waitForTimeout(300);
+    assert.equal(page.url(), pageUrl);
+    assert.deepEqual(server.requests.filter((r) => r.startsWith('/beacon')), []);
+    assert.deepEqual(navigations, []);
+    await openDocument(page, '# Safe\n\n## Again', 'safe.md');
+    assert.equal(await page.title(), 'Safe - Quillpane');
+    assert.deepEqual(await page.$$eval('#tocList a', (as) => as.map((a) => a.getAttribute('href'))), ['#heading-0', '#heading-1']);
+    await page.click('#tocBtn');
+    assert.equal(await isShown(page, '#toc'), true);
+    await page.click('#logoBtn');
+    assert.equal(await isShown(page, '#aboutDialog'), true);
+    assert.equal(await isShown(page, '#qrCodePlaceholder'), true);
+    await page.keyboard.press('Escape');
+    await page.click('#btnLight');
+    assert.equal(await page.getAttribute('body', 'data-theme'), 'light');
+    await page.click('#closeBtn');
+    assert.notEqual(await page.$('#dropzone'), null);
+  });
+});
+
+describe('what a document may still load', () => {
+  it('images and media from http, data: and blob: URLs', async () => {
+    const blobUrl = await page.evaluate((base64) => {
+      const bytes = Uint8Array.from(atob(base64), (c) => c.charCodeAt(0));
+      return URL.createObjectURL(new Blob([bytes], { type: 'image/png' }));
+    }, PIXEL_PNG_BASE64);
+    const doc = [
+      `![web](${server.origin}/pixel.png)`,
+      `![data](data:image/png;base64,${PIXEL_PNG_BASE64})`,
+      `<img alt="blob" src="${blobUrl}">`,
+      `<img alt="svg" src="data:image/svg+xml,%3Csvg xmlns='http://www.w3.org/2000/svg' width='3' height='3'/%3E">`,
+    ].join('\n\n');
+    await openDocument(page, doc, 'media.md');
+    await page.waitForFunction(() => [...document.querySelectorAll('#content img')].every((img) => img.complete));
+    const sizes = await page.$$eval('#content img', (imgs) => imgs.map((img) => [img.alt, img.naturalWidth]));
+    assert.deepEqual(sizes, [['web', 2], ['data', 2], ['blob', 2], ['svg', 3]]);
+  });
+
+  it('images from file URLs when the page itself is a file', async () => {
+    const filePage = await browser.newPage();
+    await filePage.goto(pathToFileURL(PAGE_PATH).href);
+    const image = pathToFileURL(path.join(ROOT, 'resources', 'support.jpg')).href;
+    await filePage.evaluate((src) => {
+      // The file picker's way in: a dropped file whose text refers to a local image.
+      const transfer = new DataTransfer();
+      transfer.items.add(new File([`![local](${src})`], 'local.md'));
+      document.dispatchEvent(new DragEvent('drop', { dataTransfer: transfer, bubbles: true, cancelable: true }));
+    }, image);
+    await filePage.waitForSelector('#content img');
+    await filePage.waitForFunction(() => document.querySelector('#content img').complete);
+    assert.equal(await filePage.$eval('#content img', (img) => img.naturalWidth), 265);
+    await filePage.close();
+  });
+});

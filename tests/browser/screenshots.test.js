@@ -1,0 +1,114 @@
+'use strict';
+// Pictures of the page for people to look at (written next to the built page, in screenshots/):
+// the welcome screen, one rich document in each theme, the outline panel and the about dialog
+// with the support image. The checks here make sure each picture shows what its name says.
+const { describe, it, before, after } = require('node:test');
+const assert = require('node:assert/strict');
+const fs = require('node:fs');
+const path = require('node:path');
+const { SCREENSHOT_DIR, launchBrowser, startServer, openViewer, openDocument, pageWithSupportImage } = require('./harness');
+
+const CHART_SVG =
+  "<svg xmlns='http://www.w3.org/2000/svg' width='480' height='120'>" +
+  "<rect width='480' height='120' fill='%231e293b'/>" +
+  "<rect x='20' y='70' width='60' height='30' fill='%233b82f6'/><rect x='100' y='40' width='60' height='60' fill='%2360a5fa'/>" +
+  "<rect x='180' y='55' width='60' height='45' fill='%233b82f6'/><rect x='260' y='20' width='60' height='80' fill='%2393c5fd'/>" +
+  "<text x='350' y='65' fill='%23e2e8f0' font-size='16' font-family='sans-serif'>2024 Q1-Q4</text></svg>";
+
+const RICH_DOCUMENT = `# Tallowmere 使用指南
+
+Tallowmere 是一个**轻量级**的 Markdown 查看器，支持 *斜体*、~~删除线~~、\`行内代码\` 和 [链接](https://tallowmere.example.org)。
+
+> 提示：把 .md 文件拖到窗口里即可打开。
+> 主题、大纲和打印都在顶栏。
+
+## 功能一览
+
+| 功能 | 说明 | 状态 |
+|------|------|------|
+| 主题 | 暗色、亮色、高对比 | 完成 |
+| 大纲 | h1 到 h3 | 完成 |
+| 打印 | 导出 PDF | 完成 |
+
+### 列表
+
+- 第一项
+  - 嵌套的一项
+- 第二项
+
+1. 打开文件
+2. 阅读文档
+
+## 代码
+
+\`\`\`js
+function greet(name) {
+  return 'Hello, ' + name + '!';
+}
+\`\`\`
+
+![季度图表](data:image/svg+xml,${CHART_SVG})
+
+!file[季度报告.pdf|2.3 MB](report.pdf) !file[data.xlsx](data.xlsx)
+
+---
+
+Last paragraph with **strong *nested* text**.`;
+
+let browser;
+let server;
+let context;
+
+before(async () => {
+  fs.mkdirSync(SCREENSHOT_DIR, { recursive: true });
+  browser = await launchBrowser();
+  server = await startServer({ '/pagewright.html': pageWithSupportImage() });
+  context = await browser.newContext({ viewport: { width: 1280, height: 800 } });
+});
+
+after(async () => {
+  await browser.close();
+  await server.close();
+});
+
+function shot(page, name, options = {}) {
+  return page.screenshot({ path: path.join(SCREENSHOT_DIR, name), ...options });
+}
+
+const BACKGROUNDS = { dark: 'rgb(15, 17, 23)', light: 'rgb(248, 250, 252)', hc: 'rgb(0, 0, 0)' };
+const THEME_BUTTONS = { dark: '#btnDark', light: '#btnLight', hc: '#btnHC' };
+
+describe('screenshots', () => {
+  it('welcome screen', async () => {
+    const page = await openViewer(context, server);
+    assert.notEqual(await page.$('#dropzone'), null);
+    await shot(page, 'welcome-dark.png');
+    await page.close();
+  });
+
+  for (const theme of ['dark', 'light', 'hc']) {
+    it(`rich document, ${theme} theme`, async () => {
+      const page = await openViewer(context, server);
+      await page.click(THEME_BUTTONS[theme]);
+      await openDocument(page, RICH_DOCUMENT, 'guide.md');
+      await page.waitForFunction(() => [...document.querySelectorAll('#content img')].every((img) => img.complete));
+      assert.equal(await page.evaluate(() => getComputedStyle(document.body).backgroundColor), BACKGROUNDS[theme]);
+      assert.equal(await page.$eval('#content img', (img) => img.naturalWidth), 480);
+      await shot(page, `document-${theme}.png`, { fullPage: true });
+      await page.close();
+    });
+  }
+
+  it('outline panel and about dialog', async () => {
+    const page = await openViewer(context, server);
+    await page.click('#btnDark');
+    await openDocument(page, RICH_DOCUMENT, 'guide.md');
+    await page.click('#tocBtn');
+    await shot(page, 'outline-dark.png');
+    await page.click('#logoBtn');
+    await page.waitForFunction(() => document.getElementById('qrCodeImg').complete);
+    assert.equal(await page.$eval('#qrCodeImg', (img) => img.naturalHeight), 393);
+    await shot(page, 'about-dark.png');
+    await page.close();
+  });
+});

@@ -1,0 +1,496 @@
+// The real tallowmere.exe, started under the test runtime: document delivery, the page's messages,
+// sizing, and every start-up failure the user can meet.
+#include "runtime_log_reader.h"
+#include "runtime_registration.h"
+#include "test_runtime/runtime_protocol.h"
+#include "viewer_process.h"
+#include "window_probe.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shlobj.h>
+#include <wincrypt.h>
+
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using test_runtime::EscapeField;
+
+const std::wstring kRuntimeFolder = TALLOWMERE_E2E_RUNTIME_FOLDER;
+const std::wstring kRegisteredFolder = TALLOWMERE_E2E_REGISTERED_FOLDER;
+const std::wstring kWorkFolder = TALLOWMERE_E2E_WORK_FOLDER;
+const std::wstring kStagedPage = TALLOWMERE_E2E_STAGED_PAGE;
+const std::wstring kStagedImage = TALLOWMERE_E2E_STAGED_IMAGE;
+
+constexpr DWORD kExitTimeout = 30000;
+constexpr DWORD kDialogTimeout = 20000;
+constexpr wchar_t kMainWindowClass[] = L"TallowmereWnd";
+constexpr wchar_t kDialogClass[] = L"#32770";
+const std::wstring kCaption = L"Tallowmere \u9519\u8BEF";
+const std::wstring kMessage = L"WebView2 \u73AF\u5883\u521B\u5EFA\u5931\u8D25\u3002\n"
+                              L"\u8BF7\u786E\u8BA4\u5DF2\u5B89\u88C5 Edge WebView2 \u8FD0\u884C\u65F6\u3002";
+
+enum class Road { FixedFolder, Installed, None };
+
+struct RunOptions {
+    std::wstring commandLineTail;
+    std::vector<std::string> script;
+    std::wstring mode;
+    Road road = Road::FixedFolder;
+};
+
+RunOptions Options(std::wstring commandLineTail, std::vector<std::string> script) {
+    RunOptions options;
+    options.commandLineTail = std::move(commandLineTail);
+    options.script = std::move(script);
+    return options;
+}
+
+struct RunResult {
+    bool exited = false;
+    DWORD exitCode = 0;
+    RuntimeLog log;
+};
+
+// One script line: the step and its arguments, each escaped into the line format.
+std::string Step(const std::string& command, std::initializer_list<std::wstring> arguments = {}) {
+    std::string line = command;
+    for (const std::wstring& argument : arguments) {
+        line += ' ' + EscapeField(argument);
+    }
+    return line;
+}
+
+std::string ReadBytes(const std::wstring& path) {
+    std::ifstream file(fs::path(path), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+std::wstring DecodeUtf8(const std::string& bytes) {
+    if (bytes.empty()) {
+        return {};
+    }
+    const int units =
+        ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring text(static_cast<size_t>(units), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), units);
+    return text;
+}
+
+// Base64 by the platform's own encoder, independent of the program's.
+std::wstring PlatformBase64(const std::string& bytes) {
+    DWORD length = 0;
+    const auto* data = reinterpret_cast<const BYTE*>(bytes.data());
+    const DWORD flags = CRYPT_STRING_BASE64 | CRYPT_STRING_NOCRLF;
+    if (!::CryptBinaryToStringW(data, static_cast<DWORD>(bytes.size()), flags, nullptr, &length)) {
+        return L"(no platform encoder)";
+    }
+    std::wstring text(length, L'\0');
+    ::CryptBinaryToStringW(data, static_cast<DWORD>(bytes.size()), flags, text.data(), &length);
+    text.resize(length);
+    return text;
+}
+
+// The embedded page with the embedded image written into its first empty data-src attribute.
+std::wstring ExpectedPageText() {
+    std::wstring page = DecodeUtf8(ReadBytes(kStagedPage));
+    const std::wstring empty = L"data-src=\"\"";
+    const size_t at = page.find(empty);
+    if (at != std::wstring::npos) {
+        page.replace(at, empty.size(),
+                     L"data-src=\"data:image/jpeg;base64," + PlatformBase64(ReadBytes(kStagedImage)) + L"\"");
+    }
+    return page;
+}
+
+std::wstring ExpectedUserDataFolder() {
+    wchar_t folder[MAX_PATH] = {};
+    ::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder);
+    return std::wstring(folder) + L"\\Tallowmere\\WebView2";
+}
+
+// An openFile message for a name and a content that need no escaping.
+std::wstring OpenFileJson(const std::wstring& name, const std::wstring& content) {
+    return L"{\"action\":\"openFile\",\"name\":\"" + name + L"\",\"content\":\"" + content + L"\"}";
+}
+
+std::wstring Quoted(const std::wstring& path) {
+    return L"\"" + path + L"\"";
+}
+
+std::vector<std::wstring> FirstFields(const std::vector<LogEntry>& entries) {
+    std::vector<std::wstring> texts;
+    for (const LogEntry& entry : entries) {
+        texts.push_back(entry.fields.empty() ? std::wstring() : entry.fields[0]);
+    }
+    return texts;
+}
+
+size_t FirstPosition(const RuntimeLog& log, const std::string& tag) {
+    const std::vector<size_t> positions = log.Positions(tag);
+    return positions.empty() ? std::string::npos : positions.front();
+}
+
+class EndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        folder_ = kWorkFolder + L"\\" + std::wstring(name.begin(), name.end());
+        std::error_code ignored;
+        fs::remove_all(fs::path(folder_), ignored);
+        fs::create_directories(fs::path(folder_));
+        logPath_ = folder_ + L"\\runtime.log";
+    }
+
+    std::wstring Path(const std::wstring& name) const { return folder_ + L"\\" + name; }
+
+    std::wstring WriteDocument(const std::wstring& name, const std::string& bytes) const {
+        const std::wstring path = Path(name);
+        std::ofstream(fs::path(path), std::ios::binary)
+            .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+
+    std::unique_ptr<ViewerProcess> Start(const RunOptions& options) const {
+        std::map<std::wstring, std::wstring> environment{{test_runtime::kLogVariable, logPath_}};
+        if (!options.script.empty()) {
+            const std::wstring scriptPath = Path(L"page.script");
+            std::ofstream script(fs::path(scriptPath), std::ios::binary);
+            for (const std::string& line : options.script) {
+                script << line << '\n';
+            }
+            environment[test_runtime::kScriptVariable] = scriptPath;
+        }
+        if (!options.mode.empty()) {
+            environment[test_runtime::kModeVariable] = options.mode;
+        }
+        if (options.road == Road::FixedFolder) {
+            environment[L"WEBVIEW2_BROWSER_EXECUTABLE_FOLDER"] = kRuntimeFolder;
+        }
+        auto process = std::make_unique<ViewerProcess>(options.commandLineTail, environment, folder_);
+        EXPECT_TRUE(process->started()) << "tallowmere.exe did not start";
+        return process;
+    }
+
+    RunResult Finish(ViewerProcess& process) const {
+        RunResult result;
+        result.exited = process.WaitForExit(kExitTimeout, result.exitCode);
+        result.log = RuntimeLog::Read(logPath_);
+        return result;
+    }
+
+    RunResult Run(const RunOptions& options) const {
+        const auto process = Start(options);
+        return Finish(*process);
+    }
+
+    // The environment-failure box must come once, with its exact caption and text, owned by the main
+    // window; after OK the window stays and closes normally.
+    void ExpectEnvironmentFailureBoxThenClose(ViewerProcess& process) const {
+        const HWND dialog = WaitForTopLevelWindow(process.id(), kDialogClass, kDialogTimeout);
+        ASSERT_NE(dialog, nullptr) << "no message box appeared";
+        const HWND mainWindow = WaitForTopLevelWindow(process.id(), kMainWindowClass, kDialogTimeout);
+        ASSERT_NE(mainWindow, nullptr);
+        const MessageBoxView box = ReadMessageBox(dialog);
+        EXPECT_EQ(box.caption, kCaption);
+        EXPECT_EQ(box.text, kMessage);
+        EXPECT_EQ(box.owner, mainWindow);
+        EXPECT_TRUE(box.hasIcon);
+        EXPECT_EQ(box.buttonIds, std::vector<int>{IDOK});
+        ASSERT_TRUE(DismissMessageBox(dialog, kDialogTimeout));
+
+        ::Sleep(500);
+        EXPECT_TRUE(TopLevelWindows(process.id(), kDialogClass).empty()) << "a second message box appeared";
+        EXPECT_TRUE(::IsWindow(mainWindow) && ::IsWindowVisible(mainWindow))
+            << "the main window did not stay";
+        EXPECT_EQ(WindowText(mainWindow), L"Tallowmere");
+        ::PostMessageW(mainWindow, WM_CLOSE, 0, 0);
+    }
+
+    std::wstring folder_;
+    std::wstring logPath_;
+};
+
+// --- a document on the command line -----------------------------------------------------------------
+
+TEST_F(EndToEnd, CommandLineDocumentArrivesOnceAfterReadyExactlyAsWritten) {
+    // BOM, CR LF, tab, NUL, quote, backslash, a lone 0xFF and Chinese text, under a non-ASCII name with
+    // a space.
+    const std::string bytes = std::string("\xEF\xBB\xBF# Title\r\nTab\there\r\nNul ") + '\0' +
+                              "end\r\nQuote \" back \\ slash\r\nLone \xFF byte\r\n\xE4\xB8\xAD\xE6\x96\x87\n";
+    const std::wstring document = WriteDocument(L"\u6587\u6863 notes.md", bytes);
+    const RunResult run =
+        Run(Options(Quoted(document), {Step("await", {L"navigation"}), Step("ready"), Step("wait", {L"50"}),
+                                       Step("ready"), Step("wait", {L"50"}), Step("close")}));
+    const RuntimeLog& log = run.log;
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, 0u);
+
+    const std::wstring expected =
+        L"{\"action\":\"openFile\",\"name\":\"\u6587\u6863 notes.md\",\"content\":\""
+        L"\uFEFF# Title\\r\\nTab\\there\\r\\nNul \\u0000end\\r\\n"
+        L"Quote \\\" back \\\\ slash\\r\\nLone \uFFFD byte\\r\\n\u4E2D\u6587\\n\"}";
+    ASSERT_EQ(log.Count("post"), 1u) << log.Describe();
+    EXPECT_EQ(log.All("post")[0].fields.at(0), expected);
+
+    // After the first ready, before the second: the second delivers nothing.
+    const std::vector<size_t> pagePosts = log.Positions("page-post");
+    ASSERT_EQ(pagePosts.size(), 2u) << log.Describe();
+    EXPECT_GT(FirstPosition(log, "post"), pagePosts[0]);
+    EXPECT_LT(FirstPosition(log, "post"), pagePosts[1]);
+
+    // Closing released both of the host's references while the window was still being destroyed, not
+    // at process exit.
+    for (const wchar_t* object : {L"controller", L"webview"}) {
+        const size_t destroyed = log.Find("destroyed", object);
+        ASSERT_NE(destroyed, std::string::npos) << log.Describe();
+        EXPECT_EQ(log.entries()[destroyed].fields.at(1), L"1") << object;
+    }
+}
+
+TEST_F(EndToEnd, StartUpSizesTheControlHidesTheStatusBarAndNavigatesToThePreparedPage) {
+    const RunResult run = Run(
+        Options(L"", {Step("await", {L"navigation"}), Step("ready"), Step("wait", {L"50"}), Step("close")}));
+    const RuntimeLog& log = run.log;
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, 0u);
+
+    const std::vector<LogEntry> created = log.All("create-environment");
+    ASSERT_EQ(created.size(), 1u) << log.Describe();
+    EXPECT_EQ(created[0].fields.at(1), L"1") << "runtime kind of a fixed folder";
+    EXPECT_EQ(created[0].fields.at(2), ExpectedUserDataFolder());
+    EXPECT_EQ(created[0].fields.at(3), L"0") << "no environment options";
+    EXPECT_EQ(FirstFields(log.All("create-controller")), std::vector<std::wstring>{kMainWindowClass});
+
+    // Bounds before the page loads, equal to the client area (and again on any later WM_SIZE that a
+    // window manager may cause).
+    const std::vector<LogEntry> bounds = log.All("bounds");
+    ASSERT_GE(bounds.size(), 1u) << log.Describe();
+    for (const LogEntry& entry : bounds) {
+        const std::vector<std::wstring>& rect = entry.fields;
+        ASSERT_EQ(rect.size(), 8u);
+        EXPECT_EQ(std::vector<std::wstring>(rect.begin(), rect.begin() + 4),
+                  std::vector<std::wstring>(rect.begin() + 4, rect.end()));
+        EXPECT_NE(rect[2], L"0");
+        EXPECT_NE(rect[3], L"0");
+    }
+
+    // The status bar switched off through a settings object released before navigating.
+    EXPECT_EQ(FirstFields(log.All("status-bar")), std::vector<std::wstring>{L"0"});
+    const size_t navigate = FirstPosition(log, "navigate");
+    ASSERT_NE(navigate, std::string::npos) << log.Describe();
+    EXPECT_LT(FirstPosition(log, "bounds"), navigate);
+    EXPECT_LT(log.Find("destroyed", L"settings"), navigate);
+    EXPECT_EQ(log.Count("subscribe"), 1u);
+
+    const std::wstring page = log.All("navigate")[0].fields.at(0);
+    const std::wstring expectedPage = ExpectedPageText();
+    EXPECT_TRUE(page == expectedPage)
+        << "navigated " << page.size() << " code units, expected " << expectedPage.size();
+    EXPECT_NE(page.find(L"data-src=\"data:image/jpeg;base64,"), std::wstring::npos);
+
+    // Without a document nothing is posted, however ready the page is.
+    EXPECT_EQ(log.Count("post"), 0u) << log.Describe();
+}
+
+// --- dropped files ------------------------------------------------------------------------------------
+
+TEST_F(EndToEnd, DropsBeforeReadyOnlyTheLastDropsFirstFileIsDeliveredOnce) {
+    const std::wstring a = WriteDocument(L"a.md", "ay");
+    const std::wstring b = WriteDocument(L"b.md", "bee");
+    const std::wstring c = WriteDocument(L"c.md", "sea");
+    const std::wstring d = WriteDocument(L"d.md", "dee");
+    const RunResult run =
+        Run(Options(Quoted(a), {Step("await", {L"navigation"}), Step("drop", {b}), Step("drop", {c, d}),
+                                Step("wait", {L"50"}), Step("ready"), Step("wait", {L"50"}), Step("close")}));
+    const RuntimeLog& log = run.log;
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(FirstFields(log.All("post")), std::vector<std::wstring>{OpenFileJson(L"c.md", L"sea")})
+        << log.Describe();
+    EXPECT_GT(FirstPosition(log, "post"), FirstPosition(log, "page-post"));
+}
+
+TEST_F(EndToEnd, AfterReadyDropsArriveAtOnceAndCloseDocResetsTheTitle) {
+    const std::wstring e = WriteDocument(L"e.md", "eee");
+    const std::wstring folder = Path(L"Some Folder");
+    fs::create_directories(fs::path(folder));
+    const RunResult run = Run(Options(
+        L"", {Step("await", {L"navigation"}), Step("ready"), Step("drop", {e}), Step("log-dialogs"),
+              Step("drop", {folder}), Step("log-dialogs"), Step("set-title", {L"Something else"}),
+              Step("log-title"), Step("close-doc"), Step("log-title"), Step("drop", {e}), Step("log-dialogs"),
+              Step("resize", {L"900", L"640"}), Step("wait", {L"50"}), Step("close")}));
+    const RuntimeLog& log = run.log;
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, 0u);
+
+    // Each drop is posted before the script's next step runs.
+    const std::vector<size_t> drops = log.Positions("drop");
+    const std::vector<size_t> markers = log.Positions("dialogs");
+    const std::vector<size_t> posts = log.Positions("post");
+    ASSERT_EQ(drops.size(), 3u);
+    ASSERT_EQ(markers.size(), 3u);
+    ASSERT_EQ(posts.size(), 3u) << log.Describe();
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_GT(posts[i], drops[i]);
+        EXPECT_LT(posts[i], markers[i]);
+    }
+    EXPECT_EQ(FirstFields(log.All("post")),
+              (std::vector<std::wstring>{OpenFileJson(L"e.md", L"eee"), OpenFileJson(L"Some Folder", L""),
+                                         OpenFileJson(L"e.md", L"eee")}));
+    EXPECT_EQ(FirstFields(log.All("title")), (std::vector<std::wstring>{L"Something else", L"Tallowmere"}));
+
+    // After the resize the control still covers the client area, which has changed.
+    const std::vector<LogEntry> bounds = log.All("bounds");
+    ASSERT_GE(bounds.size(), 2u) << log.Describe();
+    const std::vector<std::wstring>& last = bounds.back().fields;
+    ASSERT_EQ(last.size(), 8u);
+    EXPECT_GT(log.Positions("bounds").back(), FirstPosition(log, "resize"));
+    EXPECT_EQ(std::vector<std::wstring>(last.begin(), last.begin() + 4),
+              std::vector<std::wstring>(last.begin() + 4, last.end()));
+    EXPECT_NE(last[2], bounds.front().fields[2]);
+}
+
+// --- finding the runtime --------------------------------------------------------------------------------
+
+TEST_F(EndToEnd, RuntimeRegisteredForTheStableChannelIsFound) {
+    const std::wstring document = WriteDocument(L"registered.md", "found");
+    RuntimeRegistration registration(kRegisteredFolder);
+    ASSERT_TRUE(registration.registered());
+    RunOptions options = Options(Quoted(document), {Step("await", {L"navigation"}), Step("ready"),
+                                                    Step("wait", {L"50"}), Step("close")});
+    options.road = Road::Installed;
+    const RunResult run = Run(options);
+    const RuntimeLog& log = run.log;
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, 0u);
+    const std::vector<LogEntry> created = log.All("create-environment");
+    ASSERT_EQ(created.size(), 1u) << log.Describe();
+    EXPECT_EQ(created[0].fields.at(1), L"0") << "runtime kind of an installed runtime";
+    EXPECT_EQ(FirstFields(log.All("post")),
+              std::vector<std::wstring>{OpenFileJson(L"registered.md", L"found")});
+}
+
+// --- start-up failures ----------------------------------------------------------------------------------
+
+TEST_F(EndToEnd, MissingRuntimeShowsTheMessageBoxOnceAndTheWindowStays) {
+    RunOptions options;
+    options.road = Road::None;
+    const auto process = Start(options);
+    ExpectEnvironmentFailureBoxThenClose(*process);
+    const RunResult run = Finish(*process);
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(run.log.entries().empty()) << run.log.Describe();
+}
+
+TEST_F(EndToEnd, RefusedEnvironmentShowsTheMessageBox) {
+    RunOptions options;
+    options.mode = L"refuse-environment";
+    const auto process = Start(options);
+    ExpectEnvironmentFailureBoxThenClose(*process);
+    const RunResult run = Finish(*process);
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_GE(run.log.Count("refuse-environment"), 1u) << run.log.Describe();
+    EXPECT_EQ(run.log.Count("environment-completed"), 0u);
+}
+
+TEST_F(EndToEnd, OneFailedEnvironmentCompletionIsRetriedAndTheDocumentStillArrives) {
+    const std::wstring document = WriteDocument(L"retried.md", "again");
+    RunOptions options =
+        Options(Quoted(document), {Step("await", {L"navigation"}), Step("ready"), Step("wait", {L"50"}),
+                                   Step("log-dialogs"), Step("close")});
+    options.mode = L"fail-environment-completion=1";
+    const RunResult run = Run(options);
+    const RuntimeLog& log = run.log;
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(FirstFields(log.All("environment-completed")),
+              (std::vector<std::wstring>{L"80004004", L"00000000"}))
+        << log.Describe();
+    EXPECT_EQ(FirstFields(log.All("dialogs")), std::vector<std::wstring>{L"0"});
+    EXPECT_EQ(FirstFields(log.All("post")), std::vector<std::wstring>{OpenFileJson(L"retried.md", L"again")});
+}
+
+TEST_F(EndToEnd, TwoFailedEnvironmentCompletionsShowTheMessageBox) {
+    RunOptions options;
+    options.mode = L"fail-environment-completion=2";
+    const auto process = Start(options);
+    ExpectEnvironmentFailureBoxThenClose(*process);
+    const RunResult run = Finish(*process);
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(FirstFields(run.log.All("environment-completed")),
+              (std::vector<std::wstring>{L"80004004", L"80004004"}))
+        << run.log.Describe();
+    EXPECT_EQ(run.log.Count("create-controller"), 0u);
+}
+
+TEST_F(EndToEnd, FailedControllerShowsNothingAndLeavesAnEmptyWindow) {
+    const std::wstring document = WriteDocument(L"never.md", "never");
+    RunOptions options =
+        Options(Quoted(document), {Step("await", {L"controller"}), Step("wait", {L"100"}),
+                                   Step("log-dialogs"), Step("drop", {document}),
+                                   Step("resize", {L"900", L"640"}), Step("wait", {L"100"}), Step("close")});
+    options.mode = L"fail-controller";
+    const RunResult run = Run(options);
+    const RuntimeLog& log = run.log;
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(FirstFields(log.All("controller-completed")), std::vector<std::wstring>{L"8000FFFF"})
+        << log.Describe();
+    EXPECT_EQ(FirstFields(log.All("dialogs")), std::vector<std::wstring>{L"0"});
+    EXPECT_EQ(log.Count("bounds"), 0u);
+    EXPECT_EQ(log.Count("navigate"), 0u);
+    EXPECT_EQ(log.Count("post"), 0u);
+}
+
+TEST_F(EndToEnd, ControllerWithoutWebViewIsLetGoSilently) {
+    RunOptions options =
+        Options(L"", {Step("await", {L"controller"}), Step("wait", {L"100"}), Step("log-dialogs"),
+                      Step("resize", {L"900", L"640"}), Step("wait", {L"100"}), Step("close")});
+    options.mode = L"no-webview";
+    const RunResult run = Run(options);
+    const RuntimeLog& log = run.log;
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(FirstFields(log.All("get-webview")), std::vector<std::wstring>{L"0"}) << log.Describe();
+    EXPECT_LT(log.Find("destroyed", L"controller"), FirstPosition(log, "resize")) << log.Describe();
+    EXPECT_EQ(FirstFields(log.All("dialogs")), std::vector<std::wstring>{L"0"});
+    EXPECT_EQ(log.Count("bounds"), 0u);
+    EXPECT_EQ(log.Count("navigate"), 0u);
+}
+
+TEST_F(EndToEnd, ClosingDuringStartUpLeavesNothingHeld) {
+    // The close reaches the window after the environment but before the controller completes.
+    const RunResult run = Run(Options(L"", {Step("close")}));
+    const RuntimeLog& log = run.log;
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, 0u);
+    ASSERT_EQ(log.Count("controller-completed"), 1u) << log.Describe();
+    EXPECT_EQ(log.Count("get-webview"), 0u) << log.Describe();
+    EXPECT_EQ(log.Count("navigate"), 0u);
+    EXPECT_NE(log.Find("destroyed", L"controller"), std::string::npos);
+}
+
+class RegistrationCleanup : public ::testing::Environment {
+public:
+    void SetUp() override {
+        RuntimeRegistration::RemoveLeftover(fs::path(kRegisteredFolder).parent_path().wstring());
+    }
+};
+
+const auto* const kRegistrationCleanup = ::testing::AddGlobalTestEnvironment(new RegistrationCleanup);
+
+} // namespace

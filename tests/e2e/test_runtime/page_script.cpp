@@ -1,0 +1,249 @@
+#include "test_runtime/page_script.h"
+
+#include "app/unique_handle.h"
+#include "support/dropped_files.h"
+#include "test_runtime/dispatcher.h"
+#include "test_runtime/runtime_log.h"
+#include "test_runtime/runtime_objects.h"
+#include "test_runtime/runtime_protocol.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace test_runtime {
+namespace {
+
+constexpr UINT kDefaultAwaitTimeout = 10000;
+
+struct Step {
+    std::string command;
+    std::vector<std::wstring> arguments;
+};
+
+struct Player {
+    bool started = false;
+    std::vector<Step> steps;
+    size_t next = 0;
+    std::set<RuntimeEvent> seen;
+    bool awaiting = false;
+    RuntimeEvent awaited = RuntimeEvent::Navigated;
+    unsigned awaitGeneration = 0;
+};
+
+Player& State() {
+    static Player player;
+    return player;
+}
+
+std::wstring ScriptPath() {
+    wchar_t buffer[1024] = {};
+    const DWORD length = ::GetEnvironmentVariableW(kScriptVariable, buffer, 1024);
+    return length == 0 || length >= 1024 ? std::wstring() : std::wstring(buffer, length);
+}
+
+std::vector<Step> ReadScript(const std::wstring& path) {
+    std::vector<Step> steps;
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        Log("script-missing", {EscapeField(path)});
+        return steps;
+    }
+    std::string text;
+    char chunk[4096];
+    DWORD got = 0;
+    while (::ReadFile(file.get(), chunk, sizeof(chunk), &got, nullptr) && got > 0) {
+        text.append(chunk, got);
+    }
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        const std::vector<std::string> fields = SplitFields(line);
+        if (!fields.empty() && fields[0][0] != '#') {
+            Step step{fields[0], {}};
+            for (size_t i = 1; i < fields.size(); ++i) {
+                step.arguments.push_back(UnescapeField(fields[i]));
+            }
+            steps.push_back(std::move(step));
+        }
+        start = end + 1;
+    }
+    return steps;
+}
+
+unsigned ArgumentNumber(const Step& step, size_t index, unsigned fallback) {
+    return index < step.arguments.size()
+               ? static_cast<unsigned>(std::wcstoul(step.arguments[index].c_str(), nullptr, 10))
+               : fallback;
+}
+
+void PlayNext() noexcept;
+
+void ContinueLater() {
+    Post(PlayNext);
+}
+
+// --- the page's side -------------------------------------------------------------------------------
+
+void PostFromPage(const std::wstring& json) {
+    TestWebView* page = TestWebView::Current();
+    Log("page-post", {EscapeField(json)});
+    const size_t delivered = page == nullptr ? 0 : page->PostFromPage(json);
+    Log("page-post-delivered", {NumberField(static_cast<long long>(delivered))});
+}
+
+// --- the user's side: a real WM_DROPFILES, as the shell would send it ------------------------------
+
+void DropFiles(const std::vector<std::wstring>& paths) {
+    if (FAILED(PostDroppedFiles(MainWindow(), paths))) {
+        Log("drop-failed", {"PostDroppedFiles"});
+    }
+}
+
+BOOL CALLBACK CountDialog(HWND window, LPARAM count) noexcept {
+    wchar_t name[16] = {};
+    ::GetClassNameW(window, name, 16);
+    if (::IsWindowVisible(window) && std::wcscmp(name, L"#32770") == 0) {
+        ++*reinterpret_cast<long long*>(count);
+    }
+    return TRUE;
+}
+
+// --- steps -----------------------------------------------------------------------------------------
+
+void Await(RuntimeEvent event, unsigned timeout) {
+    Player& player = State();
+    if (player.seen.count(event) != 0) {
+        ContinueLater();
+        return;
+    }
+    player.awaiting = true;
+    player.awaited = event;
+    const unsigned generation = ++player.awaitGeneration;
+    RunAfter(timeout, [generation] {
+        Player& state = State();
+        if (state.awaiting && state.awaitGeneration == generation) {
+            state.awaiting = false;
+            Log("timeout", {state.awaited == RuntimeEvent::Navigated ? "navigation" : "controller"});
+            ContinueLater();
+        }
+    });
+}
+
+// Runs one step; returns false when the step continues the script itself (wait, await).
+bool RunStep(const Step& step) {
+    const std::string& command = step.command;
+    const std::vector<std::wstring>& args = step.arguments;
+    if (command == "wait") {
+        RunAfter(ArgumentNumber(step, 0, 0), PlayNext);
+        return false;
+    }
+    if (command == "await") {
+        const bool navigation = args.empty() || args[0] == L"navigation";
+        Await(navigation ? RuntimeEvent::Navigated : RuntimeEvent::ControllerCompleted,
+              ArgumentNumber(step, 1, kDefaultAwaitTimeout));
+        return false;
+    }
+    if (command == "ready") {
+        PostFromPage(L"{\"action\":\"ready\"}");
+    } else if (command == "close-doc") {
+        PostFromPage(L"{\"action\":\"closeDoc\"}");
+    } else if (command == "post") {
+        PostFromPage(args.empty() ? std::wstring() : args[0]);
+    } else if (command == "drop") {
+        std::vector<std::string> paths;
+        for (const std::wstring& path : args) {
+            paths.push_back(EscapeField(path));
+        }
+        Log("drop", paths);
+        DropFiles(args);
+    } else if (command == "resize") {
+        const int width = static_cast<int>(ArgumentNumber(step, 0, 800));
+        const int height = static_cast<int>(ArgumentNumber(step, 1, 600));
+        Log("resize", {NumberField(width), NumberField(height)});
+        ::SetWindowPos(MainWindow(), nullptr, 0, 0, width, height,
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    } else if (command == "set-title") {
+        ::SetWindowTextW(MainWindow(), args.empty() ? L"" : args[0].c_str());
+    } else if (command == "log-title") {
+        wchar_t title[512] = {};
+        ::GetWindowTextW(MainWindow(), title, 512);
+        Log("title", {EscapeField(std::wstring_view(title))});
+    } else if (command == "log-dialogs") {
+        long long count = 0;
+        ::EnumThreadWindows(::GetCurrentThreadId(), CountDialog, reinterpret_cast<LPARAM>(&count));
+        Log("dialogs", {NumberField(count)});
+    } else if (command == "close") {
+        Log("close", {});
+        ::PostMessageW(MainWindow(), WM_CLOSE, 0, 0);
+    } else {
+        Log("unknown-step", {EscapeField(std::wstring(command.begin(), command.end()))});
+    }
+    return true;
+}
+
+void PlayNext() noexcept {
+    try {
+        Player& player = State();
+        if (player.next >= player.steps.size()) {
+            if (player.next == player.steps.size()) {
+                ++player.next;
+                Log("script-end", {});
+            }
+            return;
+        }
+        const Step& step = player.steps[player.next++];
+        if (RunStep(step)) {
+            ContinueLater();
+        }
+    } catch (...) {
+        Log("script-failed", {});
+    }
+}
+
+} // namespace
+
+void StartPageScript() noexcept {
+    try {
+        Player& player = State();
+        if (player.started) {
+            return;
+        }
+        player.started = true;
+        const std::wstring path = ScriptPath();
+        if (path.empty()) {
+            return;
+        }
+        player.steps = ReadScript(path);
+        ContinueLater();
+    } catch (...) {
+        Log("script-failed", {});
+    }
+}
+
+void NotifyRuntimeEvent(RuntimeEvent event) noexcept {
+    try {
+        Player& player = State();
+        player.seen.insert(event);
+        if (player.awaiting && player.awaited == event) {
+            player.awaiting = false;
+            ContinueLater();
+        }
+    } catch (...) {
+    }
+}
+
+} // namespace test_runtime

@@ -1,0 +1,19 @@
+// The scripted page: a list of steps, read from the file named by TALLOWMERE_TEST_RUNTIME_SCRIPT, that
+// the runtime plays through the host's message loop as if a user and the viewer page were acting. See
+// README.md for the commands.
+#pragma once
+
+namespace test_runtime {
+
+enum class RuntimeEvent {
+    ControllerCompleted, // the controller completion was delivered (success or failure)
+    Navigated,           // the page text was navigated to and the page "loaded"
+};
+
+// Reads the script and starts playing it, once per process (later calls do nothing).
+void StartPageScript() noexcept;
+
+// Lets an "await" step go on.
+void NotifyRuntimeEvent(RuntimeEvent event) noexcept;
+
+} // namespace test_runtime

@@ -1,0 +1,99 @@
+// The test runtime's browser objects: environment, controller, web view, settings and web-message
+// arguments, laid out like the real ones (they derive from the stub implementations of the browser
+// interfaces) and recording every call the host makes on them.
+#pragma once
+
+#include "support/com_stubs.h"
+
+#include <wrl/client.h>
+
+#include <string>
+#include <vector>
+
+namespace test_runtime {
+
+class TestEnvironment final : public StubEnvironment {
+public:
+    TestEnvironment() noexcept;
+    // Completes later, through the caller's message loop, with a controller whose control is a child
+    // of `parentWindow` (or with a failure in the fail-controller mode).
+    HRESULT STDMETHODCALLTYPE CreateCoreWebView2Controller(
+        HWND parentWindow, ICoreWebView2CreateCoreWebView2ControllerCompletedHandler* handler) override;
+    HRESULT STDMETHODCALLTYPE get_BrowserVersionString(LPWSTR* version) override;
+
+private:
+    ~TestEnvironment() override;
+};
+
+class TestWebView final : public StubWebView {
+public:
+    TestWebView() noexcept;
+    HRESULT STDMETHODCALLTYPE get_Settings(ICoreWebView2Settings** settings) override;
+    HRESULT STDMETHODCALLTYPE NavigateToString(LPCWSTR htmlContent) override;
+    HRESULT STDMETHODCALLTYPE PostWebMessageAsJson(LPCWSTR webMessageAsJson) override;
+    HRESULT STDMETHODCALLTYPE add_WebMessageReceived(ICoreWebView2WebMessageReceivedEventHandler* handler,
+                                                     EventRegistrationToken* token) override;
+    HRESULT STDMETHODCALLTYPE remove_WebMessageReceived(EventRegistrationToken token) override;
+
+    // The page posts `json`: every subscribed handler gets it, as the real runtime delivers a message of
+    // window.chrome.webview.postMessage. Returns how many handlers were called.
+    size_t PostFromPage(const std::wstring& json);
+
+    // The web view whose page is loaded (the last one navigated and still alive), or null.
+    static TestWebView* Current() noexcept;
+
+private:
+    ~TestWebView() override;
+
+    struct Subscription {
+        long long token;
+        Microsoft::WRL::ComPtr<ICoreWebView2WebMessageReceivedEventHandler> handler;
+    };
+    std::vector<Subscription> subscriptions_;
+    long long nextToken_ = 1;
+};
+
+class TestController final : public StubController {
+public:
+    TestController(HWND parentWindow, Microsoft::WRL::ComPtr<TestWebView> webView) noexcept;
+    HRESULT STDMETHODCALLTYPE get_Bounds(RECT* bounds) override;
+    HRESULT STDMETHODCALLTYPE put_Bounds(RECT bounds) override;
+    HRESULT STDMETHODCALLTYPE get_ParentWindow(HWND* parentWindow) override;
+    HRESULT STDMETHODCALLTYPE get_CoreWebView2(ICoreWebView2** coreWebView2) override;
+
+private:
+    ~TestController() override;
+
+    const HWND parentWindow_;
+    RECT bounds_{};
+    const Microsoft::WRL::ComPtr<TestWebView> webView_;
+};
+
+class TestSettings final : public StubSettings {
+public:
+    TestSettings() noexcept;
+    HRESULT STDMETHODCALLTYPE get_IsStatusBarEnabled(BOOL* enabled) override;
+    HRESULT STDMETHODCALLTYPE put_IsStatusBarEnabled(BOOL enabled) override;
+
+private:
+    ~TestSettings() override;
+
+    BOOL statusBarEnabled_ = TRUE;
+};
+
+class TestWebMessageArgs final : public ComObject<ICoreWebView2WebMessageReceivedEventArgs> {
+public:
+    explicit TestWebMessageArgs(std::wstring json) noexcept;
+    HRESULT STDMETHODCALLTYPE get_Source(LPWSTR* source) override;
+    HRESULT STDMETHODCALLTYPE get_WebMessageAsJson(LPWSTR* json) override;
+    HRESULT STDMETHODCALLTYPE TryGetWebMessageAsString(LPWSTR* text) override;
+
+private:
+    const std::wstring json_;
+};
+
+// The window the host gave as the controller's parent; before that, the first visible top-level
+// window of the calling thread that is not a dialog (so a script can act on it in every mode).
+HWND MainWindow() noexcept;
+
+} // namespace test_runtime

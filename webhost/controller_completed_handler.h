@@ -1,0 +1,28 @@
+// Called when the browser control exists (or could not be made): takes it over, sizes it, navigates
+// to the page and listens to the page's messages.
+#pragma once
+
+#include "webhost/browser_abi.h"
+#include "webhost/callback_object.h"
+
+#include <string>
+
+class ControllerCompletedHandler final
+    : public CallbackObject<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler,
+                            IID_ICoreWebView2CreateCoreWebView2ControllerCompletedHandler> {
+public:
+    ControllerCompletedHandler(HWND mainWindow, std::wstring pageText) noexcept
+        : mainWindow_(mainWindow), pageText_(std::move(pageText)) {}
+
+    // A failure, or success without a controller, returns `errorCode` silently. A controller that
+    // yields no web view is let go again (nothing is held) and start-up stops there just as silently, as
+    // it does when the main window is already gone.
+    HRESULT STDMETHODCALLTYPE Invoke(HRESULT errorCode,
+                                     ICoreWebView2Controller* controller) noexcept override;
+
+private:
+    ~ControllerCompletedHandler() override = default;
+
+    const HWND mainWindow_;
+    const std::wstring pageText_; // the copy that is navigated to
+};

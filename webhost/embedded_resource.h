@@ -1,0 +1,15 @@
+// The program's own RCDATA resources: the viewer page and the support image.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <optional>
+#include <span>
+
+inline constexpr WORD kViewerPageResourceId = 101;   // the viewer page, UTF-8 HTML
+inline constexpr WORD kSupportImageResourceId = 102; // the support image, JPEG
+
+// The bytes of RCDATA resource `id` in `module` (null: the running executable), or nothing when the
+// resource is absent or cannot be loaded. The bytes live as long as the module stays loaded.
+std::optional<std::span<const unsigned char>> FindRcData(HMODULE module, WORD id) noexcept;

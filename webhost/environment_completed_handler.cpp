@@ -1,0 +1,22 @@
+#include "webhost/environment_completed_handler.h"
+
+#include "webhost/controller_completed_handler.h"
+#include "webhost/environment_failure.h"
+
+HRESULT STDMETHODCALLTYPE
+EnvironmentCompletedHandler::Invoke(HRESULT errorCode, ICoreWebView2Environment* environment) noexcept {
+    if (!::IsWindow(mainWindow_)) {
+        // The user closed the window while the runtime was starting: there is nothing left to start
+        // and no one to tell.
+        return errorCode;
+    }
+    if (FAILED(errorCode) || environment == nullptr) {
+        // The loader has already retried; nothing more will come. The window stays, empty.
+        ShowEnvironmentFailure(mainWindow_);
+        return errorCode;
+    }
+    // The environment itself is not kept: the controller is all the host needs from it.
+    const auto handler = MakeCallback<ControllerCompletedHandler>(mainWindow_, pageText_);
+    environment->CreateCoreWebView2Controller(mainWindow_, handler.Get());
+    return S_OK;
+}

@@ -1,0 +1,28 @@
+// Called when the browser environment is ready (or could not be made): asks for the controller.
+#pragma once
+
+#include "webhost/browser_abi.h"
+#include "webhost/callback_object.h"
+
+#include <string>
+
+class EnvironmentCompletedHandler final
+    : public CallbackObject<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler,
+                            IID_ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler> {
+public:
+    // Keeps its own copy of the page text: the caller's copy is gone long before the call comes.
+    EnvironmentCompletedHandler(HWND mainWindow, std::wstring pageText) noexcept
+        : mainWindow_(mainWindow), pageText_(std::move(pageText)) {}
+
+    // A failure, or success without an environment, shows the environment-failure message box and
+    // returns `errorCode` unchanged. Otherwise requests a controller for the main window. Once the main
+    // window is gone nothing is shown or requested.
+    HRESULT STDMETHODCALLTYPE Invoke(HRESULT errorCode,
+                                     ICoreWebView2Environment* environment) noexcept override;
+
+private:
+    ~EnvironmentCompletedHandler() override = default;
+
+    const HWND mainWindow_;
+    const std::wstring pageText_;
+};
