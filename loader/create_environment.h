@@ -8,5 +8,6 @@
 // accepted the request and `environmentCreatedHandler` will be invoked later through the message loop;
 // a negative result means no environment is coming and the handler is never invoked for this call.
 HRESULT CreateCoreWebView2EnvironmentWithOptions(
-    PCWSTR browserExecutableFolder, PCWSTR userDataFolder, ICoreWebView2EnvironmentOptions* environmentOptions,
+    PCWSTR browserExecutableFolder, PCWSTR userDataFolder,
+    ICoreWebView2EnvironmentOptions* environmentOptions,
     ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* environmentCreatedHandler) noexcept;

@@ -14,7 +14,7 @@ struct LoaderSettings {
     PCWSTR browserExecutableFolder = nullptr; // null or empty: search the installed runtimes
     PCWSTR userDataFolder = nullptr;          // passed on to the runtime, not used for discovery
     IUnknown* environmentOptions = nullptr;   // the host's options object, passed on unchanged
-    int32_t channelSearchKind = 0;            // 1: least stable channel first; anything else: most stable first
+    int32_t channelSearchKind = 0; // 1: least stable channel first; anything else: most stable first
     bool useEdgeView = false;
     bool releaseChannelsSet = false;
     bool channelSearchKindSet = false;
