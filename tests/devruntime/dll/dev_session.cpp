@@ -1,0 +1,116 @@
+#include "dev_session.h"
+
+#include "dev_web_view.h"
+#include "support/dropped_files.h"
+#include "wire_format.h"
+
+namespace {
+
+constexpr wchar_t kPortVariable[] = L"TALLOWMERE_DEVRUNTIME_PORT";
+
+} // namespace
+
+HRESULT ReadDriverPort(unsigned short& port) noexcept {
+    // A port has at most five digits; anything longer is malformed, so a small buffer suffices.
+    wchar_t text[16]{};
+    const DWORD length = ::GetEnvironmentVariableW(kPortVariable, text, ARRAYSIZE(text));
+    if (length == 0) {
+        return HRESULT_FROM_WIN32(ERROR_ENVVAR_NOT_FOUND);
+    }
+    if (length >= ARRAYSIZE(text)) {
+        return E_INVALIDARG;
+    }
+    unsigned long value = 0;
+    for (DWORD i = 0; i < length; ++i) {
+        if (text[i] < L'0' || text[i] > L'9') {
+            return E_INVALIDARG;
+        }
+        value = value * 10 + static_cast<unsigned long>(text[i] - L'0');
+        if (value > 65535) {
+            return E_INVALIDARG;
+        }
+    }
+    if (value == 0) {
+        return E_INVALIDARG;
+    }
+    port = static_cast<unsigned short>(value);
+    return S_OK;
+}
+
+HRESULT DevSession::Open(unsigned short port, std::shared_ptr<DevSession>& session) noexcept {
+    try {
+        auto created = std::make_shared<DevSession>();
+        HRESULT hr = created->dispatcher_.Start();
+        if (FAILED(hr)) {
+            return hr;
+        }
+        // The reader thread only queues; everything touching the program runs on the dispatching thread.
+        const std::weak_ptr<DevSession> weak = created;
+        UiDispatcher* dispatcher = &created->dispatcher_;
+        auto onFrame = [weak, dispatcher](std::string body) {
+            dispatcher->Post([weak, body = std::move(body)] {
+                if (const auto self = weak.lock()) {
+                    self->RunDriverCommand(body);
+                }
+            });
+        };
+        auto onClosed = [weak, dispatcher] {
+            dispatcher->Post([weak] {
+                if (const auto self = weak.lock()) {
+                    self->driverGone_ = true;
+                }
+            });
+        };
+        hr = created->connection_.Connect(port, std::move(onFrame), std::move(onClosed));
+        if (FAILED(hr)) {
+            return hr;
+        }
+        session = std::move(created);
+        return S_OK;
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+HRESULT DevSession::Record(const std::string& record) noexcept {
+    if (closed_ || driverGone_) {
+        return HRESULT_FROM_WIN32(ERROR_INVALID_STATE);
+    }
+    return connection_.Send(record);
+}
+
+void DevSession::CloseView() noexcept {
+    if (closed_) {
+        return;
+    }
+    try {
+        connection_.Send(JsonRecord("close").Finish());
+    } catch (...) {
+        // Without the record the driver still sees the connection end.
+    }
+    closed_ = true;
+    connection_.Close();
+}
+
+void DevSession::RunDriverCommand(const std::string& body) noexcept {
+    try {
+        const DriverCommand command = SplitCommand(body);
+        if (command.verb == "webMessage") {
+            if (webView_ != nullptr) {
+                webView_->DeliverWebMessage(FromUtf8(command.payload));
+            }
+        } else if (command.verb == "drop") {
+            const std::wstring path = FromUtf8(command.payload);
+            const HRESULT hr = PostDroppedFiles(parentWindow_, {path});
+            Record(JsonRecord("dropPosted").String("path", path).Number("result", hr).Finish());
+        } else if (command.verb == "closeWindow") {
+            if (parentWindow_ != nullptr) {
+                ::PostMessageW(parentWindow_, WM_CLOSE, 0, 0);
+            }
+        } else {
+            Record(JsonRecord("unknownCommand").String("verb", FromUtf8(command.verb)).Finish());
+        }
+    } catch (...) {
+        // Out of memory while converting a payload: that one command is lost.
+    }
+}

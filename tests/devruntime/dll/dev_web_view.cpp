@@ -1,0 +1,166 @@
+#include "dev_web_view.h"
+
+#include "wire_format.h"
+#include "app/com_adopt.h"
+
+#include <objbase.h>
+
+#include <cwchar>
+#include <new>
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+// Event arguments of one page message: its JSON text, handed out as a fresh platform-allocated copy.
+class DevWebMessageArgs : public ComObject<ICoreWebView2WebMessageReceivedEventArgs> {
+public:
+    explicit DevWebMessageArgs(std::wstring json) noexcept
+        : ComObject(IID_ICoreWebView2WebMessageReceivedEventArgs), json_(std::move(json)) {}
+
+    HRESULT STDMETHODCALLTYPE get_Source(LPWSTR* source) override { return CopyOut(kSource, source); }
+    HRESULT STDMETHODCALLTYPE get_WebMessageAsJson(LPWSTR* json) override { return CopyOut(json_, json); }
+    HRESULT STDMETHODCALLTYPE TryGetWebMessageAsString(LPWSTR* text) override {
+        if (text == nullptr) {
+            return E_POINTER;
+        }
+        *text = nullptr;
+        return E_NOTIMPL; // the program reads every message as JSON
+    }
+
+private:
+    static constexpr wchar_t kSource[] = L"about:blank";
+
+    static HRESULT CopyOut(std::wstring_view text, LPWSTR* out) noexcept {
+        if (out == nullptr) {
+            return E_POINTER;
+        }
+        *out = static_cast<LPWSTR>(::CoTaskMemAlloc((text.size() + 1) * sizeof(wchar_t)));
+        if (*out == nullptr) {
+            return E_OUTOFMEMORY;
+        }
+        std::wmemcpy(*out, text.data(), text.size());
+        (*out)[text.size()] = L'\0';
+        return S_OK;
+    }
+
+    std::wstring json_;
+};
+
+template <typename Work> HRESULT Guarded(Work&& work) noexcept {
+    try {
+        return work();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
+
+} // namespace
+
+HRESULT STDMETHODCALLTYPE DevSettings::get_IsStatusBarEnabled(BOOL* value) {
+    if (value == nullptr) {
+        return E_POINTER;
+    }
+    *value = statusBarEnabled_;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE DevSettings::put_IsStatusBarEnabled(BOOL value) {
+    statusBarEnabled_ = value;
+    return Guarded(
+        [&] { return session_->Record(JsonRecord("statusBar").Bool("enabled", value != FALSE).Finish()); });
+}
+
+DevWebView::DevWebView(std::shared_ptr<DevSession> session) noexcept : session_(std::move(session)) {
+    session_->SetWebView(this);
+}
+
+DevWebView::~DevWebView() {
+    session_->SetWebView(nullptr);
+}
+
+HRESULT STDMETHODCALLTYPE DevWebView::get_Settings(ICoreWebView2Settings** settings) {
+    if (settings == nullptr) {
+        return E_POINTER;
+    }
+    *settings = nullptr;
+    if (!settings_) {
+        settings_ = AdoptComPtr(new (std::nothrow) DevSettings(session_));
+        if (!settings_) {
+            return E_OUTOFMEMORY;
+        }
+    }
+    ComPtr<ICoreWebView2Settings> copy = settings_;
+    *settings = copy.Detach();
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE DevWebView::NavigateToString(LPCWSTR htmlContent) {
+    if (htmlContent == nullptr) {
+        return E_INVALIDARG;
+    }
+    return Guarded(
+        [&] { return session_->Record(JsonRecord("navigate").String("html", htmlContent).Finish()); });
+}
+
+HRESULT STDMETHODCALLTYPE DevWebView::PostWebMessageAsJson(LPCWSTR webMessageAsJson) {
+    if (webMessageAsJson == nullptr) {
+        return E_INVALIDARG;
+    }
+    return Guarded(
+        [&] { return session_->Record(JsonRecord("postJson").String("json", webMessageAsJson).Finish()); });
+}
+
+HRESULT STDMETHODCALLTYPE DevWebView::PostWebMessageAsString(LPCWSTR webMessageAsString) {
+    if (webMessageAsString == nullptr) {
+        return E_INVALIDARG;
+    }
+    // A string message reaches the page as that string: its JSON form travels like any other message.
+    return Guarded([&] {
+        std::string quoted;
+        AppendJsonString(quoted, webMessageAsString);
+        return session_->Record(JsonRecord("postJson").String("json", FromUtf8(quoted)).Finish());
+    });
+}
+
+HRESULT STDMETHODCALLTYPE DevWebView::add_WebMessageReceived(
+    ICoreWebView2WebMessageReceivedEventHandler* handler, EventRegistrationToken* token) {
+    if (handler == nullptr || token == nullptr) {
+        return E_INVALIDARG;
+    }
+    return Guarded([&] {
+        subscriptions_.push_back({nextToken_, handler});
+        token->value = nextToken_++;
+        session_->Record(JsonRecord("subscribed").Number("token", token->value).Finish());
+        return S_OK;
+    });
+}
+
+HRESULT STDMETHODCALLTYPE DevWebView::remove_WebMessageReceived(EventRegistrationToken token) {
+    std::erase_if(subscriptions_, [&](const Subscription& s) { return s.token == token.value; });
+    return S_OK;
+}
+
+void DevWebView::DeliverWebMessage(const std::wstring& json) noexcept {
+    try {
+        // A handler may release the program's last reference to this view.
+        const ComPtr<ICoreWebView2> keepAlive(this);
+        // Handlers may subscribe or unsubscribe while being called: call the ones present now, each
+        // kept alive for its call.
+        const std::vector<Subscription> current = subscriptions_;
+        for (const Subscription& subscription : current) {
+            ComPtr<DevWebMessageArgs> args;
+            args = AdoptComPtr(new DevWebMessageArgs(json));
+            const HRESULT result = subscription.handler->Invoke(this, args.Get());
+            session_->Record(JsonRecord("delivered")
+                                 .String("json", json)
+                                 .Number("result", result)
+                                 .Bool("uiThread", session_->Dispatcher().IsDispatchingThread())
+                                 .Finish());
+        }
+    } catch (...) {
+        // Out of memory: this message is lost, like any page message that cannot be handed over.
+    }
+}

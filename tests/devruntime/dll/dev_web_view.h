@@ -1,0 +1,52 @@
+// The development runtime's web view: what the program asks of the page goes to the browser driver, and
+// page messages from the driver reach the program's handlers on its user-interface thread.
+#pragma once
+
+#include "dev_session.h"
+#include "support/com_stubs.h"
+
+#include <wrl/client.h>
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+class DevSettings : public StubSettings {
+public:
+    explicit DevSettings(std::shared_ptr<DevSession> session) noexcept : session_(std::move(session)) {}
+    HRESULT STDMETHODCALLTYPE get_IsStatusBarEnabled(BOOL* value) override;
+    HRESULT STDMETHODCALLTYPE put_IsStatusBarEnabled(BOOL value) override;
+
+private:
+    std::shared_ptr<DevSession> session_;
+    BOOL statusBarEnabled_ = TRUE;
+};
+
+class DevWebView : public StubWebView {
+public:
+    explicit DevWebView(std::shared_ptr<DevSession> session) noexcept;
+    ~DevWebView() override;
+
+    HRESULT STDMETHODCALLTYPE get_Settings(ICoreWebView2Settings** settings) override;
+    HRESULT STDMETHODCALLTYPE NavigateToString(LPCWSTR htmlContent) override;
+    HRESULT STDMETHODCALLTYPE PostWebMessageAsJson(LPCWSTR webMessageAsJson) override;
+    HRESULT STDMETHODCALLTYPE PostWebMessageAsString(LPCWSTR webMessageAsString) override;
+    HRESULT STDMETHODCALLTYPE add_WebMessageReceived(ICoreWebView2WebMessageReceivedEventHandler* handler,
+                                                     EventRegistrationToken* token) override;
+    HRESULT STDMETHODCALLTYPE remove_WebMessageReceived(EventRegistrationToken token) override;
+
+    // On the user-interface thread: one message that the page posted, as its JSON text.
+    void DeliverWebMessage(const std::wstring& json) noexcept;
+
+private:
+    struct Subscription {
+        INT64 token;
+        Microsoft::WRL::ComPtr<ICoreWebView2WebMessageReceivedEventHandler> handler;
+    };
+
+    std::shared_ptr<DevSession> session_;
+    Microsoft::WRL::ComPtr<DevSettings> settings_;
+    std::vector<Subscription> subscriptions_;
+    INT64 nextToken_ = 1;
+};
