@@ -121,21 +121,12 @@ public:
 };
 
 // An options object that counts how often it is asked for an interface.
-class CountingOptions : public ComObject<ICoreWebView2EnvironmentOptions> {
+class CountingOptions : public StubEnvironmentOptions {
 public:
-    CountingOptions() noexcept : ComObject(IID_ICoreWebView2EnvironmentOptions) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         ++queries;
-        return ComObject::QueryInterface(iid, object);
+        return StubEnvironmentOptions::QueryInterface(iid, object);
     }
-    HRESULT STDMETHODCALLTYPE get_AdditionalBrowserArguments(LPWSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_AdditionalBrowserArguments(LPCWSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_Language(LPWSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_Language(LPCWSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_TargetCompatibleBrowserVersion(LPWSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_TargetCompatibleBrowserVersion(LPCWSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_AllowSingleSignOnUsingOSPrimaryAccount(BOOL*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_AllowSingleSignOnUsingOSPrimaryAccount(BOOL) override { return E_NOTIMPL; }
     int queries = 0;
 };
 

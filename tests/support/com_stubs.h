@@ -131,5 +131,18 @@ public:
     TM_NOTIMPL_EVENT(NewBrowserVersionAvailable)
 };
 
+class StubEnvironmentOptions : public ComObject<ICoreWebView2EnvironmentOptions> {
+public:
+    StubEnvironmentOptions() noexcept : ComObject(IID_ICoreWebView2EnvironmentOptions) {}
+    HRESULT STDMETHODCALLTYPE get_AdditionalBrowserArguments(LPWSTR*) override { return TM_STUB; }
+    HRESULT STDMETHODCALLTYPE put_AdditionalBrowserArguments(LPCWSTR) override { return TM_STUB; }
+    HRESULT STDMETHODCALLTYPE get_Language(LPWSTR*) override { return TM_STUB; }
+    HRESULT STDMETHODCALLTYPE put_Language(LPCWSTR) override { return TM_STUB; }
+    HRESULT STDMETHODCALLTYPE get_TargetCompatibleBrowserVersion(LPWSTR*) override { return TM_STUB; }
+    HRESULT STDMETHODCALLTYPE put_TargetCompatibleBrowserVersion(LPCWSTR) override { return TM_STUB; }
+    HRESULT STDMETHODCALLTYPE get_AllowSingleSignOnUsingOSPrimaryAccount(BOOL*) override { return TM_STUB; }
+    HRESULT STDMETHODCALLTYPE put_AllowSingleSignOnUsingOSPrimaryAccount(BOOL) override { return TM_STUB; }
+};
+
 #undef TM_NOTIMPL_EVENT
 #undef TM_STUB
