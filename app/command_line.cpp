@@ -1,6 +1,6 @@
 #include "app/command_line.h"
 
-#include "app/unique_handle.h"
+#include "platform/unique_handle.h"
 
 #include <windows.h>
 #include <shellapi.h>

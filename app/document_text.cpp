@@ -1,7 +1,7 @@
 #include "app/document_text.h"
 
-#include "app/unique_handle.h"
-#include "app/utf8.h"
+#include "platform/unique_handle.h"
+#include "platform/utf8.h"
 
 #include <windows.h>
 

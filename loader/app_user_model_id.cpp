@@ -1,7 +1,7 @@
 #include "loader/app_user_model_id.h"
 
-#include "app/unique_handle.h"
 #include "loader/platform_seam.h"
+#include "platform/unique_handle.h"
 
 #include <new>
 

@@ -1,8 +1,8 @@
 #include "loader/client_dll.h"
 
-#include "app/unique_handle.h"
 #include "loader/hresult_text.h"
 #include "loader/platform_seam.h"
+#include "platform/unique_handle.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Handing the environment request to the runtime's client library.
 #pragma once
 
-#include "webhost/browser_abi.h"
+#include "platform/browser_abi.h"
 
 #include <cstdint>
 

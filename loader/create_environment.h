@@ -2,7 +2,7 @@
 // library, with the environment variables, policies and options honoured.
 #pragma once
 
-#include "webhost/browser_abi.h"
+#include "platform/browser_abi.h"
 
 // browserExecutableFolder and userDataFolder may be null. A result of 0 or above means the runtime
 // accepted the request and `environmentCreatedHandler` will be invoked later through the message loop;

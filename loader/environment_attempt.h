@@ -2,7 +2,7 @@
 #pragma once
 
 #include "loader/loader_settings.h"
-#include "webhost/browser_abi.h"
+#include "platform/browser_abi.h"
 
 // Finds the client library on the road that `settings` select (fixed folder or installed runtime) and
 // hands it the request with `handler` as completion handler. A result of 0 or above means the library

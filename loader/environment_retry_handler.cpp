@@ -1,7 +1,7 @@
 #include "loader/environment_retry_handler.h"
 
-#include "app/com_adopt.h"
 #include "loader/environment_attempt.h"
+#include "platform/com_adopt.h"
 
 #include <new>
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "loader/loader_settings.h"
-#include "webhost/browser_abi.h"
+#include "platform/browser_abi.h"
 
 #include <wrl/client.h>
 

@@ -1,6 +1,6 @@
 #include "loader/event_sink.h"
 
-#include "app/unique_handle.h"
+#include "platform/unique_handle.h"
 
 #include <atomic>
 #include <optional>

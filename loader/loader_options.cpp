@@ -1,7 +1,7 @@
 #include "loader/loader_settings.h"
 
 #include "loader/edge_view_options.h"
-#include "webhost/browser_abi.h"
+#include "platform/browser_abi.h"
 
 #include <wrl/client.h>
 

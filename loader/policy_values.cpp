@@ -1,9 +1,9 @@
 #include "loader/policy_values.h"
 
-#include "app/unique_handle.h"
 #include "loader/app_user_model_id.h"
 #include "loader/platform_seam.h"
 #include "loader/registry_string.h"
+#include "platform/unique_handle.h"
 
 #include <new>
 

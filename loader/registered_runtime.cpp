@@ -1,8 +1,8 @@
 #include "loader/registered_runtime.h"
 
-#include "app/unique_handle.h"
 #include "loader/registry_string.h"
 #include "loader/runtime_candidate.h"
+#include "platform/unique_handle.h"
 
 #include <new>
 

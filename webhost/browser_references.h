@@ -2,7 +2,7 @@
 // released (controller first) when the main window is destroyed.
 #pragma once
 
-#include "webhost/browser_abi.h"
+#include "platform/browser_abi.h"
 
 #include <wrl/client.h>
 

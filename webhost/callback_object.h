@@ -2,7 +2,7 @@
 // interface of the browser control, and own copies of whatever they capture.
 #pragma once
 
-#include "app/com_adopt.h"
+#include "platform/com_adopt.h"
 
 #include <windows.h>
 #include <unknwn.h>

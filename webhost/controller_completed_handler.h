@@ -2,7 +2,7 @@
 // to the page and listens to the page's messages.
 #pragma once
 
-#include "webhost/browser_abi.h"
+#include "platform/browser_abi.h"
 #include "webhost/callback_object.h"
 
 #include <string>

@@ -1,7 +1,7 @@
 // Called when the browser environment is ready (or could not be made): asks for the controller.
 #pragma once
 
-#include "webhost/browser_abi.h"
+#include "platform/browser_abi.h"
 #include "webhost/callback_object.h"
 
 #include <string>

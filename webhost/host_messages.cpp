@@ -1,6 +1,6 @@
 #include "webhost/host_messages.h"
 
-#include "app/json_escape.h"
+#include "webhost/json_escape.h"
 
 namespace {
 constexpr std::wstring_view kOpenFileHead = L"{\"action\":\"openFile\",\"name\":\"";

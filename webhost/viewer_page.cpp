@@ -1,6 +1,6 @@
 #include "webhost/viewer_page.h"
 
-#include "app/utf8.h"
+#include "platform/utf8.h"
 #include "webhost/base64.h"
 #include "webhost/embedded_resource.h"
 

@@ -3,7 +3,7 @@
 #include "app/host_state.h"
 #include "app/main_window.h"
 #include "app/open_document.h"
-#include "app/unique_handle.h"
+#include "platform/unique_handle.h"
 #include "webhost/host_messages.h"
 
 #include <string>

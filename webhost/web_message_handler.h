@@ -1,7 +1,7 @@
 // Receives every message the page posts and hands it to OnWebMessageReceived.
 #pragma once
 
-#include "webhost/browser_abi.h"
+#include "platform/browser_abi.h"
 #include "webhost/callback_object.h"
 
 class WebMessageHandler final : public CallbackObject<ICoreWebView2WebMessageReceivedEventHandler,

@@ -4,8 +4,8 @@
 #include "driver_connection.h"
 #include "wire_format.h"
 #include "support/com_stubs.h"
-#include "app/com_adopt.h"
-#include "app/unique_handle.h"
+#include "platform/com_adopt.h"
+#include "platform/unique_handle.h"
 
 #include <gtest/gtest.h>
 #include <shellapi.h>

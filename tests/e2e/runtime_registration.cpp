@@ -1,6 +1,6 @@
 #include "runtime_registration.h"
 
-#include "app/unique_handle.h"
+#include "platform/unique_handle.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 // One run of the real tallowmere.exe, started from a test with its own command line and environment.
 #pragma once
 
-#include "app/unique_handle.h"
+#include "platform/unique_handle.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "app/json_escape.h"
+#include "webhost/json_escape.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "app/host_state.h"
 #include "app/main_window.h"
 
-#include "app/com_adopt.h"
+#include "platform/com_adopt.h"
 #include "support/com_stubs.h"
 #include "support/dropped_files.h"
 #include "support/recording_web_view.h"

@@ -1,6 +1,6 @@
 #include "app/open_document.h"
 
-#include "app/com_adopt.h"
+#include "platform/com_adopt.h"
 #include "support/recording_web_view.h"
 #include "support/temp_folder.h"
 #include "webhost/browser_references.h"

@@ -1,7 +1,7 @@
 #include "environment_test_support.h"
-#include "app/com_adopt.h"
 #include "loader/create_environment.h"
 #include "loader/hresult_text.h"
+#include "platform/com_adopt.h"
 
 #include <gtest/gtest.h>
 

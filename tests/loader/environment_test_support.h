@@ -3,10 +3,10 @@
 // variables, the stand-in runtimes and a message pump.
 #pragma once
 
-#include "app/unique_handle.h"
 #include "fake_runtimes/fake_runtime_control.h"
 #include "loader/event_sink.h"
 #include "loader/platform_seam.h"
+#include "platform/unique_handle.h"
 #include "support/com_stubs.h"
 
 #include <wrl/client.h>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "loader/edge_view_options.h"
-#include "webhost/browser_abi.h"
+#include "platform/browser_abi.h"
 
 #include <atomic>
 

@@ -1,7 +1,7 @@
 #include "loader_test_support.h"
 
-#include "app/unique_handle.h"
 #include "loader/loader_settings.h"
+#include "platform/unique_handle.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "loader/registry_string.h"
 
-#include "app/unique_handle.h"
 #include "loader_test_support.h"
+#include "platform/unique_handle.h"
 
 #include <gtest/gtest.h>
 

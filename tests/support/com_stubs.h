@@ -2,7 +2,7 @@
 // answers E_NOTIMPL until a test double overrides the few it cares about.
 #pragma once
 
-#include "webhost/browser_abi.h"
+#include "platform/browser_abi.h"
 
 #include <atomic>
 

@@ -2,7 +2,7 @@
 // test (or a scripted drop in a test runtime) goes through the program's own drop handling.
 #pragma once
 
-#include "app/unique_handle.h"
+#include "platform/unique_handle.h"
 
 #include <windows.h>
 #include <shlobj.h>

@@ -1,6 +1,6 @@
 #include "webhost/callback_object.h"
 
-#include "webhost/browser_abi.h"
+#include "platform/browser_abi.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The start-up steps of the browser control and the answers to the page, against recording stubs.
-#include "app/com_adopt.h"
 #include "app/host_state.h"
+#include "platform/com_adopt.h"
 #include "support/com_stubs.h"
 #include "webhost/browser_references.h"
 #include "webhost/controller_completed_handler.h"

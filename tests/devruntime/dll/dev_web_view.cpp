@@ -1,7 +1,7 @@
 #include "dev_web_view.h"
 
 #include "wire_format.h"
-#include "app/com_adopt.h"
+#include "platform/com_adopt.h"
 
 #include <objbase.h>
 

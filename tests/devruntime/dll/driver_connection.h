@@ -3,7 +3,7 @@
 // for the user-interface thread, never touch the program itself).
 #pragma once
 
-#include "app/unique_handle.h"
+#include "platform/unique_handle.h"
 
 #include <winsock2.h>
 #include <windows.h>

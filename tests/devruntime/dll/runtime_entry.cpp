@@ -3,7 +3,7 @@
 #include "dev_environment.h"
 #include "dev_session.h"
 #include "wire_format.h"
-#include "app/com_adopt.h"
+#include "platform/com_adopt.h"
 
 #include <wrl/client.h>
 

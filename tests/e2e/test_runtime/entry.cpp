@@ -1,5 +1,5 @@
 // The test runtime's client library entry, the one export a runtime loader calls.
-#include "app/com_adopt.h"
+#include "platform/com_adopt.h"
 #include "test_runtime/dispatcher.h"
 #include "test_runtime/page_script.h"
 #include "test_runtime/runtime_log.h"

@@ -1,6 +1,6 @@
 #include "test_runtime/page_script.h"
 
-#include "app/unique_handle.h"
+#include "platform/unique_handle.h"
 #include "support/dropped_files.h"
 #include "test_runtime/dispatcher.h"
 #include "test_runtime/runtime_log.h"

@@ -1,6 +1,6 @@
 #include "test_runtime/runtime_log.h"
 
-#include "app/unique_handle.h"
+#include "platform/unique_handle.h"
 #include "test_runtime/runtime_protocol.h"
 
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "test_runtime/runtime_objects.h"
 
-#include "app/com_adopt.h"
+#include "platform/com_adopt.h"
 #include "test_runtime/dispatcher.h"
 #include "test_runtime/page_script.h"
 #include "test_runtime/runtime_log.h"

@@ -1,7 +1,7 @@
 // A client library that imports from a library missing at run time, so loading it fails with
 // ERROR_MOD_NOT_FOUND before any of its code runs.
 #include "fake_runtime_control.h"
-#include "webhost/browser_abi.h"
+#include "platform/browser_abi.h"
 
 extern "C" __declspec(dllimport) int TallowmereMissingPieceValue();
 

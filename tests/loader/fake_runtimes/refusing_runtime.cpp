@@ -1,7 +1,7 @@
 // A client library that refuses every environment request at once. Built twice: with and without
 // "DllCanUnloadNow", which decides whether the loader lets go of the library afterwards.
 #include "fake_runtime_control.h"
-#include "webhost/browser_abi.h"
+#include "platform/browser_abi.h"
 
 FAKE_RUNTIME_EXPORT HRESULT STDMETHODCALLTYPE CreateWebViewEnvironmentWithOptionsInternal(
     bool, int, PCWSTR, IUnknown*, ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler*) {

@@ -1,8 +1,8 @@
 // A client library that accepts environment requests and completes them later through the message loop,
 // as the real runtime does: each accepted request posts a message to a hidden window of this library, and
 // the test's message pump delivers the completion. The answers follow a script the test sets.
-#include "app/com_adopt.h"
 #include "fake_runtime_control.h"
+#include "platform/com_adopt.h"
 #include "support/com_stubs.h"
 
 #include <wrl/client.h>
