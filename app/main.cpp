@@ -3,6 +3,7 @@
 #include "app/command_line.h"
 #include "app/host_state.h"
 #include "app/main_window.h"
+#include "app/page_events.h"
 #include "webhost/web_view.h"
 
 #include <windows.h>
@@ -36,7 +37,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR commandLin
         ::CoUninitialize();
         return 1;
     }
-    InitWebView(g_mainWindow);
+    InitWebView(g_mainWindow, kPageMessageActions);
     const int exitCode = RunMessageLoop();
     ::CoUninitialize();
     return exitCode;

@@ -48,7 +48,7 @@ HRESULT STDMETHODCALLTYPE ControllerCompletedHandler::Invoke(HRESULT errorCode,
 
     // The subscription lasts as long as the web view; its token is never needed.
     EventRegistrationToken token{};
-    const auto handler = MakeCallback<WebMessageHandler>(mainWindow_);
+    const auto handler = MakeCallback<WebMessageHandler>(mainWindow_, actions_);
     webView->add_WebMessageReceived(handler.Get(), &token);
     return S_OK;
 }

@@ -4,6 +4,7 @@
 
 #include "platform/browser_abi.h"
 #include "webhost/callback_object.h"
+#include "webhost/page_message_actions.h"
 
 #include <string>
 
@@ -11,8 +12,8 @@ class ControllerCompletedHandler final
     : public CallbackObject<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler,
                             IID_ICoreWebView2CreateCoreWebView2ControllerCompletedHandler> {
 public:
-    ControllerCompletedHandler(HWND mainWindow, std::wstring pageText) noexcept
-        : mainWindow_(mainWindow), pageText_(std::move(pageText)) {}
+    ControllerCompletedHandler(HWND mainWindow, std::wstring pageText, PageMessageActions actions) noexcept
+        : mainWindow_(mainWindow), pageText_(std::move(pageText)), actions_(actions) {}
 
     // A failure, or success without a controller, returns `errorCode` silently. A controller that
     // yields no web view is let go again (nothing is held) and start-up stops there just as silently, as
@@ -25,4 +26,5 @@ private:
 
     const HWND mainWindow_;
     const std::wstring pageText_; // the copy that is navigated to
+    const PageMessageActions actions_;
 };

@@ -16,7 +16,7 @@ EnvironmentCompletedHandler::Invoke(HRESULT errorCode, ICoreWebView2Environment*
         return errorCode;
     }
     // The environment itself is not kept: the controller is all the host needs from it.
-    const auto handler = MakeCallback<ControllerCompletedHandler>(mainWindow_, pageText_);
+    const auto handler = MakeCallback<ControllerCompletedHandler>(mainWindow_, pageText_, actions_);
     environment->CreateCoreWebView2Controller(mainWindow_, handler.Get());
     return S_OK;
 }

@@ -3,6 +3,7 @@
 
 #include "platform/browser_abi.h"
 #include "webhost/callback_object.h"
+#include "webhost/page_message_actions.h"
 
 #include <string>
 
@@ -11,8 +12,8 @@ class EnvironmentCompletedHandler final
                             IID_ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler> {
 public:
     // Keeps its own copy of the page text: the caller's copy is gone long before the call comes.
-    EnvironmentCompletedHandler(HWND mainWindow, std::wstring pageText) noexcept
-        : mainWindow_(mainWindow), pageText_(std::move(pageText)) {}
+    EnvironmentCompletedHandler(HWND mainWindow, std::wstring pageText, PageMessageActions actions) noexcept
+        : mainWindow_(mainWindow), pageText_(std::move(pageText)), actions_(actions) {}
 
     // A failure, or success without an environment, shows the environment-failure message box and
     // returns `errorCode` unchanged. Otherwise requests a controller for the main window. Once the main
@@ -25,4 +26,5 @@ private:
 
     const HWND mainWindow_;
     const std::wstring pageText_;
+    const PageMessageActions actions_;
 };

@@ -1,9 +1,10 @@
-// The host's answer to the page: "ready" delivers the pending document, "closeDoc" resets the title.
+// The host's answer to the page: "ready" and "closeDoc" run the host's actions.
 #pragma once
 
 #include "platform/browser_abi.h"
+#include "webhost/page_message_actions.h"
 
-// On "ready": sets the page-ready flag and delivers a pending document once, then forgets it. On
-// "closeDoc": sets the main window's title back to "Tallowmere". Anything else, and a message whose
-// text cannot be read, is ignored; nothing is ever posted in reply.
-void OnWebMessageReceived(HWND mainWindow, ICoreWebView2WebMessageReceivedEventArgs* args) noexcept;
+// On "ready" runs `actions.ready`; on "closeDoc" runs `actions.closeDoc` with `mainWindow`. Anything else,
+// and a message whose text cannot be read, is ignored; nothing is ever posted in reply.
+void OnWebMessageReceived(HWND mainWindow, const PageMessageActions& actions,
+                          ICoreWebView2WebMessageReceivedEventArgs* args) noexcept;

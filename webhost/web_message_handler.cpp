@@ -4,6 +4,6 @@
 
 HRESULT STDMETHODCALLTYPE WebMessageHandler::Invoke(ICoreWebView2* /*sender*/,
                                                     ICoreWebView2WebMessageReceivedEventArgs* args) noexcept {
-    OnWebMessageReceived(mainWindow_, args);
+    OnWebMessageReceived(mainWindow_, actions_, args);
     return S_OK;
 }

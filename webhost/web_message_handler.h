@@ -1,13 +1,15 @@
-// Receives every message the page posts and hands it to OnWebMessageReceived.
+// Receives every message the page posts and hands it to OnWebMessageReceived with the host's actions.
 #pragma once
 
 #include "platform/browser_abi.h"
 #include "webhost/callback_object.h"
+#include "webhost/page_message_actions.h"
 
 class WebMessageHandler final : public CallbackObject<ICoreWebView2WebMessageReceivedEventHandler,
                                                       IID_ICoreWebView2WebMessageReceivedEventHandler> {
 public:
-    explicit WebMessageHandler(HWND mainWindow) noexcept : mainWindow_(mainWindow) {}
+    WebMessageHandler(HWND mainWindow, PageMessageActions actions) noexcept
+        : mainWindow_(mainWindow), actions_(actions) {}
 
     // Always S_OK: an unrecognised or unreadable message is simply ignored.
     HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2* sender,
@@ -17,4 +19,5 @@ private:
     ~WebMessageHandler() override = default;
 
     const HWND mainWindow_;
+    const PageMessageActions actions_;
 };

@@ -8,7 +8,7 @@
 
 #include <string>
 
-void InitWebView(HWND mainWindow) noexcept {
+void InitWebView(HWND mainWindow, PageMessageActions actions) noexcept {
     HRESULT result = E_OUTOFMEMORY;
     try {
         const std::wstring userDataFolder = UserDataFolder();
@@ -16,7 +16,8 @@ void InitWebView(HWND mainWindow) noexcept {
         InjectImageDataUri(pageText, LoadImageDataUri());
 
         // The handler owns the page text from here on; start-up continues in it.
-        const auto handler = MakeCallback<EnvironmentCompletedHandler>(mainWindow, std::move(pageText));
+        const auto handler =
+            MakeCallback<EnvironmentCompletedHandler>(mainWindow, std::move(pageText), actions);
         result = CreateCoreWebView2EnvironmentWithOptions(
             nullptr, userDataFolder.empty() ? nullptr : userDataFolder.c_str(), nullptr, handler.Get());
     } catch (...) {

@@ -1,5 +1,4 @@
 // The start-up steps of the browser control and the answers to the page, against recording stubs.
-#include "app/host_state.h"
 #include "platform/com_adopt.h"
 #include "support/com_stubs.h"
 #include "webhost/browser_references.h"
@@ -13,8 +12,7 @@
 #include <wrl/client.h>
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,6 +30,22 @@ struct ShownBox {
     UINT style;
 };
 std::vector<ShownBox> g_boxes;
+
+// The host's side of the page's messages, recorded.
+std::vector<std::string> g_answers;
+HWND g_closedIn = nullptr;
+
+void RecordReady() {
+    g_answers.push_back("ready");
+}
+void RecordCloseDoc(HWND mainWindow) {
+    g_answers.push_back("closeDoc");
+    g_closedIn = mainWindow;
+}
+void RunOutOfMemory() {
+    throw std::bad_alloc();
+}
+constexpr PageMessageActions kRecordingActions = {RecordReady, RecordCloseDoc};
 
 int WINAPI RecordMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT style) {
     g_boxes.push_back({owner, text, caption, style});
@@ -134,17 +148,13 @@ private:
     bool null_;
 };
 
-std::wstring Title(HWND window) {
-    wchar_t title[128] = {};
-    ::GetWindowTextW(window, title, 128);
-    return title;
-}
-
 class Lifecycle : public ::testing::Test {
 protected:
     void SetUp() override {
         g_calls.clear();
         g_boxes.clear();
+        g_answers.clear();
+        g_closedIn = nullptr;
         g_environmentFailureMessageBox = RecordMessageBox;
         window_ = ::CreateWindowExW(0, L"STATIC", L"Tallowmere", WS_OVERLAPPEDWINDOW, 0, 0, 500, 400, nullptr,
                                     nullptr, nullptr, nullptr);
@@ -155,8 +165,6 @@ protected:
     void TearDown() override {
         g_webViewController.Reset();
         g_webView.Reset();
-        g_pageReady = false;
-        g_pendingDocumentPath.clear();
         g_environmentFailureMessageBox = ::MessageBoxW;
         if (window_ != nullptr) {
             ::DestroyWindow(window_);
@@ -164,8 +172,10 @@ protected:
     }
 
     // Runs the controller step to the end and hands back the page's message handler.
-    ComPtr<ICoreWebView2WebMessageReceivedEventHandler> StartPage() {
-        const auto handler = MakeCallback<ControllerCompletedHandler>(window_, std::wstring(L"<p>page</p>"));
+    ComPtr<ICoreWebView2WebMessageReceivedEventHandler>
+    StartPage(PageMessageActions actions = kRecordingActions) {
+        const auto handler =
+            MakeCallback<ControllerCompletedHandler>(window_, std::wstring(L"<p>page</p>"), actions);
         EXPECT_EQ(handler->Invoke(S_OK, controller_.Get()), S_OK);
         return webView_->subscriber;
     }
@@ -183,7 +193,8 @@ protected:
 // --- environment completed ---------------------------------------------------------------------------
 
 TEST_F(Lifecycle, FailedEnvironmentShowsTheBoxOnceAndReturnsTheCodeReceived) {
-    const auto handler = MakeCallback<EnvironmentCompletedHandler>(window_, std::wstring(L"page"));
+    const auto handler =
+        MakeCallback<EnvironmentCompletedHandler>(window_, std::wstring(L"page"), kRecordingActions);
     EXPECT_EQ(handler->Invoke(E_ABORT, nullptr), E_ABORT);
     ASSERT_EQ(g_boxes.size(), 1u);
     EXPECT_EQ(g_boxes[0].owner, window_);
@@ -195,14 +206,16 @@ TEST_F(Lifecycle, FailedEnvironmentShowsTheBoxOnceAndReturnsTheCodeReceived) {
 }
 
 TEST_F(Lifecycle, SuccessWithoutEnvironmentShowsTheBoxAndReturnsThatSuccessCode) {
-    const auto handler = MakeCallback<EnvironmentCompletedHandler>(window_, std::wstring(L"page"));
+    const auto handler =
+        MakeCallback<EnvironmentCompletedHandler>(window_, std::wstring(L"page"), kRecordingActions);
     EXPECT_EQ(handler->Invoke(S_FALSE, nullptr), S_FALSE);
     EXPECT_EQ(g_boxes.size(), 1u);
 }
 
 TEST_F(Lifecycle, EnvironmentRequestsAControllerForTheMainWindowAndKeepsNoReference) {
     const auto environment = AdoptComPtr(new RecordingEnvironment());
-    const auto handler = MakeCallback<EnvironmentCompletedHandler>(window_, std::wstring(L"page"));
+    const auto handler =
+        MakeCallback<EnvironmentCompletedHandler>(window_, std::wstring(L"page"), kRecordingActions);
     EXPECT_EQ(handler->Invoke(S_OK, environment.Get()), S_OK);
     EXPECT_TRUE(g_boxes.empty());
     EXPECT_EQ(environment->parent, window_);
@@ -218,13 +231,20 @@ TEST_F(Lifecycle, EnvironmentRequestsAControllerForTheMainWindowAndKeepsNoRefere
     environment->handler->Release();
     EXPECT_EQ(environment->AddRef(), 2u);
     environment->Release();
+
+    // The host's actions travel with the start-up to the page's messages.
+    EXPECT_EQ(environment->handler->Invoke(S_OK, controller_.Get()), S_OK);
+    ASSERT_TRUE(webView_->subscriber);
+    Receive(webView_->subscriber.Get(), L"{\"action\":\"ready\"}");
+    EXPECT_EQ(g_answers, std::vector<std::string>{"ready"});
 }
 
 TEST_F(Lifecycle, EnvironmentAfterTheWindowIsGoneDoesNothing) {
     const HWND gone = std::exchange(window_, nullptr);
     ::DestroyWindow(gone);
     const auto environment = AdoptComPtr(new RecordingEnvironment());
-    const auto handler = MakeCallback<EnvironmentCompletedHandler>(gone, std::wstring(L"page"));
+    const auto handler =
+        MakeCallback<EnvironmentCompletedHandler>(gone, std::wstring(L"page"), kRecordingActions);
     EXPECT_EQ(handler->Invoke(E_FAIL, nullptr), E_FAIL);
     EXPECT_EQ(handler->Invoke(S_OK, environment.Get()), S_OK);
     EXPECT_TRUE(g_boxes.empty());
@@ -250,7 +270,8 @@ TEST_F(Lifecycle, ControllerStepsRunInOrderAndFillTheClientArea) {
 }
 
 TEST_F(Lifecycle, FailedControllerIsSilentAndHoldsNothing) {
-    const auto handler = MakeCallback<ControllerCompletedHandler>(window_, std::wstring(L"page"));
+    const auto handler =
+        MakeCallback<ControllerCompletedHandler>(window_, std::wstring(L"page"), kRecordingActions);
     EXPECT_EQ(handler->Invoke(E_UNEXPECTED, controller_.Get()), E_UNEXPECTED);
     EXPECT_EQ(handler->Invoke(S_FALSE, nullptr), S_FALSE);
     EXPECT_TRUE(g_calls.empty());
@@ -260,7 +281,8 @@ TEST_F(Lifecycle, FailedControllerIsSilentAndHoldsNothing) {
 
 TEST_F(Lifecycle, ControllerWithoutWebViewIsLetGo) {
     const auto controller = AdoptComPtr(new RecordingController(nullptr));
-    const auto handler = MakeCallback<ControllerCompletedHandler>(window_, std::wstring(L"page"));
+    const auto handler =
+        MakeCallback<ControllerCompletedHandler>(window_, std::wstring(L"page"), kRecordingActions);
     EXPECT_TRUE(FAILED(handler->Invoke(S_OK, controller.Get())));
     EXPECT_EQ(g_calls, std::vector<std::string>{"get_CoreWebView2"});
     EXPECT_FALSE(g_webViewController);
@@ -278,7 +300,8 @@ TEST_F(Lifecycle, WithoutSettingsThePageStillLoads) {
 
 TEST_F(Lifecycle, ControllerAfterTheWindowIsGoneIsNotHeld) {
     ::DestroyWindow(window_);
-    const auto handler = MakeCallback<ControllerCompletedHandler>(window_, std::wstring(L"page"));
+    const auto handler =
+        MakeCallback<ControllerCompletedHandler>(window_, std::wstring(L"page"), kRecordingActions);
     window_ = nullptr;
     handler->Invoke(S_OK, controller_.Get());
     EXPECT_TRUE(g_calls.empty());
@@ -287,55 +310,43 @@ TEST_F(Lifecycle, ControllerAfterTheWindowIsGoneIsNotHeld) {
 
 // --- the page's messages -----------------------------------------------------------------------------
 
-TEST_F(Lifecycle, ReadyDeliversThePendingDocumentOnceAndForgetsIt) {
-    const std::filesystem::path document = std::filesystem::temp_directory_path() / L"tallowmere-ready.md";
-    std::ofstream(document, std::ios::binary) << "abc";
-    g_pendingDocumentPath = document.wstring();
+TEST_F(Lifecycle, EachReadyRunsTheReadyAction) {
     const auto handler = StartPage();
-
     Receive(handler.Get(), L"{\"action\":\"ready\"}");
-    EXPECT_TRUE(g_pageReady);
-    EXPECT_TRUE(g_pendingDocumentPath.empty());
-    EXPECT_EQ(webView_->posted,
-              std::vector<std::wstring>{
-                  L"{\"action\":\"openFile\",\"name\":\"tallowmere-ready.md\",\"content\":\"abc\"}"});
-
     Receive(handler.Get(), L"{\"action\":\"ready\"}");
-    EXPECT_EQ(webView_->posted.size(), 1u) << "a second ready delivers nothing";
-    std::filesystem::remove(document);
+    EXPECT_EQ(g_answers, (std::vector<std::string>{"ready", "ready"}));
+    EXPECT_TRUE(webView_->posted.empty());
 }
 
-TEST_F(Lifecycle, CloseDocResetsOnlyTheTitle) {
+TEST_F(Lifecycle, CloseDocRunsItsActionForTheMainWindow) {
     const auto handler = StartPage();
-    g_pendingDocumentPath = L"C:\\pending.md";
-    ::SetWindowTextW(window_, L"changed");
     Receive(handler.Get(), L"{\"action\":\"closeDoc\"}");
-    EXPECT_EQ(Title(window_), L"Tallowmere");
-    EXPECT_FALSE(g_pageReady);
-    EXPECT_EQ(g_pendingDocumentPath, L"C:\\pending.md");
+    EXPECT_EQ(g_answers, std::vector<std::string>{"closeDoc"});
+    EXPECT_EQ(g_closedIn, window_);
     EXPECT_TRUE(webView_->posted.empty());
 }
 
 TEST_F(Lifecycle, UnreadableAndUnknownMessagesAreIgnored) {
     const auto handler = StartPage();
-    ::SetWindowTextW(window_, L"changed");
-    g_pendingDocumentPath = L"C:\\pending.md";
     for (const wchar_t* json : {static_cast<const wchar_t*>(nullptr), L"", L"\"read\"",
                                 L"{\"action\":\"Ready\"}", L"{\"action\":\"closedoc\"}", L"{}"}) {
         Receive(handler.Get(), json);
     }
-    EXPECT_FALSE(g_pageReady);
-    EXPECT_EQ(Title(window_), L"changed");
-    EXPECT_EQ(g_pendingDocumentPath, L"C:\\pending.md");
+    EXPECT_TRUE(g_answers.empty());
     EXPECT_TRUE(webView_->posted.empty());
 }
 
 TEST_F(Lifecycle, AMessageWithBothWordsIsReadyOnly) {
     const auto handler = StartPage();
-    ::SetWindowTextW(window_, L"changed");
     Receive(handler.Get(), L"{\"action\":\"closeDoc\",\"state\":\"ready\"}");
-    EXPECT_TRUE(g_pageReady);
-    EXPECT_EQ(Title(window_), L"changed");
+    EXPECT_EQ(g_answers, std::vector<std::string>{"ready"});
+}
+
+TEST_F(Lifecycle, AnActionThatRunsOutOfMemoryLosesOnlyItsMessage) {
+    const auto handler = StartPage({RunOutOfMemory, RecordCloseDoc});
+    Receive(handler.Get(), L"{\"action\":\"ready\"}");
+    Receive(handler.Get(), L"{\"action\":\"closeDoc\"}");
+    EXPECT_EQ(g_answers, std::vector<std::string>{"closeDoc"});
 }
 
 } // namespace

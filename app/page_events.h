@@ -1,0 +1,15 @@
+// The host's answers to the page: it is ready for the pending document, or the user closed the document.
+#pragma once
+
+#include "webhost/page_message_actions.h"
+
+#include <windows.h>
+
+// Sets the page-ready flag and delivers a pending document once, then forgets it.
+void OnPageReady();
+
+// Sets the main window's title back to "Tallowmere"; neither the flag nor the pending document changes.
+void OnPageClosedDocument(HWND mainWindow);
+
+// Both, as the web view takes them.
+inline constexpr PageMessageActions kPageMessageActions = {OnPageReady, OnPageClosedDocument};

@@ -1,0 +1,63 @@
+// The host's answers to the page's messages, with the web view replaced by a recorder.
+#include "app/page_events.h"
+
+#include "app/host_state.h"
+#include "platform/com_adopt.h"
+#include "support/recording_web_view.h"
+#include "support/temp_folder.h"
+#include "webhost/browser_references.h"
+
+#include <gtest/gtest.h>
+
+#include <wrl/client.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+class PageEventsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        view_ = AdoptComPtr(new RecordingWebView());
+        g_webView = view_.Get();
+    }
+    void TearDown() override {
+        g_webView.Reset();
+        g_pageReady = false;
+        g_pendingDocumentPath.clear();
+    }
+
+    Microsoft::WRL::ComPtr<RecordingWebView> view_;
+    TempFolder folder_;
+};
+
+TEST_F(PageEventsTest, ReadyDeliversThePendingDocumentOnceAndForgetsIt) {
+    g_pendingDocumentPath = folder_.WriteFile(L"tallowmere-ready.md", "abc");
+    OnPageReady();
+    EXPECT_TRUE(g_pageReady);
+    EXPECT_TRUE(g_pendingDocumentPath.empty());
+    EXPECT_EQ(view_->posted,
+              std::vector<std::wstring>{
+                  L"{\"action\":\"openFile\",\"name\":\"tallowmere-ready.md\",\"content\":\"abc\"}"});
+
+    OnPageReady();
+    EXPECT_EQ(view_->posted.size(), 1u) << "a second ready delivers nothing";
+}
+
+TEST_F(PageEventsTest, CloseDocResetsOnlyTheTitle) {
+    const HWND window = ::CreateWindowExW(0, L"STATIC", L"changed", WS_OVERLAPPEDWINDOW, 0, 0, 500, 400,
+                                          nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    g_pendingDocumentPath = L"C:\\pending.md";
+    OnPageClosedDocument(window);
+    wchar_t title[64] = {};
+    ::GetWindowTextW(window, title, 64);
+    ::DestroyWindow(window);
+    EXPECT_STREQ(title, L"Tallowmere");
+    EXPECT_FALSE(g_pageReady);
+    EXPECT_EQ(g_pendingDocumentPath, L"C:\\pending.md");
+    EXPECT_TRUE(view_->posted.empty());
+}
+
+} // namespace
