@@ -2,6 +2,8 @@
 
 #include "loader/hresult_text.h"
 #include "loader/platform_seam.h"
+#include "platform/last_error.h"
+#include "platform/module_export.h"
 #include "platform/unique_handle.h"
 
 namespace {
@@ -13,13 +15,6 @@ using CreateEnvironmentExport = HRESULT(STDMETHODCALLTYPE*)(
 constexpr char kCreateEnvironmentExportName[] = "CreateWebViewEnvironmentWithOptionsInternal";
 constexpr char kCanUnloadExportName[] = "DllCanUnloadNow";
 constexpr HRESULT kModuleNotFound = HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND); // 0x8007007E
-
-// The failure that the last Win32 call left behind. A call that failed without setting an error code
-// must still be reported as a failure, never as S_OK.
-HRESULT LastErrorAsFailure() noexcept {
-    const HRESULT hr = HRESULT_FROM_WIN32(::GetLastError());
-    return FAILED(hr) ? hr : E_FAIL;
-}
 
 void ReportLoadFailure(HRESULT hr, PCWSTR dllPath) noexcept {
     WriteDebuggerTextW(L"WebView2: CoreWebView2Environment failed when trying to LoadLibrary: hr=0x");
@@ -43,12 +38,6 @@ void ReportMissingExport(HRESULT hr) noexcept {
     WriteDebuggerTextW(L"\n");
 }
 
-CreateEnvironmentExport FindCreateEnvironmentExport(HMODULE module) noexcept {
-    // FARPROC is a generic function pointer; going through void* keeps the conversion free of warnings.
-    return reinterpret_cast<CreateEnvironmentExport>(
-        reinterpret_cast<void*>(::GetProcAddress(module, kCreateEnvironmentExportName)));
-}
-
 } // namespace
 
 HRESULT CallClientDll(PCWSTR dllPath, RuntimeKind runtimeKind, PCWSTR userDataFolder,
@@ -62,7 +51,8 @@ HRESULT CallClientDll(PCWSTR dllPath, RuntimeKind runtimeKind, PCWSTR userDataFo
     }
 
     HRESULT hr = S_OK;
-    if (const CreateEnvironmentExport createEnvironment = FindCreateEnvironmentExport(module.get())) {
+    if (const CreateEnvironmentExport createEnvironment =
+            FindExport<CreateEnvironmentExport>(module.get(), kCreateEnvironmentExportName)) {
         hr = createEnvironment(true, static_cast<int>(runtimeKind), userDataFolder, environmentOptions,
                                handler);
     } else {

@@ -2,7 +2,8 @@
 
 #include "loader/environment_attempt.h"
 #include "loader/environment_retry_handler.h"
-#include "loader/loader_settings.h"
+#include "loader/loader_options.h"
+#include "loader/loader_overrides.h"
 
 using Microsoft::WRL::ComPtr;
 

@@ -2,6 +2,7 @@
 
 #include "loader/client_dll.h"
 #include "loader/error_event.h"
+#include "loader/runtime_discovery.h"
 
 #include <string>
 

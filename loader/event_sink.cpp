@@ -1,5 +1,6 @@
 #include "loader/event_sink.h"
 
+#include "platform/module_export.h"
 #include "platform/unique_handle.h"
 
 #include <atomic>
@@ -9,11 +10,6 @@ namespace {
 
 std::atomic<const EventSink*> g_sinkOverride{nullptr};
 
-template <typename Function> void LookUp(HMODULE module, const char* name, Function& function) noexcept {
-    // FARPROC is a generic function pointer; going through void* keeps the conversion free of warnings.
-    function = reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
-}
-
 std::optional<EventSink> LoadSystemEventSink() noexcept {
     // Only the system folder's copy: a library of that name beside the program must not be picked up.
     UniqueModule advapi(::LoadLibraryExW(L"ADVAPI32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
@@ -21,10 +17,12 @@ std::optional<EventSink> LoadSystemEventSink() noexcept {
         return std::nullopt;
     }
     EventSink sink;
-    LookUp(advapi.get(), "EventRegister", sink.eventRegister);
-    LookUp(advapi.get(), "EventSetInformation", sink.eventSetInformation);
-    LookUp(advapi.get(), "EventWriteTransfer", sink.eventWriteTransfer);
-    LookUp(advapi.get(), "EventUnregister", sink.eventUnregister);
+    sink.eventRegister = FindExport<decltype(sink.eventRegister)>(advapi.get(), "EventRegister");
+    sink.eventSetInformation =
+        FindExport<decltype(sink.eventSetInformation)>(advapi.get(), "EventSetInformation");
+    sink.eventWriteTransfer =
+        FindExport<decltype(sink.eventWriteTransfer)>(advapi.get(), "EventWriteTransfer");
+    sink.eventUnregister = FindExport<decltype(sink.eventUnregister)>(advapi.get(), "EventUnregister");
     if (sink.eventRegister == nullptr || sink.eventWriteTransfer == nullptr ||
         sink.eventUnregister == nullptr) {
         return std::nullopt;

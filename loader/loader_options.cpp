@@ -1,15 +1,9 @@
-#include "loader/loader_settings.h"
+#include "loader/loader_options.h"
 
 #include "loader/edge_view_options.h"
 #include "platform/browser_abi.h"
 
 #include <wrl/client.h>
-
-namespace {
-
-constexpr int kLeastStableFirst = 1;
-
-} // namespace
 
 bool ReadEdgeViewOption(IUnknown* environmentOptions) noexcept {
     if (environmentOptions == nullptr) {

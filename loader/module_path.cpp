@@ -1,4 +1,6 @@
-#include "loader/loader_settings.h"
+#include "loader/module_path.h"
+
+#include "platform/last_error.h"
 
 #include <new>
 
@@ -7,12 +9,6 @@ namespace {
 // Most module paths fit the classic limit; a longer one gets exactly one more try.
 constexpr DWORD kShortPathCapacity = MAX_PATH;
 constexpr DWORD kLongPathCapacity = 4096;
-
-// A failure whose error code went missing must still read as a failure.
-HRESULT HResultFromLastError() noexcept {
-    const DWORD error = ::GetLastError();
-    return error == ERROR_SUCCESS ? E_FAIL : HRESULT_FROM_WIN32(error);
-}
 
 } // namespace
 
@@ -30,7 +26,7 @@ HRESULT GetModulePath(HMODULE module, std::wstring& path) noexcept {
             length = ::GetModuleFileNameW(module, path.data(), capacity);
         }
         if (length == 0 || length >= capacity) {
-            const HRESULT hr = HResultFromLastError();
+            const HRESULT hr = LastErrorAsFailure();
             path.clear();
             return hr;
         }

@@ -1,17 +1,15 @@
 #include "loader/override_values.h"
 
+#include "loader/ascii.h"
+#include "loader/runtime_channels.h"
+
 #include <cwctype>
 #include <limits>
 #include <new>
 
 namespace {
 
-constexpr size_t kChannelCount = 5;
 constexpr uint32_t kStableChannelBit = 1;
-
-bool IsAsciiDigit(wchar_t c) noexcept {
-    return c >= L'0' && c <= L'9';
-}
 
 bool IsWhiteSpace(wchar_t c) noexcept {
     return std::iswspace(static_cast<wint_t>(c)) != 0;
@@ -34,11 +32,11 @@ uint32_t ChannelBit(std::wstring_view piece) noexcept {
             return kStableChannelBit;
         }
         // Once past the last channel the exact number no longer matters.
-        if (value < kChannelCount) {
+        if (value < kRuntimeChannelCount) {
             value = value * 10 + static_cast<size_t>(c - L'0');
         }
     }
-    return value < kChannelCount ? 1u << value : kStableChannelBit;
+    return value < kRuntimeChannelCount ? 1u << value : kStableChannelBit;
 }
 
 } // namespace
@@ -91,7 +89,7 @@ bool StoreOverrideText(std::wstring_view text, const OverrideTarget& target) noe
 }
 
 void SetChannelSearchKind(LoaderSettings& settings, bool leastStableFirst) noexcept {
-    settings.channelSearchKind = leastStableFirst ? 1 : 0;
+    settings.channelSearchKind = leastStableFirst ? kLeastStableFirst : 0;
     settings.channelSearchKindSet = true;
 }
 

@@ -1,17 +1,12 @@
 #include "loader/platform_seam.h"
 
+#include "platform/module_export.h"
+
 #include <atomic>
 
 namespace {
 
 std::atomic<const LoaderPlatform*> g_override{nullptr};
-
-template <typename Function> Function LookUp(HMODULE module, const char* name) noexcept {
-    if (module == nullptr) {
-        return nullptr;
-    }
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
-}
 
 LoaderPlatform ResolveRealPlatform() noexcept {
     LoaderPlatform platform;
@@ -22,18 +17,18 @@ LoaderPlatform ResolveRealPlatform() noexcept {
     // Both modules are loaded in every process; their handles need no reference of ours.
     const HMODULE kernelBase = ::GetModuleHandleW(L"kernelbase.dll");
     platform.tryCreatePackageDependency =
-        LookUp<TryCreatePackageDependencyFn>(kernelBase, "TryCreatePackageDependency");
-    platform.addPackageDependency = LookUp<AddPackageDependencyFn>(kernelBase, "AddPackageDependency");
-    platform.getCurrentPackageInfo = LookUp<GetCurrentPackageInfoFn>(kernelBase, "GetCurrentPackageInfo");
+        FindExport<TryCreatePackageDependencyFn>(kernelBase, "TryCreatePackageDependency");
+    platform.addPackageDependency = FindExport<AddPackageDependencyFn>(kernelBase, "AddPackageDependency");
+    platform.getCurrentPackageInfo = FindExport<GetCurrentPackageInfoFn>(kernelBase, "GetCurrentPackageInfo");
     const HMODULE kernel32 = ::GetModuleHandleW(L"Kernel32.dll");
     platform.getCurrentApplicationUserModelId =
-        LookUp<GetCurrentApplicationUserModelIdFn>(kernel32, "GetCurrentApplicationUserModelId");
+        FindExport<GetCurrentApplicationUserModelIdFn>(kernel32, "GetCurrentApplicationUserModelId");
 
     // The remembered entry point must stay valid for the life of the process, so this module
     // reference is deliberately never released.
     const HMODULE shell32 = ::LoadLibraryExW(L"shell32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    platform.getCurrentProcessExplicitAppUserModelId =
-        LookUp<GetCurrentProcessExplicitAppUserModelIdFn>(shell32, "GetCurrentProcessExplicitAppUserModelID");
+    platform.getCurrentProcessExplicitAppUserModelId = FindExport<GetCurrentProcessExplicitAppUserModelIdFn>(
+        shell32, "GetCurrentProcessExplicitAppUserModelID");
     return platform;
 }
 

@@ -1,6 +1,7 @@
 #include "loader/policy_values.h"
 
 #include "loader/app_user_model_id.h"
+#include "loader/module_path.h"
 #include "loader/platform_seam.h"
 #include "loader/registry_string.h"
 #include "platform/unique_handle.h"

@@ -5,7 +5,6 @@ namespace {
 constexpr uint32_t kAllChannels = 0x1F;
 constexpr uint32_t kPublicChannels = 0x0F;
 constexpr uint32_t kInternalChannel = 0x10;
-constexpr int32_t kLeastStableFirst = 1;
 
 } // namespace
 

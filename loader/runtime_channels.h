@@ -8,7 +8,6 @@
 #include <cstddef>
 
 struct RuntimeChannel {
-    PCWSTR name;
     PCWSTR clientStateKey;    // below HKLM/HKCU, read in the 32-bit view
     PCWSTR packageFamilyName; // the channel's app package
 };
@@ -17,15 +16,15 @@ inline constexpr size_t kRuntimeChannelCount = 5;
 
 // Index n is bit n of LoaderSettings::releaseChannels.
 inline constexpr std::array<RuntimeChannel, kRuntimeChannelCount> kRuntimeChannels = {{
-    {L"Stable", L"Software\\Microsoft\\EdgeUpdate\\ClientState\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}",
+    {L"Software\\Microsoft\\EdgeUpdate\\ClientState\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}",
      L"Microsoft.WebView2Runtime.Stable_8wekyb3d8bbwe"},
-    {L"Beta", L"Software\\Microsoft\\EdgeUpdate\\ClientState\\{2CD8A007-E189-409D-A2C8-9AF4EF3C72AA}",
+    {L"Software\\Microsoft\\EdgeUpdate\\ClientState\\{2CD8A007-E189-409D-A2C8-9AF4EF3C72AA}",
      L"Microsoft.WebView2Runtime.Beta_8wekyb3d8bbwe"},
-    {L"Dev", L"Software\\Microsoft\\EdgeUpdate\\ClientState\\{0D50BFEC-CD6A-4F9A-964C-C7416E3ACB10}",
+    {L"Software\\Microsoft\\EdgeUpdate\\ClientState\\{0D50BFEC-CD6A-4F9A-964C-C7416E3ACB10}",
      L"Microsoft.WebView2Runtime.Dev_8wekyb3d8bbwe"},
-    {L"Canary", L"Software\\Microsoft\\EdgeUpdate\\ClientState\\{65C35B14-6C1D-4122-AC46-7148CC9D6497}",
+    {L"Software\\Microsoft\\EdgeUpdate\\ClientState\\{65C35B14-6C1D-4122-AC46-7148CC9D6497}",
      L"Microsoft.WebView2Runtime.Canary_8wekyb3d8bbwe"},
-    {L"Internal", L"Software\\Microsoft\\EdgeUpdate\\ClientState\\{BE59E8FD-089A-411B-A3B0-051D9E417818}",
+    {L"Software\\Microsoft\\EdgeUpdate\\ClientState\\{BE59E8FD-089A-411B-A3B0-051D9E417818}",
      L"Microsoft.WebView2Runtime.Internal_8wekyb3d8bbwe"},
 }};
 

@@ -1,5 +1,7 @@
-#include "loader/loader_settings.h"
+#include "loader/runtime_discovery.h"
 
+#include "loader/ascii.h"
+#include "loader/module_path.h"
 #include "loader/packaged_runtime.h"
 #include "loader/platform_seam.h"
 #include "loader/registered_runtime.h"
@@ -9,10 +11,6 @@
 #include <new>
 
 namespace {
-
-bool IsAsciiLetter(wchar_t c) noexcept {
-    return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
-}
 
 // "X:\..." or "\\...": anything else (forward slashes, "X:" without a backslash, a bare name) is
 // taken relative to the executable's folder.

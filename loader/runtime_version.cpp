@@ -1,12 +1,10 @@
 #include "loader/runtime_version.h"
 
+#include "loader/ascii.h"
+
 #include <limits>
 
 namespace {
-
-bool IsAsciiDigit(wchar_t c) noexcept {
-    return c >= L'0' && c <= L'9';
-}
 
 uint32_t AppendDigitSaturating(uint32_t value, wchar_t digit) noexcept {
     constexpr uint32_t kMax = std::numeric_limits<uint32_t>::max();

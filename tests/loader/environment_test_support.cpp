@@ -1,5 +1,7 @@
 #include "environment_test_support.h"
 
+#include "platform/module_export.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -285,19 +287,13 @@ bool IsLibraryLoaded(const std::wstring& path) {
     return ::GetModuleHandleW(path.c_str()) != nullptr;
 }
 
-namespace {
-template <typename Function> Function Export(HMODULE module, const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
-}
-} // namespace
-
 ScriptedRuntime::ScriptedRuntime(const wchar_t* name)
     : folder_(FakeRuntimeFolder(name)), module_(::LoadLibraryW(ClientDllPath(folder_).c_str())) {
     if (module_) {
-        reset_ = Export<FakeRuntimeResetFn>(module_.get(), "FakeRuntimeReset");
-        callCount_ = Export<FakeRuntimeCallCountFn>(module_.get(), "FakeRuntimeCallCount");
-        getCall_ = Export<FakeRuntimeGetCallFn>(module_.get(), "FakeRuntimeGetCall");
-        pendingCount_ = Export<FakeRuntimePendingCountFn>(module_.get(), "FakeRuntimePendingCount");
+        reset_ = FindExport<FakeRuntimeResetFn>(module_.get(), "FakeRuntimeReset");
+        callCount_ = FindExport<FakeRuntimeCallCountFn>(module_.get(), "FakeRuntimeCallCount");
+        getCall_ = FindExport<FakeRuntimeGetCallFn>(module_.get(), "FakeRuntimeGetCall");
+        pendingCount_ = FindExport<FakeRuntimePendingCountFn>(module_.get(), "FakeRuntimePendingCount");
     }
 }
 

@@ -1,4 +1,5 @@
-#include "loader/loader_settings.h"
+#include "loader/module_path.h"
+#include "loader/runtime_discovery.h"
 #include "loader_test_support.h"
 
 #include <gtest/gtest.h>

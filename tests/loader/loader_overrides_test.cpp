@@ -1,5 +1,7 @@
 #include "loader/app_user_model_id.h"
-#include "loader/loader_settings.h"
+#include "loader/loader_options.h"
+#include "loader/loader_overrides.h"
+#include "loader/runtime_discovery.h"
 #include "fake_options.h"
 #include "loader_test_support.h"
 

@@ -1,6 +1,6 @@
 #include "loader_test_support.h"
 
-#include "loader/loader_settings.h"
+#include "loader/module_path.h"
 #include "platform/unique_handle.h"
 
 #include <gtest/gtest.h>
