@@ -1,26 +1,17 @@
 # Resources of tallowmere.exe: the manifest, the viewer page (RCDATA 101) and the support image (RCDATA
 # 102). The page is built by the viewer_page target; both files are staged in the build folder on every
-# build (copied only when changed), so the program relinks exactly when one of them changes. Until the
-# page or the image exists, a small stand-in generated here takes its place.
+# build (copied only when changed), so the program relinks exactly when one of them changes. A missing
+# page or image fails the build: a program without them would be a broken viewer that built successfully.
 set(TALLOWMERE_RESOURCE_DIR ${PROJECT_BINARY_DIR}/resources)
 set(TALLOWMERE_SUPPORT_IMAGE ${CMAKE_CURRENT_LIST_DIR}/support.jpg)
 set(TALLOWMERE_STAGED_PAGE_HTML ${TALLOWMERE_RESOURCE_DIR}/viewer_page.html)
 set(TALLOWMERE_STAGED_SUPPORT_IMAGE ${TALLOWMERE_RESOURCE_DIR}/support.jpg)
 
-file(CONFIGURE OUTPUT ${TALLOWMERE_RESOURCE_DIR}/stand_in/viewer_page.html CONTENT
-"<!DOCTYPE html>
-<html lang=\"zh-CN\"><head><meta charset=\"utf-8\"><title>Tallowmere</title></head>
-<body><p>查看器页面尚未构建。</p><div id=\"qrData\" data-src=\"\"></div></body></html>
-")
-file(CONFIGURE OUTPUT ${TALLOWMERE_RESOURCE_DIR}/stand_in/support.jpg CONTENT "stand-in image\n")
-
 set(stage_script ${CMAKE_CURRENT_LIST_DIR}/stage_resource.cmake)
 add_custom_target(tallowmere_resources
     COMMAND ${CMAKE_COMMAND} -DSOURCE=${TALLOWMERE_PAGE_HTML}
-        -DFALLBACK=${TALLOWMERE_RESOURCE_DIR}/stand_in/viewer_page.html
         -DDESTINATION=${TALLOWMERE_STAGED_PAGE_HTML} -P ${stage_script}
     COMMAND ${CMAKE_COMMAND} -DSOURCE=${TALLOWMERE_SUPPORT_IMAGE}
-        -DFALLBACK=${TALLOWMERE_RESOURCE_DIR}/stand_in/support.jpg
         -DDESTINATION=${TALLOWMERE_STAGED_SUPPORT_IMAGE} -P ${stage_script}
     BYPRODUCTS ${TALLOWMERE_STAGED_PAGE_HTML} ${TALLOWMERE_STAGED_SUPPORT_IMAGE}
     COMMENT "Staging the viewer page and the support image"

@@ -1,9 +1,7 @@
-# Stages one resource for the resource script: SOURCE when it exists, FALLBACK otherwise, copied to
-# DESTINATION only when the content differs so that an unchanged resource does not relink the program.
-# Usage: cmake -DSOURCE=... -DFALLBACK=... -DDESTINATION=... -P stage_resource.cmake
-if(EXISTS "${SOURCE}")
-    set(from "${SOURCE}")
-else()
-    set(from "${FALLBACK}")
+# Stages one resource for the resource script: SOURCE copied to DESTINATION only when the content differs,
+# so that an unchanged resource does not relink the program. A missing SOURCE fails the build.
+# Usage: cmake -DSOURCE=... -DDESTINATION=... -P stage_resource.cmake
+if(NOT EXISTS "${SOURCE}")
+    message(FATAL_ERROR "Missing resource of tallowmere.exe: ${SOURCE}")
 endif()
-file(COPY_FILE "${from}" "${DESTINATION}" ONLY_IF_DIFFERENT)
+file(COPY_FILE "${SOURCE}" "${DESTINATION}" ONLY_IF_DIFFERENT)
