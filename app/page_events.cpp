@@ -4,11 +4,16 @@
 #include "app/main_window.h"
 #include "app/open_document.h"
 
+#include <string>
+#include <utility>
+
 void OnPageReady() {
     g_pageReady = true;
     if (!g_pendingDocumentPath.empty()) {
-        OpenDocument(g_pendingDocumentPath);
-        g_pendingDocumentPath.clear();
+        // Taken out first: a delivery that fails part-way (out of memory) must not be repeated by a
+        // later ready when the page reloads.
+        const std::wstring path = std::exchange(g_pendingDocumentPath, std::wstring());
+        OpenDocument(path);
     }
 }
 

@@ -5,7 +5,9 @@
 
 #include <windows.h>
 
-// Sets the page-ready flag and delivers a pending document once, then forgets it.
+// Sets the page-ready flag and delivers a pending document once. The document stops being pending before
+// its delivery starts, so one that fails (out of memory) is lost rather than delivered again by a later
+// ready.
 void OnPageReady();
 
 // Sets the main window's title back to "Tallowmere"; neither the flag nor the pending document changes.

@@ -11,10 +11,17 @@
 
 #include <wrl/client.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
 namespace {
+
+// Runs out of memory while a document is being delivered.
+class ExhaustedWebView final : public RecordingWebView {
+public:
+    HRESULT STDMETHODCALLTYPE PostWebMessageAsJson(LPCWSTR) override { throw std::bad_alloc(); }
+};
 
 class PageEventsTest : public ::testing::Test {
 protected:
@@ -43,6 +50,19 @@ TEST_F(PageEventsTest, ReadyDeliversThePendingDocumentOnceAndForgetsIt) {
 
     OnPageReady();
     EXPECT_EQ(view_->posted.size(), 1u) << "a second ready delivers nothing";
+}
+
+TEST_F(PageEventsTest, ADeliveryThatFailsIsNotRepeatedByALaterReady) {
+    const auto exhausted = AdoptComPtr(new ExhaustedWebView());
+    g_webView = exhausted.Get();
+    g_pendingDocumentPath = folder_.WriteFile(L"lost.md", "abc");
+    EXPECT_THROW(OnPageReady(), std::bad_alloc);
+    EXPECT_TRUE(g_pageReady);
+    EXPECT_TRUE(g_pendingDocumentPath.empty());
+
+    g_webView = view_.Get();
+    OnPageReady(); // the page reloaded
+    EXPECT_TRUE(view_->posted.empty());
 }
 
 TEST_F(PageEventsTest, CloseDocResetsOnlyTheTitle) {
