@@ -83,6 +83,9 @@ tm_prepare_wine() {
     fi
     # One persistent server for the whole run spares every program start a server start-up.
     wineserver -p >/dev/null 2>&1 || true
+    # Start Wine's background services now, with their output here: started by the first test
+    # instead, they would inherit that test's output pipe and keep it open until its time-out.
+    wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 }
 
 tm_stop_wine() {
