@@ -41,6 +41,12 @@ const MD_INLINE_CODE_MARK = MD_MARK + 'IC';
 
 // Any character that esc replaces.
 const MD_HTML_SPECIAL_RE = /[&<>]/;
+// Characters that keep inline code behind a marker: ones that emphasis,
+// table rows and links react to wherever they stand, and the line ends that
+// would give the later steps new line starts (searched from lastIndex).
+const MD_MARKED_CODE_CHAR_RE = /[*~|[\u0000\r\u2028\u2029]/g;
+// The same, plus the brackets and parentheses that end link and image parts.
+const MD_MARKED_CODE_CHAR_IN_LINKS_RE = /[*~|[\]()\u0000\r\u2028\u2029]/g;
 // Characters that HTML would read as markup, each replaced by its entity.
 const MD_AMP_RE = /&/g;
 const MD_LT_RE = /[<]/g;
@@ -48,10 +54,8 @@ const MD_GT_RE = />/g;
 
 // U+0000 in the input; replaced so that it can never forge a marker.
 const MD_NUL_RE = /\u0000/g;
-// Fenced code block: three backticks anywhere, language, line end, code up to the next three backticks.
-const MD_FENCE_RE = /```(\w*)[^\S\r\n]*\r?\n([\s\S]*?)```/g;
-// The one line end removed from the very end of a code block's text.
-const MD_CODE_FINAL_LINE_END_RE = /\r?\n$/;
+// What follows the three backticks that open a fenced code block: language, white space, line end.
+const MD_FENCE_OPENER_RE = /(\w*)[^\S\r\n]*\r?\n/y;
 // Headings by level, level 6 first; the white space after the hashes may run over line ends.
 const MD_H6_RE = /^######\s+(.+)$/gm;
 const MD_H5_RE = /^#####\s+(.+)$/gm;
@@ -166,15 +170,114 @@ function mdReplaceBracketed(text, opener, labelRequired, render, tail) {
   return copied === 0 ? text : out + text.slice(copied);
 }
 
+// The position of the first match of re (a "g" expression) at or after
+// from in text, or -1.
+function mdSearchFrom(text, re, from) {
+  re.lastIndex = from;
+  return re.test(text) ? re.lastIndex - 1 : -1;
+}
+
+// Returns escapeRange(start, end), which gives esc(text.slice(start, end))
+// for ranges taken in increasing order. It remembers the next "&", "<" and
+// ">" of text, so the text is searched once and code without them is only
+// sliced; one call of esc per piece of code costs much more on many pieces.
+function mdRangeEscaper(text) {
+  let amp = -2; // first "&" at or after the last range start; -1: none
+  let lt = -2; // the same for "<"
+  let gt = -2; // the same for ">"
+  return function escapeRange(start, end) {
+    if (amp !== -1 && amp < start) amp = text.indexOf('&', start);
+    if (lt !== -1 && lt < start) lt = text.indexOf('<', start);
+    if (gt !== -1 && gt < start) gt = text.indexOf('>', start);
+    let out = '';
+    let copied = start;
+    for (;;) {
+      let at = end;
+      if (amp !== -1 && amp < at) at = amp;
+      if (lt !== -1 && lt < at) at = lt;
+      if (gt !== -1 && gt < at) at = gt;
+      if (at === end) break;
+      if (at === amp) {
+        out += text.slice(copied, at) + '&amp;';
+        amp = text.indexOf('&', at + 1);
+      } else if (at === lt) {
+        out += text.slice(copied, at) + '&lt;';
+        lt = text.indexOf('<', at + 1);
+      } else {
+        out += text.slice(copied, at) + '&gt;';
+        gt = text.indexOf('>', at + 1);
+      }
+      copied = at + 1;
+    }
+    return out + text.slice(copied, end);
+  };
+}
+
+// Takes out fenced code blocks: every match of the expression
+// ```(\w*)[^\S\r\n]*\r?\n([\s\S]*?)``` with flag "g" (three backticks
+// anywhere, a language, white space other than CR and LF, a line end, and the
+// code up to the next three backticks) is appended to codeBlocks as a
+// finished pre element and replaced by its marker. An opener that finds no
+// three backticks after it ends the scan: no later opener could find any.
+function mdTakeFences(text, codeBlocks) {
+  let at = text.indexOf('```');
+  let out = '';
+  let copied = 0;
+  const escapeRange = mdRangeEscaper(text);
+  while (at >= 0) {
+    // A fourth backtick is neither language, white space nor line end.
+    if (text.charCodeAt(at + 3) === 96) {
+      at = text.indexOf('```', at + 1);
+      continue;
+    }
+    MD_FENCE_OPENER_RE.lastIndex = at + 3;
+    const opener = MD_FENCE_OPENER_RE.exec(text);
+    if (opener === null) {
+      at = text.indexOf('```', at + 1);
+      continue;
+    }
+    const codeStart = MD_FENCE_OPENER_RE.lastIndex;
+    const close = text.indexOf('```', codeStart);
+    if (close < 0) break;
+    // One line end, LF or CR LF, at the very end of the code is dropped.
+    let codeEnd = close;
+    if (codeEnd > codeStart && text.charCodeAt(codeEnd - 1) === 10) {
+      codeEnd--;
+      if (codeEnd > codeStart && text.charCodeAt(codeEnd - 1) === 13) codeEnd--;
+    }
+    // The language is made of word characters only, which esc leaves alone.
+    const attribute = opener[1] === '' ? '' : ' class="language-' + opener[1] + '"';
+    codeBlocks.push('<pre><code' + attribute + '>' + escapeRange(codeStart, codeEnd) + '<\/code><\/pre>');
+    out += text.slice(copied, at) + MD_CODE_BLOCK_MARK + (codeBlocks.length - 1) + MD_MARK;
+    copied = close + 3;
+    at = text.indexOf('```', copied);
+  }
+  return copied === 0 ? text : out + text.slice(copied);
+}
+
 // Takes out inline code: every match of the expression `([^`\n]+)` with flag
 // "g" (a backtick, one or more characters other than backtick and LF, a
-// backtick) is appended to inlineCode as escaped code and replaced by its
-// marker. The next LF is remembered, so unclosed spans do not rescan lines.
-function mdTakeInlineCode(text, inlineCode) {
+// backtick) becomes a code element holding the escaped code. The next LF is
+// remembered, so unclosed spans do not rescan lines.
+//
+// The element goes straight into the text when markedCharRe is given, the
+// code holds none of its characters and "CB" does not follow the span.
+// No later step can then tell the element from a marker: neither holds a line
+// end, so lines stay as they were; neither begins with "#", ">", "-", "|", a
+// digit or white space, or with a tag that makes a block; neither holds what
+// emphasis, table cells or (with the brackets in markedCharRe) link and image
+// parts end at. Only attachment and media captions, which escape and split
+// their text, would differ, so the caller passes no markedCharRe where they
+// may occur. "CB" after a marker's closing U+0000 would read as the start of
+// a code-block marker when blocks are made, so such a span keeps its marker.
+// Every other element is appended to inlineCode and replaced by its marker.
+function mdTakeInlineCode(text, inlineCode, markedCharRe) {
   let at = text.indexOf('`');
   let out = '';
   let copied = 0;
   let lineEnd = -2; // first LF at or after the last search start; -1: none
+  const escapeRange = mdRangeEscaper(text);
+  let marked = -2; // first character of markedCharRe at or after the last span start; -1: none
   while (at >= 0) {
     const close = text.indexOf('`', at + 1);
     if (close < 0) break;
@@ -183,8 +286,18 @@ function mdTakeInlineCode(text, inlineCode) {
       at = close; // the closing candidate is the next place a span can start
       continue;
     }
-    inlineCode.push('<code>' + esc(text.slice(at + 1, close)) + '<\/code>');
-    out += text.slice(copied, at) + MD_INLINE_CODE_MARK + (inlineCode.length - 1) + MD_MARK;
+    const code = escapeRange(at + 1, close);
+    let plain = false;
+    if (markedCharRe !== null && !text.startsWith('CB', close + 1)) {
+      if (marked !== -1 && marked < at) marked = mdSearchFrom(text, markedCharRe, at);
+      plain = marked === -1 || marked > close;
+    }
+    if (plain) {
+      out += text.slice(copied, at) + '<code>' + code + '<\/code>';
+    } else {
+      inlineCode.push('<code>' + code + '<\/code>');
+      out += text.slice(copied, at) + MD_INLINE_CODE_MARK + (inlineCode.length - 1) + MD_MARK;
+    }
     copied = close + 1;
     at = text.indexOf('`', copied);
   }
@@ -346,24 +459,19 @@ function mdLastLine(text, end) {
   return text.slice(start, end);
 }
 
-// Converts text (free of U+0000) with every step in order. Sets tail.open
-// when the end of text could interact with text following it after a blank
-// line, so that converting the two apart would differ from converting them
-// together.
-function mdConvert(text, tail) {
-  const codeBlocks = [];
+// Converts text, whose fenced code blocks are already taken out into
+// codeBlocks, with every later step in order. Sets tail.open when the end of
+// text could interact with text following it after a blank line, so that
+// converting the two apart would differ from converting them together.
+function mdConvert(text, codeBlocks, tail) {
   const inlineCode = [];
 
-  text = text.replace(MD_FENCE_RE, function (match, language, code) {
-    const attribute = language === '' ? '' : ' class="language-' + esc(language) + '"';
-    const escaped = esc(code.replace(MD_CODE_FINAL_LINE_END_RE, ''));
-    codeBlocks.push('<pre><code' + attribute + '>' + escaped + '<\/code><\/pre>');
-    return MD_CODE_BLOCK_MARK + (codeBlocks.length - 1) + MD_MARK;
-  });
-  // Backticks after the last block (its marker's closing U+0000) could open
-  // one that closes further on.
-  if (text.indexOf('```', text.lastIndexOf(MD_MARK) + 1) >= 0) tail.open = true;
-  text = mdTakeInlineCode(text, inlineCode);
+  let markedCharRe = null;
+  if (text.indexOf('[') < 0) markedCharRe = MD_MARKED_CODE_CHAR_RE;
+  else if (text.indexOf('!video[') < 0 && text.indexOf('!audio[') < 0 && text.indexOf('!file[') < 0) {
+    markedCharRe = MD_MARKED_CODE_CHAR_IN_LINKS_RE;
+  }
+  text = mdTakeInlineCode(text, inlineCode, markedCharRe);
 
   text = mdReplaceBracketed(text, '!video[', false, mdRenderVideo, tail);
   text = mdReplaceBracketed(text, '!audio[', false, mdRenderAudio, tail);
@@ -371,18 +479,22 @@ function mdConvert(text, tail) {
   text = mdReplaceBracketed(text, '![', false, mdRenderImage, tail);
   text = mdReplaceBracketed(text, '[', true, mdRenderLink, tail);
 
+  // Most of the line steps need a character or string that plain prose
+  // seldom holds; looking for it costs far less than the step itself.
   if (MD_OPEN_HEADING_LINE_RE.test(mdLastLine(text, text.length))) tail.open = true;
-  text = text.replace(MD_H6_RE, '<h6>$1<\/h6>');
-  text = text.replace(MD_H5_RE, '<h5>$1<\/h5>');
-  text = text.replace(MD_H4_RE, '<h4>$1<\/h4>');
-  text = text.replace(MD_H3_RE, '<h3>$1<\/h3>');
-  text = text.replace(MD_H2_RE, '<h2>$1<\/h2>');
-  text = text.replace(MD_H1_RE, '<h1>$1<\/h1>');
+  if (text.indexOf('#') >= 0) {
+    text = text.replace(MD_H6_RE, '<h6>$1<\/h6>');
+    text = text.replace(MD_H5_RE, '<h5>$1<\/h5>');
+    text = text.replace(MD_H4_RE, '<h4>$1<\/h4>');
+    text = text.replace(MD_H3_RE, '<h3>$1<\/h3>');
+    text = text.replace(MD_H2_RE, '<h2>$1<\/h2>');
+    text = text.replace(MD_H1_RE, '<h1>$1<\/h1>');
+  }
 
-  text = mdReplaceRuns(text, MD_QUOTE_LINE_RE, mdRenderQuote, tail);
-  text = text.replace(MD_RULE_RE, '<hr>');
-  text = mdReplaceRuns(text, MD_TABLE_LINE_RE, mdRenderTable, tail);
-  text = mdReplaceRuns(text, MD_BULLET_LINE_RE, mdRenderBulletList, tail);
+  if (text.indexOf('>') >= 0) text = mdReplaceRuns(text, MD_QUOTE_LINE_RE, mdRenderQuote, tail);
+  if (text.indexOf('---') >= 0) text = text.replace(MD_RULE_RE, '<hr>');
+  if (text.indexOf('|') >= 0) text = mdReplaceRuns(text, MD_TABLE_LINE_RE, mdRenderTable, tail);
+  if (text.indexOf('- ') >= 0) text = mdReplaceRuns(text, MD_BULLET_LINE_RE, mdRenderBulletList, tail);
   text = mdReplaceRuns(text, MD_NUMBERED_LINE_RE, mdRenderNumberedList, tail);
 
   text = text.replace(MD_STRONG_EM_RE, '<strong><em>$1<\/em><\/strong>');
@@ -421,17 +533,21 @@ function mdFindCut(text, from) {
   return null;
 }
 
-// Converts text in pieces of about chunkSize characters cut at blank lines.
+// Converts text (free of U+0000) in pieces of about chunkSize characters cut
+// at blank lines. Fenced code blocks are taken out of the whole text first:
+// they may hold blank lines, and pieces cut inside them would all be open.
 // A piece whose end is open is converted again with twice the text, so the
 // total work stays linear and the result is that of converting text whole.
 function mdConvertInChunks(text, chunkSize) {
+  const codeBlocks = [];
+  text = mdTakeFences(text, codeBlocks);
   const html = [];
   let start = 0;
   let size = chunkSize;
   while (start < text.length) {
     const cut = mdFindCut(text, start + size);
     const tail = { open: false };
-    const part = mdConvert(cut === null ? text.slice(start) : text.slice(start, cut[0]), tail);
+    const part = mdConvert(cut === null ? text.slice(start) : text.slice(start, cut[0]), codeBlocks, tail);
     if (cut !== null && tail.open) {
       size = (cut[0] - start) * 2;
       continue;

@@ -7,7 +7,7 @@ const test = require('node:test');
 const assert = require('node:assert');
 const vm = require('node:vm');
 const { loadMarkdown } = require('./load-markdown.js');
-const { refEsc, refParse } = require('./reference-markdown.js');
+const { refParse, refTakeFences, refTakeInlineCode } = require('./reference-markdown.js');
 const { realisticDocument, makeRandom } = require('./realistic-document.js');
 
 const { parse, context } = loadMarkdown();
@@ -81,17 +81,23 @@ test.describe('bracket scanner matches the plain expressions', () => {
   });
 });
 
-test('inline code scanner matches the plain expression', () => {
-  const alphabet = ['`', '`', '``', '```', 'a', ' ', '\n', '\r', '\r\n', '&', '<', '\u2028'];
-  forEachGenerated(20000, generator(151, alphabet, 30), (text) => {
-    const expectedCode = [];
-    const expected = text.replace(/`([^`\n]+)`/g, (m, code) => {
-      expectedCode.push('<code>' + refEsc(code) + '</code>');
-      return '\u0000IC' + (expectedCode.length - 1) + '\u0000';
+test.describe('code scanners match the plain expressions', () => {
+  const steps = [
+    ['fences', 'mdTakeFences', refTakeFences,
+      ['`', '```', '```', '````', 'js', '_', ' ', '\t', '\u2028', '\n', '\r', '\r\n', 'a', '&', '<', '>']],
+    ['inline code', 'mdTakeInlineCode', refTakeInlineCode,
+      ['`', '`', '``', '```', 'a', ' ', '\n', '\r', '\r\n', '&', '<', '>', '\u2028']],
+  ];
+  steps.forEach(([name, scanner, reference, alphabet], index) => {
+    test(name, () => {
+      forEachGenerated(20000, generator(131 + index * 20, alphabet, 30), (text) => {
+        const expectedCode = [];
+        const expected = reference(text, expectedCode);
+        const code = [];
+        const actual = context[scanner](text, code, null);
+        return compare(actual, expected) || compare(code.join(), expectedCode.join());
+      });
     });
-    const code = [];
-    const actual = context.mdTakeInlineCode(text, code);
-    return compare(actual, expected) || compare(code.join(), expectedCode.join());
   });
 });
 
@@ -171,7 +177,7 @@ const DOCUMENT_ALPHABET = [
   '[', ']', '(', ')', '!', '![', '](', 'a', 'x.pdf', '|', '||', '\n', '\n\n', '\n\n', '\n\n\n', ' ', '  ', '\t', '\r',
   '\r\n', '`', '```', '```js\n', '*', '**', '~~', '#', '# ', '###', '> ', '>', '-', '- ', '---', '1. ', '2.', '&', '<',
   '\u0000', '\uFEFF', '\u2028', '\u00a0', '!video[', '!audio[', '!file[', '.', ':', '$1', '$&', '\n\n#', '\n\n>',
-  '\n\n|', '\n\n- ',
+  '\n\n|', '\n\n- ', '`a`', '`(a)`', '~', 'CB',
 ];
 
 test.describe('whole conversion matches the plain step-by-step conversion', () => {

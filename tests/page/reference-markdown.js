@@ -53,20 +53,30 @@ function refReplaceAll(text, find, value) {
   return text.split(find).join(value);
 }
 
-function refParse(md) {
-  const CB = [];
-  const IC = [];
-  let t = md.replace(/\0/g, '\uFFFD');
-  t = t.replace(/```(\w*)[^\S\r\n]*\r?\n([\s\S]*?)```/g, (m, lang, code) => {
+// Step 1: fenced code blocks into CB, each replaced by its marker.
+function refTakeFences(t, CB) {
+  return t.replace(/```(\w*)[^\S\r\n]*\r?\n([\s\S]*?)```/g, (m, lang, code) => {
     code = code.replace(/\r?\n$/, '');
     const attribute = lang ? ' class="language-' + refEsc(lang) + '"' : '';
     CB.push('<pre><code' + attribute + '>' + refEsc(code) + '</code></pre>');
     return '\0CB' + (CB.length - 1) + '\0';
   });
-  t = t.replace(/`([^`\n]+)`/g, (m, code) => {
+}
+
+// Step 2: inline code into IC, each replaced by its marker.
+function refTakeInlineCode(t, IC) {
+  return t.replace(/`([^`\n]+)`/g, (m, code) => {
     IC.push('<code>' + refEsc(code) + '</code>');
     return '\0IC' + (IC.length - 1) + '\0';
   });
+}
+
+function refParse(md) {
+  const CB = [];
+  const IC = [];
+  let t = md.replace(/\0/g, '\uFFFD');
+  t = refTakeFences(t, CB);
+  t = refTakeInlineCode(t, IC);
   t = t.replace(/!video\[([^\]]*)\]\(([^)]+)\)/g, refMedia('video', 'max-width:100%;border-radius:7px', '\u{1F3AC}'));
   t = t.replace(/!audio\[([^\]]*)\]\(([^)]+)\)/g, refMedia('audio', 'width:100%', '\u{1F3B5}'));
   t = t.replace(/!file\[([^\]]*)\]\(([^)]+)\)/g, refAttachment);
@@ -128,4 +138,4 @@ function refParse(md) {
   return t;
 }
 
-module.exports = { refEsc, refParse };
+module.exports = { refEsc, refParse, refTakeFences, refTakeInlineCode };
