@@ -170,13 +170,6 @@ function mdReplaceBracketed(text, opener, labelRequired, render, tail) {
   return copied === 0 ? text : out + text.slice(copied);
 }
 
-// The position of the first match of re (a "g" expression) at or after
-// from in text, or -1.
-function mdSearchFrom(text, re, from) {
-  re.lastIndex = from;
-  return re.test(text) ? re.lastIndex - 1 : -1;
-}
-
 // Returns escapeRange(start, end), which gives esc(text.slice(start, end))
 // for ranges taken in increasing order. It remembers the next "&", "<" and
 // ">" of text, so the text is searched once and code without them is only
@@ -226,12 +219,11 @@ function mdTakeFences(text, codeBlocks) {
   const escapeRange = mdRangeEscaper(text);
   while (at >= 0) {
     // A fourth backtick is neither language, white space nor line end.
-    if (text.charCodeAt(at + 3) === 96) {
-      at = text.indexOf('```', at + 1);
-      continue;
+    let opener = null;
+    if (text.charCodeAt(at + 3) !== 96) {
+      MD_FENCE_OPENER_RE.lastIndex = at + 3;
+      opener = MD_FENCE_OPENER_RE.exec(text);
     }
-    MD_FENCE_OPENER_RE.lastIndex = at + 3;
-    const opener = MD_FENCE_OPENER_RE.exec(text);
     if (opener === null) {
       at = text.indexOf('```', at + 1);
       continue;
@@ -289,7 +281,10 @@ function mdTakeInlineCode(text, inlineCode, markedCharRe) {
     const code = escapeRange(at + 1, close);
     let plain = false;
     if (markedCharRe !== null && !text.startsWith('CB', close + 1)) {
-      if (marked !== -1 && marked < at) marked = mdSearchFrom(text, markedCharRe, at);
+      if (marked !== -1 && marked < at) {
+        markedCharRe.lastIndex = at;
+        marked = markedCharRe.test(text) ? markedCharRe.lastIndex - 1 : -1;
+      }
       plain = marked === -1 || marked > close;
     }
     if (plain) {
@@ -449,6 +444,13 @@ function mdRenderNumberedList(run) {
   return html + '<\/ol>';
 }
 
+// Whether a line of text starts with mark; lines end at LF, CR, U+2028 and
+// U+2029, as for "^" in a "m" expression.
+function mdSomeLineStartsWith(text, mark) {
+  return text.startsWith(mark) || text.indexOf('\n' + mark) >= 0 || text.indexOf('\r' + mark) >= 0 ||
+    text.indexOf('\u2028' + mark) >= 0 || text.indexOf('\u2029' + mark) >= 0;
+}
+
 // The line that ends at end in text: from the last line end before end.
 function mdLastLine(text, end) {
   let start = end;
@@ -479,10 +481,10 @@ function mdConvert(text, codeBlocks, tail) {
   text = mdReplaceBracketed(text, '![', false, mdRenderImage, tail);
   text = mdReplaceBracketed(text, '[', true, mdRenderLink, tail);
 
-  // Most of the line steps need a character or string that plain prose
-  // seldom holds; looking for it costs far less than the step itself.
+  // Most of the later steps need a mark that plain prose seldom holds, most
+  // of them at a line start; looking for it costs far less than the step.
   if (MD_OPEN_HEADING_LINE_RE.test(mdLastLine(text, text.length))) tail.open = true;
-  if (text.indexOf('#') >= 0) {
+  if (mdSomeLineStartsWith(text, '#')) {
     text = text.replace(MD_H6_RE, '<h6>$1<\/h6>');
     text = text.replace(MD_H5_RE, '<h5>$1<\/h5>');
     text = text.replace(MD_H4_RE, '<h4>$1<\/h4>');
@@ -491,25 +493,33 @@ function mdConvert(text, codeBlocks, tail) {
     text = text.replace(MD_H1_RE, '<h1>$1<\/h1>');
   }
 
-  if (text.indexOf('>') >= 0) text = mdReplaceRuns(text, MD_QUOTE_LINE_RE, mdRenderQuote, tail);
-  if (text.indexOf('---') >= 0) text = text.replace(MD_RULE_RE, '<hr>');
-  if (text.indexOf('|') >= 0) text = mdReplaceRuns(text, MD_TABLE_LINE_RE, mdRenderTable, tail);
+  if (mdSomeLineStartsWith(text, '>')) text = mdReplaceRuns(text, MD_QUOTE_LINE_RE, mdRenderQuote, tail);
+  if (mdSomeLineStartsWith(text, '---')) text = text.replace(MD_RULE_RE, '<hr>');
+  if (mdSomeLineStartsWith(text, '|')) text = mdReplaceRuns(text, MD_TABLE_LINE_RE, mdRenderTable, tail);
   if (text.indexOf('- ') >= 0) text = mdReplaceRuns(text, MD_BULLET_LINE_RE, mdRenderBulletList, tail);
   text = mdReplaceRuns(text, MD_NUMBERED_LINE_RE, mdRenderNumberedList, tail);
 
-  text = text.replace(MD_STRONG_EM_RE, '<strong><em>$1<\/em><\/strong>');
-  text = text.replace(MD_STRONG_RE, '<strong>$1<\/strong>');
-  text = text.replace(MD_EM_RE, '<em>$1<\/em>');
-  text = text.replace(MD_DEL_RE, '<del>$1<\/del>');
+  if (text.indexOf('*') >= 0) {
+    text = text.replace(MD_STRONG_EM_RE, '<strong><em>$1<\/em><\/strong>');
+    text = text.replace(MD_STRONG_RE, '<strong>$1<\/strong>');
+    text = text.replace(MD_EM_RE, '<em>$1<\/em>');
+  }
+  if (text.indexOf('~~') >= 0) text = text.replace(MD_DEL_RE, '<del>$1<\/del>');
 
   const pieces = text.split(MD_BLANK_LINES_RE);
+  const hasCodeBlocks = text.indexOf(MD_CODE_BLOCK_MARK) >= 0;
   const blocks = [];
   for (let i = 0; i < pieces.length; i++) {
     const piece = pieces[i].trim();
     if (piece === '') continue;
-    if (MD_BLOCK_START_RE.test(piece) || piece.startsWith(MD_CODE_BLOCK_MARK)) blocks.push(piece);
-    else if (piece.indexOf(MD_CODE_BLOCK_MARK) >= 0) blocks.push(mdPutBack(piece, codeBlocks, null));
-    else blocks.push('<p>' + piece.replace(MD_LINE_ENDS_RE, '<br>') + '<\/p>');
+    if ((piece.charCodeAt(0) === 60 /* < */ && MD_BLOCK_START_RE.test(piece)) ||
+      (hasCodeBlocks && piece.startsWith(MD_CODE_BLOCK_MARK))) {
+      blocks.push(piece);
+    } else if (hasCodeBlocks && piece.indexOf(MD_CODE_BLOCK_MARK) >= 0) {
+      blocks.push(mdPutBack(piece, codeBlocks, null));
+    } else {
+      blocks.push('<p>' + (piece.indexOf('\n') < 0 ? piece : piece.replace(MD_LINE_ENDS_RE, '<br>')) + '<\/p>');
+    }
   }
   return mdPutBack(blocks.join('\n'), codeBlocks, inlineCode);
 }

@@ -55,6 +55,8 @@ const EXPECTATIONS = {
     count(text, '````\nq')),
   'fence inside inline code': (html, text) =>
     assert.strictEqual(count(html, '<code>x <pre><code>y</code></pre> z</code>'), count(text, '`x')),
+  'code spans followed by CB': (html, text) => assert.strictEqual(count(html, '<code>x</code>CB'), count(text, '`x`')),
+  'code full of escapes': (html) => assert.ok(!/[<>]/.test(html.replace(/<\/?(code|pre|p)>/g, ''))),
   'headings': (html, text) => assert.strictEqual(count(html, '<h2>heading</h2>'), count(text, '##')),
   'bullet items': (html, text) => assert.strictEqual(count(html, '<li>item</li>'), count(text, '- item')),
   'numbered items': (html, text) => assert.strictEqual(count(html, '<li>item</li>'), count(text, '1. item')),
