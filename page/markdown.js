@@ -3,31 +3,36 @@
 // The conversion is a fixed sequence of whole-text rewrites, one construct per
 // step, and the order of the steps decides the result at the edges. Code is
 // taken out first and stands in the working text as a marker (U+0000, "CB" or
-// "IC", its number, U+0000) until the very end, so no other step sees it. Only
-// code, media titles and attachment names are escaped; HTML written in the
-// document passes through and is rendered as HTML.
+// "IC", its number, U+0000) until the very end, so no other step sees it;
+// inline code that no later step could tell from its marker goes in as HTML
+// at once. Only code, media titles and attachment names are escaped; HTML
+// written in the document passes through and is rendered as HTML.
 //
 // A few steps are not done by their obvious regular expression, because that
 // expression costs time quadratic in the input, fails on huge inputs or is
 // slow; each replacement gives exactly the same result (tests compare them):
+// - fenced code and inline code are cut out by scanners, several times faster
+//   than calling a replacement function for each of thousands of pieces, and
+//   their code is escaped by ranges of the text, searched once;
 // - bracket constructs (media, attachments, images, links) scan with indexOf
 //   and remember the next "]" and ")", where the expression rescans the rest of
 //   the text from every unclosed opener;
 // - runs of quote, table and list lines are gathered one line match at a time,
 //   where a repeated group overflows the expression engine's stack at a few
 //   million lines;
-// - inline code is cut out by a scanner, several times faster than calling a
-//   replacement function for each of thousands of spans;
+// - a step whose mark (such as "#" at a line start, or "*") is nowhere in the
+//   text is skipped;
 // - markers are put back in one left-to-right pass, not one pass per marker.
 //
-// Long documents are converted in pieces of about MD_CHUNK_SIZE characters,
-// cut at blank lines: every step reports when the end of a piece could still
-// interact with the text after it (an unclosed fence or bracket, a heading
-// mark whose text would come from the next lines, a quote, table or list run
-// that would take the blank line's first line end), and such a piece is
-// converted again together with the text that follows. Pieces that end
-// cleanly convert exactly as they would inside the whole text, and small
-// strings are much cheaper for the script engine than many whole-text copies.
+// Fenced code is taken out of the whole text; the rest is converted in pieces
+// of about MD_CHUNK_SIZE characters, cut at blank lines: every later step
+// reports when the end of a piece could still interact with the text after it
+// (an unclosed bracket, a heading mark whose text would come from the next
+// lines, a quote, table or list run that would take the blank line's first
+// line end), and such a piece is converted again together with the text that
+// follows. Pieces that end cleanly convert exactly as they would inside the
+// whole text, and small strings are much cheaper for the script engine than
+// many whole-text copies.
 //
 // This file is inlined verbatim into the page's main script: it defines the
 // globals esc and parse and md-prefixed helpers only, writes non-ASCII text as
@@ -54,8 +59,8 @@ const MD_GT_RE = />/g;
 
 // U+0000 in the input; replaced so that it can never forge a marker.
 const MD_NUL_RE = /\u0000/g;
-// What follows the three backticks that open a fenced code block: language, white space, line end.
-const MD_FENCE_OPENER_RE = /(\w*)[^\S\r\n]*\r?\n/y;
+// The opener of a fenced code block: three backticks, language, white space other than CR and LF, line end.
+const MD_FENCE_OPENER_RE = /```(\w*)[^\S\r\n]*\r?\n/g;
 // Headings by level, level 6 first; the white space after the hashes may run over line ends.
 const MD_H6_RE = /^######\s+(.+)$/gm;
 const MD_H5_RE = /^#####\s+(.+)$/gm;
@@ -210,24 +215,17 @@ function mdRangeEscaper(text) {
 // ```(\w*)[^\S\r\n]*\r?\n([\s\S]*?)``` with flag "g" (three backticks
 // anywhere, a language, white space other than CR and LF, a line end, and the
 // code up to the next three backticks) is appended to codeBlocks as a
-// finished pre element and replaced by its marker. An opener that finds no
-// three backticks after it ends the scan: no later opener could find any.
+// finished pre element and replaced by its marker. The expression finds the
+// openers; an opener that finds no three backticks after it ends the scan, as
+// no later opener could find any.
 function mdTakeFences(text, codeBlocks) {
-  let at = text.indexOf('```');
+  if (text.indexOf('```') < 0) return text;
   let out = '';
   let copied = 0;
   const escapeRange = mdRangeEscaper(text);
-  while (at >= 0) {
-    // A fourth backtick is neither language, white space nor line end.
-    let opener = null;
-    if (text.charCodeAt(at + 3) !== 96) {
-      MD_FENCE_OPENER_RE.lastIndex = at + 3;
-      opener = MD_FENCE_OPENER_RE.exec(text);
-    }
-    if (opener === null) {
-      at = text.indexOf('```', at + 1);
-      continue;
-    }
+  MD_FENCE_OPENER_RE.lastIndex = 0;
+  for (let opener = MD_FENCE_OPENER_RE.exec(text); opener !== null; opener = MD_FENCE_OPENER_RE.exec(text)) {
+    const at = opener.index;
     const codeStart = MD_FENCE_OPENER_RE.lastIndex;
     const close = text.indexOf('```', codeStart);
     if (close < 0) break;
@@ -242,7 +240,7 @@ function mdTakeFences(text, codeBlocks) {
     codeBlocks.push('<pre><code' + attribute + '>' + escapeRange(codeStart, codeEnd) + '<\/code><\/pre>');
     out += text.slice(copied, at) + MD_CODE_BLOCK_MARK + (codeBlocks.length - 1) + MD_MARK;
     copied = close + 3;
-    at = text.indexOf('```', copied);
+    MD_FENCE_OPENER_RE.lastIndex = copied;
   }
   return copied === 0 ? text : out + text.slice(copied);
 }
