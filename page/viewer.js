@@ -16,6 +16,7 @@
 const THEME_STORAGE_KEY = 'md-theme';
 const DEFAULT_THEME = 'dark';
 const TITLE_SUFFIX = ' - Quillpane';
+const PAGE_TITLE = 'Pagewright';
 const HEADING_ID_PREFIX = 'heading-';
 const TOTOP_THRESHOLD_PX = 300;
 
@@ -73,6 +74,7 @@ const pageBody = document.body;
 
 // The page's own elements.
 const ui = {
+  topbar: document.getElementById('topbar'),
   closeBtn: document.getElementById('closeBtn'),
   logoBtn: document.getElementById('logoBtn'),
   filename: document.getElementById('filename'),
@@ -93,6 +95,8 @@ const ui = {
   qrCodePlaceholder: document.getElementById('qrCodePlaceholder'),
   qrData: document.getElementById('qrData'),
 };
+// The about dialog's controls, in Tab order.
+const aboutControls = [...ui.aboutDialog.querySelectorAll('a[href], button')];
 
 const THEME_BUTTONS = [
   [ui.btnDark, 'dark'],
@@ -155,9 +159,21 @@ function showDocumentHtml(html) {
   contentEl.textContent = '';
   inertHolder.innerHTML = html;
   disarmFragment(inertHolder);
+  boxWideTables(inertHolder);
   const fragment = createFragment();
   while (inertHolder.firstChild) fragment.appendChild(inertHolder.firstChild);
   contentEl.appendChild(fragment);
+}
+
+// Puts every table of a parsed document in a box of its own, which scrolls sideways when the table
+// is wider than the content area. (A table cannot scroll by itself.)
+function boxWideTables(root) {
+  for (const table of root.querySelectorAll('table')) {
+    const box = createElement('div');
+    box.className = 'table-scroll';
+    table.before(box);
+    box.appendChild(table);
+  }
 }
 
 // Whether a UTF-16 unit is white space as the script's "\s" and trim understand it.
@@ -211,7 +227,10 @@ function documentStatistics(md) {
 function setTheme(t) {
   if (t === DEFAULT_THEME) pageBody.removeAttribute('data-theme');
   else pageBody.setAttribute('data-theme', t);
-  for (const [button, theme] of THEME_BUTTONS) button.classList.toggle('active', theme === t);
+  for (const [button, theme] of THEME_BUTTONS) {
+    button.classList.toggle('active', theme === t);
+    button.setAttribute('aria-pressed', String(theme === t));
+  }
   try {
     localStorage.setItem(THEME_STORAGE_KEY, t);
   } catch (e) {
@@ -229,7 +248,7 @@ function storedTheme() {
 
 function renderDoc(md, name) {
   showDocumentHtml(parse(md));
-  ui.filename.textContent = name || '';
+  showFileName(name || '');
   ui.closeBtn.style.display = '';
   ui.meta.textContent = documentStatistics(md);
   const h1 = contentEl.querySelector('h1');
@@ -255,14 +274,19 @@ function buildTOC() {
   ui.tocBtn.style.display = headings.length > 0 ? '' : 'none';
 }
 
+function setTocOpen(open) {
+  ui.toc.style.display = open ? 'block' : 'none';
+  ui.tocBtn.setAttribute('aria-expanded', String(open));
+}
+
 function toggleTOC() {
-  ui.toc.style.display = ui.toc.style.display === 'block' ? 'none' : 'block';
+  setTocOpen(ui.toc.style.display !== 'block');
 }
 
 function closeTocOnOutsideClick(event) {
   if (ui.toc.style.display !== 'block') return;
   if (ui.toc.contains(event.target) || event.target === ui.tocBtn) return;
-  ui.toc.style.display = 'none';
+  setTocOpen(false);
 }
 
 function showLoading(msg) {
@@ -281,16 +305,43 @@ const WELCOME_HTML = '<div id="status">' +
   '<div class="sub">' + TEXT_FEATURES + '<\/div>' +
   '<div style="margin-top:20px;font-size:13px;color:#64748b;line-height:2">' +
   TEXT_USAGE_1 + '<code>pagewright.html?file=readme.md<\/code><br>' + TEXT_USAGE_2 + '<br>' + TEXT_USAGE_3 + '<\/div>' +
-  '<div id="dropzone"><div class="dicon">' + TEXT_FOLDER_ICON + '<\/div><div class="dtxt">' + TEXT_DROP_HERE + '<\/div>' +
+  '<div id="dropzone" role="button" tabindex="0">' +
+  '<div class="dicon">' + TEXT_FOLDER_ICON + '<\/div><div class="dtxt">' + TEXT_DROP_HERE + '<\/div>' +
   '<div class="dsub">' + TEXT_DROP_TYPES + '<\/div><\/div>' +
   '<\/div>';
 
+// The file name in the top bar; its tooltip shows the name whole when the bar has to cut it.
+function showFileName(text) {
+  ui.filename.textContent = text;
+  ui.filename.title = text;
+}
+
+// Takes what is left of a closed document out of the top bar, the outline and the title.
+function forgetDocument() {
+  ui.meta.textContent = '';
+  ui.tocList.textContent = '';
+  setTocOpen(false);
+  ui.tocBtn.style.display = 'none';
+  setDocumentTitle(PAGE_TITLE);
+}
+
+// Lets Enter and Space work an element that acts as a button without being one.
+function activateOnKeys(element, action) {
+  element.addEventListener('keydown', (event) => {
+    if (event.key !== 'Enter' && event.key !== ' ') return;
+    event.preventDefault();
+    action();
+  });
+}
+
 function showWelcome() {
   ui.closeBtn.style.display = 'none';
-  ui.filename.textContent = TEXT_NO_DOCUMENT;
+  showFileName(TEXT_NO_DOCUMENT);
+  forgetDocument();
   contentEl.innerHTML = WELCOME_HTML;
   const dropzone = contentEl.querySelector('#dropzone');
   dropzone.addEventListener('click', () => ui.filePicker.click());
+  activateOnKeys(dropzone, () => ui.filePicker.click());
   dropzone.addEventListener('dragover', (event) => {
     event.preventDefault();
     dropzone.classList.add('over');
@@ -304,23 +355,71 @@ function showWelcome() {
 }
 
 function callbackClose() {
+  // The button disappears with the document; its focus goes on to the welcome screen's drop zone.
+  const hadFocus = document.activeElement === ui.closeBtn;
   if (hostView) hostView.postMessage({ action: 'closeDoc' });
   showWelcome();
+  if (hadFocus) contentEl.querySelector('#dropzone').focus();
+}
+
+// What had the focus before the about dialog took it.
+let focusBeforeAbout = null;
+
+function isAboutOpen() {
+  return ui.aboutDialog.style.display !== 'none';
 }
 
 function showAbout() {
+  const opening = !isAboutOpen();
   ui.aboutOverlay.style.display = 'block';
-  ui.aboutDialog.style.display = 'block';
+  ui.aboutDialog.style.display = 'flex';
   if (typeof window._qrCodeUri === 'string') {
     ui.qrCodeImg.src = window._qrCodeUri;
     ui.qrCodeImg.style.display = 'block';
     ui.qrCodePlaceholder.style.display = 'none';
   }
+  if (opening) {
+    focusBeforeAbout = document.activeElement;
+    ui.aboutClose.focus();
+  }
 }
 
 function hideAbout() {
+  const closing = isAboutOpen();
   ui.aboutOverlay.style.display = 'none';
   ui.aboutDialog.style.display = 'none';
+  if (closing) returnFocusFromAbout();
+}
+
+// Back to the top-bar control that opened the dialog, else to the logo (never into the document,
+// whose elements' methods the document may have replaced).
+function returnFocusFromAbout() {
+  const previous = focusBeforeAbout;
+  focusBeforeAbout = null;
+  (previous && ui.topbar.contains(previous) ? previous : ui.logoBtn).focus();
+}
+
+// While the about dialog is open, Tab and Shift+Tab go round its own controls only.
+function keepFocusInAbout(event) {
+  if (event.key !== 'Tab' || !isAboutOpen()) return;
+  const first = aboutControls[0];
+  const last = aboutControls[aboutControls.length - 1];
+  const active = document.activeElement;
+  let next = null;
+  if (!ui.aboutDialog.contains(active)) next = event.shiftKey ? last : first;
+  else if (event.shiftKey && active === first) next = last;
+  else if (!event.shiftKey && active === last) next = first;
+  if (next) {
+    event.preventDefault();
+    next.focus();
+  }
+}
+
+// Keeps --topbar-height at the bar's height, which grows when a narrow window wraps the bar: the
+// outline panel opens just below it and anchor jumps stop short of it.
+function followTopbarHeight() {
+  const root = document.documentElement;
+  new ResizeObserver(() => root.style.setProperty('--topbar-height', ui.topbar.offsetHeight + 'px')).observe(ui.topbar);
 }
 
 function handleFiles(files) {
@@ -333,7 +432,7 @@ function handleFiles(files) {
 
 function loadFromQuery(file) {
   const name = file.slice(file.lastIndexOf('/') + 1);
-  ui.filename.textContent = name;
+  showFileName(name);
   showLoading(TEXT_LOADING_FILE + esc(name) + TEXT_ELLIPSIS);
   fetch(file)
     .then((response) => {
@@ -361,6 +460,7 @@ function onHostMessage(event) {
 function installEventBindings() {
   ui.closeBtn.addEventListener('click', callbackClose);
   ui.logoBtn.addEventListener('click', showAbout);
+  activateOnKeys(ui.logoBtn, showAbout);
   for (const [button, theme] of THEME_BUTTONS) button.addEventListener('click', () => setTheme(theme));
   ui.printBtn.addEventListener('click', () => window.print());
   ui.tocBtn.addEventListener('click', toggleTOC);
@@ -374,6 +474,7 @@ function installEventBindings() {
   document.addEventListener('keydown', (event) => {
     if (event.key === 'Escape') hideAbout();
   });
+  document.addEventListener('keydown', keepFocusInAbout);
   ui.filePicker.addEventListener('change', () => {
     handleFiles(ui.filePicker.files);
     ui.filePicker.value = '';
@@ -393,6 +494,7 @@ function startPage() {
   if (qrUri) window._qrCodeUri = qrUri;
   setTheme(storedTheme());
   installEventBindings();
+  followTopbarHeight();
   const file = new URLSearchParams(location.search).get('file');
   if (file) {
     loadFromQuery(file);

@@ -1,5 +1,6 @@
 'use strict';
-// The page's controls: themes and their persistence, the about dialog, the file picker and drops.
+// The page's controls: themes and their persistence, their colours, the keyboard, the about dialog,
+// the file picker and drops.
 const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const { launchBrowser, startServer, openViewer, openDocument, isShown, pageWithSupportImage } = require('./harness');
@@ -47,7 +48,7 @@ describe('page furniture', () => {
       topbar: [
         ['closeBtn', '← 关闭', '关闭文档，返回欢迎页'],
         ['logoBtn', '📖 Quillpane', '关于 Quillpane'],
-        ['filename', '未加载文档', ''],
+        ['filename', '未加载文档', '未加载文档'],
         ['meta', '', ''],
         ['btnDark', '🌙 暗', '暗色主题'],
         ['btnLight', '☀️ 亮', '亮色主题'],
@@ -147,12 +148,164 @@ describe('themes', () => {
   });
 });
 
-describe('about dialog', () => {
+// Computed colours of the top bar and the floating button: [what, selector, state, property,
+// expected in every theme or { dark, light, hc }]. The state "hover" puts the mouse on the element.
+const DARK_BLUE = 'rgb(59, 130, 246)';
+const ACCENT = { dark: DARK_BLUE, light: 'rgb(37, 99, 235)', hc: 'rgb(255, 255, 0)' };
+const WHITE = 'rgb(255, 255, 255)';
+const BLACK = 'rgb(0, 0, 0)';
+const TEXT_ON_ACCENT = { dark: WHITE, light: WHITE, hc: BLACK };
+const COLOUR_CASES = [
+  ['bar', '#topbar', 'rest', 'backgroundColor',
+    { dark: 'rgba(26, 29, 46, 0.933)', light: 'rgba(255, 255, 255, 0.933)', hc: 'rgba(17, 17, 17, 0.933)' }],
+  ['bar border', '#topbar', 'rest', 'borderBottomColor', { dark: 'rgb(45, 49, 72)', light: 'rgb(226, 232, 240)', hc: 'rgb(68, 68, 68)' }],
+  ['logo', '#logoBtn', 'rest', 'color', ACCENT],
+  ['file name', '#filename', 'rest', 'color', { dark: 'rgb(148, 163, 184)', light: 'rgb(71, 85, 105)', hc: 'rgb(238, 238, 238)' }],
+  ['statistics', '#meta', 'rest', 'color', { dark: 'rgb(71, 85, 105)', light: 'rgb(148, 163, 184)', hc: 'rgb(153, 153, 153)' }],
+  ['close button', '#closeBtn', 'rest', 'backgroundColor', 'rgb(55, 65, 81)'],
+  ['close button border', '#closeBtn', 'rest', 'borderColor', 'rgb(75, 85, 99)'],
+  ['close button text', '#closeBtn', 'rest', 'color', 'rgb(226, 232, 240)'],
+  ['close button margin', '#closeBtn', 'rest', 'marginRight', '6px'],
+  ['close button text on hover', '#closeBtn', 'hover', 'color', 'rgb(226, 232, 240)'],
+  ['close button on hover', '#closeBtn', 'hover', 'borderColor', ACCENT],
+  ['button', '#tocBtn', 'rest', 'color', { dark: 'rgb(148, 163, 184)', light: 'rgb(71, 85, 105)', hc: WHITE }],
+  ['button border', '#tocBtn', 'rest', 'borderColor', { dark: 'rgb(61, 68, 104)', light: 'rgb(203, 213, 225)', hc: 'rgb(136, 136, 136)' }],
+  ['button background', '#tocBtn', 'rest', 'backgroundColor', 'rgba(0, 0, 0, 0)'],
+  ['button on hover', '#tocBtn', 'hover', 'backgroundColor', { dark: 'rgb(45, 49, 72)', light: 'rgb(241, 245, 249)', hc: 'rgb(34, 34, 34)' }],
+  ['button text on hover', '#tocBtn', 'hover', 'color', { dark: 'rgb(226, 232, 240)', light: 'rgb(30, 41, 59)', hc: WHITE }],
+  ['button border on hover', '#tocBtn', 'hover', 'borderColor', ACCENT],
+  ['active theme button', '#topbar button.active', 'rest', 'backgroundColor', ACCENT],
+  ['active theme button text', '#topbar button.active', 'rest', 'color', TEXT_ON_ACCENT],
+  ['back to top', '#totop', 'rest', 'color', { dark: 'rgb(148, 163, 184)', light: 'rgb(71, 85, 105)', hc: WHITE }],
+  ['back to top on hover', '#totop', 'hover', 'backgroundColor', ACCENT],
+  ['back to top text on hover', '#totop', 'hover', 'color', TEXT_ON_ACCENT],
+  ['outline panel, fixed in every theme', '#toc', 'rest', 'backgroundColor', 'rgba(26, 29, 46, 0.933)'],
+  ['about dialog, fixed in every theme', '#aboutDialog', 'rest', 'backgroundColor', 'rgb(26, 29, 46)'],
+];
+
+describe('colours', () => {
+  for (const theme of ['dark', 'light', 'hc']) {
+    it(`top bar and floating button, ${theme} theme`, async () => {
+      const context = await browser.newContext({ viewport: { width: 1280, height: 800 } });
+      const page = await openViewer(context, server);
+      await page.addStyleTag({ content: '* { transition: none !important; }' });
+      await page.click(`#topbar button[title="${{ dark: '暗色主题', light: '亮色主题', hc: '高对比主题' }[theme]}"]`);
+      await openDocument(page, '# Colours', 'colours.md');
+      await page.evaluate(() => {
+        document.getElementById('totop').style.display = 'flex';
+      });
+      const seen = [];
+      const expected = [];
+      for (const [what, selector, state, property, colours] of COLOUR_CASES) {
+        if (state === 'hover') await page.hover(selector);
+        else await page.mouse.move(640, 500);
+        seen.push([what, await page.$eval(selector, (el, p) => getComputedStyle(el)[p], property)]);
+        expected.push([what, typeof colours === 'string' ? colours : colours[theme]]);
+      }
+      assert.deepEqual(seen, expected);
+      await context.close();
+    });
+  }
+});
+
+describe('keyboard', () => {
   let context;
+  let page;
   before(async () => {
-    context = await browser.newContext({ viewport: { width: 1000, height: 800 } });
+    context = await browser.newContext({ viewport: { width: 1280, height: 800 } });
+    page = await openViewer(context, server);
   });
   after(() => context.close());
+
+  const focused = () => page.evaluate(() => document.activeElement.id || document.activeElement.className || document.activeElement.localName);
+
+  async function tabTo(id, limit = 20) {
+    for (let i = 0; i < limit; i++) {
+      await page.keyboard.press('Tab');
+      if ((await focused()) === id) return;
+    }
+    assert.fail(`Tab never reached ${id}`);
+  }
+
+  it('reaches the logo; the about dialog takes the focus, keeps it and gives it back', async () => {
+    await page.evaluate(() => document.activeElement.blur());
+    await tabTo('logoBtn');
+    await page.keyboard.press('Enter');
+    assert.equal(await isShown(page, '#aboutDialog'), true);
+    assert.equal(await focused(), 'about-close');
+    const round = [];
+    for (let i = 0; i < 4; i++) {
+      await page.keyboard.press('Tab');
+      round.push(await page.evaluate(() => document.activeElement.textContent));
+    }
+    assert.deepEqual(round, ['tallowmere@example.org', 'tallowmere.example.org', '关闭', 'tallowmere@example.org']);
+    await page.keyboard.press('Shift+Tab');
+    assert.equal(await focused(), 'about-close', 'Shift+Tab goes round backwards');
+    await page.keyboard.press('Escape');
+    assert.equal(await isShown(page, '#aboutDialog'), false);
+    assert.equal(await focused(), 'logoBtn');
+
+    await page.keyboard.press(' ');
+    assert.equal(await isShown(page, '#aboutDialog'), true, 'Space opens it too');
+    await page.keyboard.press('Enter');
+    assert.equal(await isShown(page, '#aboutDialog'), false, 'Enter on its close button closes it');
+    assert.equal(await focused(), 'logoBtn');
+    assert.deepEqual(
+      await page.$eval('#aboutDialog', (el) => [el.getAttribute('role'), el.getAttribute('aria-modal'), el.getAttribute('aria-label')]),
+      ['dialog', 'true', '关于 Quillpane'],
+    );
+  });
+
+  it('theme buttons report which one is pressed, the outline button whether its panel is open', async () => {
+    await openDocument(page, '# One\n\n## Two');
+    const pressed = () => page.$$eval('#btnDark, #btnLight, #btnHC', (bs) => bs.map((b) => b.getAttribute('aria-pressed')));
+    const expanded = () => page.getAttribute('#tocBtn', 'aria-expanded');
+    await tabTo('btnHC');
+    await page.keyboard.press('Enter');
+    assert.deepEqual(await pressed(), ['false', 'false', 'true']);
+    await page.keyboard.press('Shift+Tab');
+    await page.keyboard.press('Shift+Tab');
+    await page.keyboard.press('Space');
+    assert.deepEqual(await pressed(), ['true', 'false', 'false']);
+
+    assert.equal(await expanded(), 'false');
+    await tabTo('tocBtn');
+    await page.keyboard.press('Enter');
+    assert.equal(await expanded(), 'true');
+    await page.keyboard.press('Tab');
+    assert.equal(await page.evaluate(() => document.activeElement.getAttribute('href')), '#heading-0', 'the entries follow the button');
+    await page.mouse.click(640, 600);
+    assert.equal(await isShown(page, '#toc'), false);
+    assert.equal(await expanded(), 'false', 'closing by an outside click says so');
+  });
+
+  it('the close button hands the focus to the drop zone, which opens the picker from the keyboard', async () => {
+    await openDocument(page, '# Doc');
+    await page.focus('#closeBtn');
+    await page.keyboard.press('Enter');
+    assert.equal(await focused(), 'dropzone');
+    assert.equal(await page.getAttribute('#dropzone', 'role'), 'button');
+    const chooser = page.waitForEvent('filechooser');
+    // One round trip, so that the chooser is intercepted before the key opens it.
+    await page.evaluate(() => 0);
+    await page.keyboard.press('Enter');
+    assert.equal((await chooser).isMultiple(), false);
+    await page.evaluate(() => document.activeElement.blur());
+    await tabTo('dropzone');
+  });
+});
+
+describe('about dialog', () => {
+  let context;
+  let imageServer;
+  before(async () => {
+    context = await browser.newContext({ viewport: { width: 1000, height: 800 } });
+    imageServer = await startServer({ '/pagewright.html': pageWithSupportImage() });
+  });
+  after(async () => {
+    await context.close();
+    await imageServer.close();
+  });
 
   it('opens from the logo and closes by Escape, the overlay and its button, not by a click inside', async () => {
     const page = await openViewer(context, server);
@@ -186,6 +339,29 @@ describe('about dialog', () => {
     await page.close();
   });
 
+  it('fits the default window and a small one whole, close button included', async () => {
+    for (const viewport of [{ width: 1264, height: 761 }, { width: 480, height: 600 }]) {
+      const small = await browser.newContext({ viewport });
+      const page = await openViewer(small, imageServer);
+      await page.click('#logoBtn');
+      await page.waitForFunction(() => document.getElementById('qrCodeImg').complete);
+      const fit = await page.evaluate(() => {
+        const dialog = document.getElementById('aboutDialog');
+        const box = dialog.getBoundingClientRect();
+        const close = dialog.querySelector('.about-close').getBoundingClientRect();
+        const image = document.getElementById('qrCodeImg').getBoundingClientRect();
+        return {
+          inside: box.top >= 0 && box.left >= 0 && box.bottom <= innerHeight && box.right <= innerWidth,
+          closeShown: close.bottom <= box.bottom && close.top >= box.top,
+          scrolls: dialog.scrollHeight > dialog.clientHeight,
+          imageHeight: Math.round(image.height),
+        };
+      });
+      assert.deepEqual({ ...fit, imageHeight: fit.imageHeight >= 160 }, { inside: true, closeShown: true, scrolls: false, imageHeight: true }, JSON.stringify(viewport));
+      await small.close();
+    }
+  });
+
   it('shows the placeholder when the page carries no support image', async () => {
     const page = await openViewer(context, server);
     await page.click('#logoBtn');
@@ -197,7 +373,6 @@ describe('about dialog', () => {
   });
 
   it('shows the support image that the host wrote into the page', async () => {
-    const imageServer = await startServer({ '/pagewright.html': pageWithSupportImage() });
     const page = await openViewer(context, imageServer);
     await page.click('#logoBtn');
     assert.equal(await isShown(page, '#qrCodePlaceholder'), false);
@@ -210,7 +385,6 @@ describe('about dialog', () => {
     }));
     assert.deepEqual(image, { src: 'data:image/jpeg;base64,', width: 265, height: 393, alt: '捐助二维码' });
     await page.close();
-    await imageServer.close();
   });
 });
 

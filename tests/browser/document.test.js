@@ -1,5 +1,6 @@
 'use strict';
-// A document shown in the page: statistics, document title, outline, back-to-top, printing.
+// A document shown in the page: statistics, document title, outline, window sizes and wide
+// content, back-to-top, printing.
 const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const { launchBrowser, startServer, openViewer, openDocument, isShown } = require('./harness');
@@ -161,6 +162,67 @@ describe('outline', () => {
     await page.click('#tocBtn');
     assert.equal(await isShown(page, '#toc'), false, 'the button toggles');
   });
+});
+
+// Wide content of every kind, and headings to jump to.
+const LONG_NAME = '一个非常非常长的文件名-2024年第三季度项目周报-最终版-修订稿-请勿外传.md';
+const WIDE_DOCUMENT = [
+  '# Wide',
+  'A link https://example.org/' + 'segment/'.repeat(40) + 'end.html in a paragraph.',
+  'Inline code `' + 'identifier_'.repeat(40) + '` in a paragraph.',
+  Array.from({ length: 3 }, (_, row) => '| ' + Array.from({ length: 14 }, (_, c) => `column${c}row${row}`).join(' | ') + ' |')
+    .join('\n'),
+  '```\n' + 'const line = "a long line of code";'.repeat(10) + '\n```',
+  ...Array.from({ length: 30 }, (_, i) => `Paragraph ${i}`),
+  '## Target',
+  ...Array.from({ length: 30 }, (_, i) => `More ${i}`),
+].join('\n\n');
+
+describe('window sizes and wide content', () => {
+  for (const width of [480, 683, 1280]) {
+    it(`${width} px: every control in reach, the name readable, nothing wider than the window`, async () => {
+      const sized = await browser.newContext({ viewport: { width, height: 760 } });
+      const page = await openViewer(sized, server);
+      await openDocument(page, WIDE_DOCUMENT, LONG_NAME);
+      const layout = await page.evaluate(() => {
+        const controls = [...document.querySelectorAll('#topbar button, #topbar .logo')].map((el) => el.getBoundingClientRect());
+        const bar = document.getElementById('topbar').getBoundingClientRect();
+        const scrolls = (el) => el.scrollWidth > el.clientWidth;
+        return {
+          controlsInReach: controls.every((r) => r.width > 0 && r.left >= 0 && r.right <= innerWidth && r.bottom <= bar.bottom),
+          nameWidth: document.getElementById('filename').getBoundingClientRect().width,
+          pageScrollsSideways: document.documentElement.scrollWidth > innerWidth,
+          paragraphsOverflow: [...document.querySelectorAll('#content p')].some(scrolls),
+          tableScrollsInItsBox: scrolls(document.querySelector('#content .table-scroll')),
+          codeScrollsInItsBox: scrolls(document.querySelector('#content pre')),
+        };
+      });
+      assert.ok(layout.nameWidth >= 200, `the file name has ${layout.nameWidth} px`);
+      delete layout.nameWidth;
+      assert.deepEqual(layout, {
+        controlsInReach: true,
+        pageScrollsSideways: false,
+        paragraphsOverflow: false,
+        tableScrollsInItsBox: true,
+        codeScrollsInItsBox: true,
+      });
+
+      // The outline opens below the bar, and a jump leaves its heading in sight below it.
+      await page.click('#tocBtn');
+      const below = await page.evaluate(() => {
+        const bar = document.getElementById('topbar').getBoundingClientRect();
+        const panel = document.getElementById('toc').getBoundingClientRect();
+        return panel.top >= bar.bottom && panel.right <= innerWidth;
+      });
+      assert.equal(below, true, 'the outline panel lies below the bar');
+      await page.click('#tocList a.l2');
+      await page.waitForFunction(() => window.scrollY > 0);
+      const headingTop = await page.$eval('#heading-1', (h) => h.getBoundingClientRect().top);
+      const barBottom = await page.$eval('#topbar', (bar) => bar.getBoundingClientRect().bottom);
+      assert.ok(headingTop >= barBottom && headingTop < barBottom + 40, `heading at ${headingTop}, bar ends at ${barBottom}`);
+      await sized.close();
+    });
+  }
 });
 
 describe('back to top', () => {

@@ -21,20 +21,28 @@ after(async () => {
   await server.close();
 });
 
+// The welcome screen, and nothing left of a document: no statistics, outline or title.
 async function welcomeShown(page) {
   return {
     dropzone: (await page.$('#content #dropzone')) !== null,
     closeBtn: await isShown(page, '#closeBtn'),
     filename: await page.textContent('#filename'),
+    meta: await page.textContent('#meta'),
+    outlineEntries: await page.$$eval('#tocList a', (as) => as.length),
+    tocBtn: await isShown(page, '#tocBtn'),
+    toc: await isShown(page, '#toc'),
+    title: await page.title(),
   };
 }
+
+const WELCOME = { dropzone: true, closeBtn: false, filename: '未加载文档', meta: '', outlineEntries: 0, tocBtn: false, toc: false, title: 'Pagewright' };
 
 describe('host channel', () => {
   it('posts ready exactly once, after its message listener is installed, on the welcome screen', async () => {
     const page = await openViewer(context, server);
     await page.waitForTimeout(200);
     assert.deepEqual(await postedMessages(page), [{ action: 'ready', listeners: 1 }]);
-    assert.deepEqual(await welcomeShown(page), { dropzone: true, closeBtn: false, filename: '未加载文档' });
+    assert.deepEqual(await welcomeShown(page), WELCOME);
     await page.close();
   });
 
@@ -44,6 +52,7 @@ describe('host channel', () => {
     const text = '# Hello\r\n\r\nSome *text* and `code`.\r\n- item\r\n\r\n<div title="a & b">x</div>';
     await openDocument(page, text, name);
     assert.equal(await page.textContent('#filename'), name);
+    assert.equal(await page.getAttribute('#filename', 'title'), name, 'the tooltip shows the name whole');
     // The outline's ids aside, the content is the converter's HTML as the browser reads it.
     const html = await page.$eval('#content', (el) => el.innerHTML.replace(/ id="heading-\d+"/g, ''));
     const expected = await page.evaluate((fragment) => {
@@ -69,21 +78,22 @@ describe('host channel', () => {
 
   it('the close button tells the host and returns to the welcome screen', async () => {
     const page = await openViewer(context, server);
-    await openDocument(page, '# Doc', 'doc.md');
+    await openDocument(page, '# Doc\n\n## Part', 'doc.md');
+    await page.click('#tocBtn');
     await page.click('#closeBtn');
     assert.deepEqual(
       (await postedMessages(page)).map((m) => m.action),
       ['ready', 'closeDoc'],
     );
-    assert.deepEqual(await welcomeShown(page), { dropzone: true, closeBtn: false, filename: '未加载文档' });
+    assert.deepEqual(await welcomeShown(page), WELCOME);
     await page.close();
   });
 
   it('closeDoc from the host returns to the welcome screen and tells nobody', async () => {
     const page = await openViewer(context, server);
-    await openDocument(page, '# Doc', 'doc.md');
+    await openDocument(page, '# Doc\n\n## Part', 'doc.md');
     await page.evaluate(() => window.__host.sendJson('{"action":"closeDoc"}'));
-    assert.deepEqual(await welcomeShown(page), { dropzone: true, closeBtn: false, filename: '未加载文档' });
+    assert.deepEqual(await welcomeShown(page), WELCOME);
     assert.deepEqual((await postedMessages(page)).map((m) => m.action), ['ready']);
     await page.close();
   });
