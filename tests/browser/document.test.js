@@ -245,6 +245,47 @@ describe('back to top', () => {
 });
 
 describe('printing', () => {
+  // [what, selector, property, expected on paper in every theme]
+  const INK = [
+    ['paper', 'body', 'backgroundColor', 'rgb(255, 255, 255)'],
+    ['bold', '#content strong', 'color', 'rgb(34, 34, 34)'],
+    ['italic', '#content em', 'color', 'rgb(68, 68, 68)'],
+    ['link', '#content a[href^="https"]', 'color', 'rgb(59, 130, 246)'],
+    ['attachment card', '#content .ac', 'color', 'rgb(34, 34, 34)'],
+    ['attachment card background', '#content .ac', 'backgroundColor', 'rgb(245, 245, 245)'],
+    ['table heading', '#content th', 'color', 'rgb(34, 34, 34)'],
+    ['even table row', '#content tr:nth-child(even) td', 'backgroundColor', 'rgb(248, 248, 248)'],
+    ['quote', '#content blockquote', 'color', 'rgb(85, 85, 85)'],
+    ['code', '#content p code', 'color', 'rgb(199, 37, 78)'],
+    ['code block', '#content pre code', 'color', 'rgb(51, 51, 51)'],
+    ['long code lines wrap', '#content pre', 'whiteSpace', 'pre-wrap'],
+    ['outline panel', '#toc', 'display', 'none'],
+    ['about dialog', '#aboutDialog', 'display', 'none'],
+    ['dimmed background', '#aboutOverlay', 'display', 'none'],
+  ];
+  const PRINTED = '# Print\n\n**bold** *italic* `code` [link](https://example.org)\n\n> quote\n\n' +
+    '|a|b|\n|-|-|\n|1|2|\n|3|4|\n\n!file[report.pdf|1 MB](r.pdf)\n\n```\n' + 'long code '.repeat(40) + '\n```\n\n' +
+    Array.from({ length: 2 }, () => '| ' + Array.from({ length: 14 }, (_, c) => `printed_column_${c}`).join(' | ') + ' |').join('\n');
+
+  for (const theme of ['dark', 'light', 'hc']) {
+    it(`prints the document alone, dark on white, code wrapped, ${theme} theme`, async () => {
+      const page = await openViewer(context, server);
+      await page.evaluate((t) => setTheme(t), theme);
+      await openDocument(page, PRINTED);
+      await page.click('#tocBtn');
+      await page.click('#logoBtn');
+      await page.emulateMedia({ media: 'print' });
+      const seen = await page.evaluate(
+        (cases) => cases.map(([what, selector, property]) => [what, getComputedStyle(document.querySelector(selector))[property]]),
+        INK,
+      );
+      assert.deepEqual(seen, INK.map(([what, , , expected]) => [what, expected]));
+      const cut = await page.$$eval('#content pre, #content .table-scroll', (boxes) => boxes.filter((box) => box.scrollWidth > box.clientWidth).length);
+      assert.equal(cut, 0, 'no code line or table is cut');
+      await page.close();
+    });
+  }
+
   it('leaves out the top bar and the back-to-top button and prints dark on white', async () => {
     const page = await openViewer(context, server);
     await openDocument(page, '# Print me\n\n' + 'text\n\n'.repeat(200));
