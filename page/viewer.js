@@ -6,7 +6,8 @@
 // - the page's Content-Security-Policy admits only this script and the console script, by hash;
 // - the converter's fragment is parsed in an inert document and disarmed before it enters the
 //   page (see disarmFragment): no scripts, handlers, script URLs, meta refresh, base, plugins,
-//   scriptable frames, form targets, or ids and names that would shadow the page's own;
+//   scriptable frames or form targets, and ids and names that would shadow the page's own are
+//   kept under a prefix (see page/anchors.js);
 // - everything the page needs later (elements, the host channel, document methods) is looked up
 //   once here at start-up, before any document exists, so a document cannot stand in for it.
 //
@@ -63,6 +64,7 @@ const ANIMATION_VALUE_ATTRIBUTES = ['values', 'from', 'to', 'by'];
 // Platform methods the page and the disarming use, taken from the prototypes so that a form in a
 // document (whose named controls shadow its own properties) cannot replace them.
 const elementAttributes = Object.getOwnPropertyDescriptor(Element.prototype, 'attributes').get;
+const elementGetAttribute = Element.prototype.getAttribute;
 const elementHasAttributes = Element.prototype.hasAttributes;
 const elementRemove = Element.prototype.remove;
 const elementRemoveAttributeNode = Element.prototype.removeAttributeNode;
@@ -130,7 +132,6 @@ function isScriptUrl(value, anywhere) {
 function keepsAttribute(attr) {
   const name = attr.name.toLowerCase();
   if (name.startsWith('on') && name !== 'open') return false;
-  if (name === 'id' || name === 'name') return !isReservedName(attr.value);
   if (name === 'action' || name === 'formaction') return false;
   return !isScriptUrl(attr.value, ANIMATION_VALUE_ATTRIBUTES.includes(name));
 }
@@ -138,6 +139,7 @@ function keepsAttribute(attr) {
 // Makes a parsed document fragment harmless in place (see the top of this file).
 function disarmFragment(root) {
   root.querySelectorAll(DOCUMENT_REMOVED_ELEMENTS).forEach((el) => elementRemove.call(el));
+  renameReservedAnchors(root);
   const elements = root.getElementsByTagName('*');
   for (let i = 0; i < elements.length; i++) {
     const el = elements[i];
@@ -260,7 +262,9 @@ function renderDoc(md, name) {
 function buildTOC() {
   const headings = contentEl.querySelectorAll('h1, h2, h3');
   const entries = createFragment();
+  const formerIds = new Map();
   headings.forEach((heading, i) => {
+    if (heading.id && !formerIds.has(heading.id)) formerIds.set(heading.id, HEADING_ID_PREFIX + i);
     heading.id = HEADING_ID_PREFIX + i;
     const entry = createElement('a');
     entry.href = '#' + HEADING_ID_PREFIX + i;
@@ -272,6 +276,7 @@ function buildTOC() {
   ui.tocList.textContent = '';
   ui.tocList.appendChild(entries);
   ui.tocBtn.style.display = headings.length > 0 ? '' : 'none';
+  pointDocumentLinks(formerIds);
 }
 
 function setTocOpen(open) {

@@ -1,6 +1,6 @@
 'use strict';
-// A document shown in the page: statistics, document title, outline, window sizes and wide
-// content, back-to-top, printing.
+// A document shown in the page: statistics, document title, outline, anchors, window sizes and
+// wide content, back-to-top, printing.
 const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const { launchBrowser, startServer, openViewer, openDocument, isShown } = require('./harness');
@@ -223,6 +223,60 @@ describe('window sizes and wide content', () => {
       await sized.close();
     });
   }
+});
+
+describe('anchors in the document', () => {
+  // Links to the document's own anchors: the names a document may not keep as they are (a page
+  // element's id, document members), a heading's own id that the outline replaced, a heading
+  // anchor derived from its text, and an ordinary id. [link text, the element it must reach]
+  const doc = [
+    '<a name="toc"></a>',
+    '# 说明',
+    '[目录](#toc) [标题](#title) [图片](#images) [链接](#links) [安装](#install) [快速开始](#快速开始) ' +
+      '[Quick](#quick-start) [Plain](#plain) [Encoded](#%E5%BF%AB%E9%80%9F%E5%BC%80%E5%A7%8B)',
+    ...Array.from({ length: 40 }, (_, i) => `Filler ${i}`),
+    '<h2 id="title">Title</h2>',
+    '<div id="images">Images</div>',
+    '<p><a name="links">Links</a></p>',
+    '<h3 id="install">Install</h3>',
+    '## 快速开始',
+    '#### Quick start!',
+    '<p id="plain">Plain</p>',
+    ...Array.from({ length: 40 }, (_, i) => `Filler ${i}`),
+  ].join('\n\n');
+  const targets = [
+    ['目录', 'a[name="user-content-toc"]'],
+    ['标题', 'h2:nth-of-type(1)'],
+    ['图片', 'div#user-content-images'],
+    ['链接', 'a[name="user-content-links"]'],
+    ['安装', 'h3'],
+    ['快速开始', 'h2:nth-of-type(2)'],
+    ['Quick', 'h4'],
+    ['Plain', '#plain'],
+    ['Encoded', 'h2:nth-of-type(2)'],
+  ];
+
+  it('reach their targets in the page, below the bar, and never open a window', async () => {
+    const page = await openViewer(context, server);
+    await openDocument(page, doc, 'anchors.md');
+    const popups = [];
+    page.on('popup', (popup) => popups.push(popup.url()));
+    for (const [text, selector] of targets) {
+      await page.evaluate(() => window.scrollTo(0, 0));
+      await page.click(`#content a:text-is("${text}")`);
+      await page.waitForFunction(() => window.scrollY > 0);
+      const place = await page.$eval(`#content ${selector}`, (el) => {
+        const top = el.getBoundingClientRect().top;
+        return { top, barBottom: document.getElementById('topbar').getBoundingClientRect().bottom };
+      });
+      assert.ok(place.top >= place.barBottom && place.top < place.barBottom + 60, `${text}: ${JSON.stringify(place)}`);
+    }
+    assert.deepEqual(popups, []);
+    // The outline keeps its own ids, and the page keeps its own elements.
+    assert.deepEqual(await page.$$eval('#content h2, #content h3', (hs) => hs.map((h) => h.id)), ['heading-1', 'heading-2', 'heading-3']);
+    assert.equal(await page.evaluate(() => document.querySelectorAll('#toc').length), 1);
+    await page.close();
+  });
 });
 
 describe('back to top', () => {

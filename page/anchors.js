@@ -1,0 +1,97 @@
+// In-document anchors. A document may not give its elements ids or names that would shadow the
+// page's own elements, globals or document members, and the outline gives h1 to h3 ids of its
+// own; either would leave the document's links to its anchors ("#toc", "#title", "#links", a
+// heading's own id) jumping nowhere. So such a name is kept under a prefix instead of being
+// dropped, and after the outline has numbered the headings every fragment link of the document is
+// pointed at what it meant: its own element of that id or name, the same under the prefix, the
+// heading that had that id, or else the heading whose text gives that anchor the way Markdown
+// hosting sites derive heading anchors ("## Quick start" is "#quick-start").
+//
+// This script stands between page/markdown.js and page/viewer.js in the same script element; it
+// uses the platform methods and isReservedName that viewer.js takes at start-up, and is called
+// only after that.
+
+// The prefix under which a document keeps an id or name the page reserves.
+const ANCHOR_PREFIX = 'user-content-';
+// The document's links to a place in itself.
+const FRAGMENT_LINKS = 'a[href^="#"], area[href^="#"]';
+// Characters a heading anchor leaves out: all but letters, marks, digits, connectors, "-" and space.
+const SLUG_DROPPED_RE = /[^\p{L}\p{M}\p{N}\p{Pc}\- ]/gu;
+// The spaces of a heading anchor, each written as "-".
+const SLUG_SPACE_RE = / /g;
+
+// Renames the ids and names of a parsed document that the page reserves (see isReservedName).
+// Elements may be forms whose controls shadow their methods, hence the platform's own methods.
+function renameReservedAnchors(root) {
+  for (const el of root.querySelectorAll('[id], [name]')) {
+    for (const attribute of ['id', 'name']) {
+      const value = elementGetAttribute.call(el, attribute);
+      if (value !== null && isReservedName(value)) elementSetAttribute.call(el, attribute, ANCHOR_PREFIX + value);
+    }
+  }
+}
+
+function decodeFragment(href) {
+  const fragment = href.slice(1);
+  try {
+    return decodeURIComponent(fragment);
+  } catch (e) {
+    return fragment;
+  }
+}
+
+// Every id and name in the content area.
+function documentAnchorNames() {
+  const names = new Set();
+  for (const el of contentEl.querySelectorAll('[id], [name]')) {
+    names.add(elementGetAttribute.call(el, 'id'));
+    names.add(elementGetAttribute.call(el, 'name'));
+  }
+  return names;
+}
+
+function headingSlug(text) {
+  return text.trim().toLowerCase().replace(SLUG_DROPPED_RE, '').replace(SLUG_SPACE_RE, '-');
+}
+
+// The headings of the content area by their derived anchors; a repeated anchor is numbered
+// ("-1", "-2", …) in document order.
+function headingsBySlug() {
+  const headings = new Map();
+  const repeats = new Map();
+  for (const heading of contentEl.querySelectorAll('h1, h2, h3, h4, h5, h6')) {
+    const slug = headingSlug(heading.textContent);
+    const seen = repeats.get(slug) || 0;
+    repeats.set(slug, seen + 1);
+    const numbered = seen === 0 ? slug : slug + '-' + seen;
+    if (!headings.has(numbered)) headings.set(numbered, heading);
+  }
+  return headings;
+}
+
+// Points the content area's fragment links at their targets (see the top of this file) and keeps
+// them in the page: a link into the document never opens a window. formerIds maps the ids the
+// outline replaced to the ids that replaced them.
+function pointDocumentLinks(formerIds) {
+  const links = contentEl.querySelectorAll(FRAGMENT_LINKS);
+  if (links.length === 0) return;
+  const names = documentAnchorNames();
+  let slugs = null;
+  for (const link of links) {
+    link.removeAttribute('target');
+    const fragment = decodeFragment(link.getAttribute('href'));
+    if (fragment === '' || names.has(fragment)) continue;
+    let id = names.has(ANCHOR_PREFIX + fragment)
+      ? ANCHOR_PREFIX + fragment
+      : formerIds.get(fragment) || formerIds.get(ANCHOR_PREFIX + fragment);
+    if (!id) {
+      if (slugs === null) slugs = headingsBySlug();
+      const slug = fragment.toLowerCase();
+      const heading = slugs.get(slug);
+      if (!heading) continue;
+      if (!heading.id) heading.id = ANCHOR_PREFIX + slug;
+      id = heading.id;
+    }
+    link.setAttribute('href', '#' + id);
+  }
+}
