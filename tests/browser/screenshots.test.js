@@ -1,7 +1,8 @@
 'use strict';
 // Pictures of the page for people to look at (written next to the built page, in screenshots/):
-// the welcome screen, one rich document in each theme, the outline panel and the about dialog
-// with the support image. The checks here make sure each picture shows what its name says.
+// the welcome screen and one rich document at three window widths in each theme, the document as
+// printed from each theme, the outline panel and the about dialog with the support image in the
+// default window. The checks here make sure each picture shows what its name says.
 const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
@@ -29,6 +30,8 @@ Tallowmere 是一个**轻量级**的 Markdown 查看器，支持 *斜体*、~~�
 | 主题 | 暗色、亮色、高对比 | 完成 |
 | 大纲 | h1 到 h3 | 完成 |
 | 打印 | 导出 PDF | 完成 |
+
+完整的说明见 https://tallowmere.example.org/docs/user-guide/getting-started/installation-and-first-steps.html 。
 
 ### 列表
 
@@ -63,7 +66,7 @@ before(async () => {
   fs.mkdirSync(SCREENSHOT_DIR, { recursive: true });
   browser = await launchBrowser();
   server = await startServer({ '/pagewright.html': pageWithSupportImage() });
-  context = await browser.newContext({ viewport: { width: 1280, height: 800 } });
+  context = await browser.newContext({ viewport: { width: 1280, height: 761 } });
 });
 
 after(async () => {
@@ -77,24 +80,49 @@ function shot(page, name, options = {}) {
 
 const BACKGROUNDS = { dark: 'rgb(15, 17, 23)', light: 'rgb(248, 250, 252)', hc: 'rgb(0, 0, 0)' };
 const THEME_BUTTONS = { dark: '#btnDark', light: '#btnLight', hc: '#btnHC' };
+// A laptop's half screen and smaller, and the default window.
+const WIDTHS = [480, 683, 1280];
+
+async function openRichDocument(page, theme) {
+  await page.click(THEME_BUTTONS[theme]);
+  // Out of the way, so that no button shows its hover colours once the bar has filled up.
+  await page.mouse.move(0, 400);
+  await openDocument(page, RICH_DOCUMENT, '使用指南-第三版-2024年修订稿-内部发布.md');
+  await page.waitForFunction(() => [...document.querySelectorAll('#content img')].every((img) => img.complete));
+}
 
 describe('screenshots', () => {
-  it('welcome screen', async () => {
-    const page = await openViewer(context, server);
-    assert.notEqual(await page.$('#dropzone'), null);
-    await shot(page, 'welcome-dark.png');
-    await page.close();
-  });
+  for (const width of WIDTHS) {
+    it(`welcome screen, ${width} px`, async () => {
+      const page = await openViewer(context, server);
+      await page.setViewportSize({ width, height: 761 });
+      assert.notEqual(await page.$('#dropzone'), null);
+      await shot(page, `welcome-dark-${width}.png`);
+      await page.close();
+    });
+  }
 
   for (const theme of ['dark', 'light', 'hc']) {
-    it(`rich document, ${theme} theme`, async () => {
+    for (const width of WIDTHS) {
+      it(`rich document, ${theme} theme, ${width} px`, async () => {
+        const page = await openViewer(context, server);
+        await page.setViewportSize({ width, height: 761 });
+        await openRichDocument(page, theme);
+        assert.equal(await page.evaluate(() => getComputedStyle(document.body).backgroundColor), BACKGROUNDS[theme]);
+        assert.equal(await page.$eval('#content img', (img) => img.naturalWidth), 480);
+        assert.equal(await page.evaluate(() => document.documentElement.scrollWidth), width, 'nothing wider than the window');
+        await shot(page, `document-${theme}-${width}.png`, { fullPage: true });
+        await page.close();
+      });
+    }
+
+    it(`rich document printed from the ${theme} theme`, async () => {
       const page = await openViewer(context, server);
-      await page.click(THEME_BUTTONS[theme]);
-      await openDocument(page, RICH_DOCUMENT, 'guide.md');
-      await page.waitForFunction(() => [...document.querySelectorAll('#content img')].every((img) => img.complete));
-      assert.equal(await page.evaluate(() => getComputedStyle(document.body).backgroundColor), BACKGROUNDS[theme]);
-      assert.equal(await page.$eval('#content img', (img) => img.naturalWidth), 480);
-      await shot(page, `document-${theme}.png`, { fullPage: true });
+      await openRichDocument(page, theme);
+      await page.click('#tocBtn');
+      await page.emulateMedia({ media: 'print' });
+      assert.equal(await page.evaluate(() => getComputedStyle(document.body).backgroundColor), 'rgb(255, 255, 255)');
+      await shot(page, `print-${theme}.png`, { fullPage: true });
       await page.close();
     });
   }
