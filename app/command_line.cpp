@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include "app/long_path.h"
 #include "platform/unique_handle.h"
 
 #include <windows.h>
@@ -16,7 +17,7 @@ std::wstring PendingDocumentFromCommandLine(const wchar_t* tail) {
     if (args == nullptr || count < 1) {
         return {};
     }
-    if (::GetFileAttributesW(args[0]) == INVALID_FILE_ATTRIBUTES) {
+    if (::GetFileAttributesW(ExtendedLengthPath(args[0]).c_str()) == INVALID_FILE_ATTRIBUTES) {
         return {};
     }
     return args[0];

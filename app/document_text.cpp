@@ -1,5 +1,6 @@
 #include "app/document_text.h"
 
+#include "app/long_path.h"
 #include "platform/unique_handle.h"
 #include "platform/utf8.h"
 
@@ -42,8 +43,9 @@ bool ReadToEnd(HANDLE file, size_t sizeHint, std::string& bytes) {
 } // namespace
 
 std::wstring ReadDocumentText(const std::wstring& path) {
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    UniqueFile file(::CreateFileW(ExtendedLengthPath(path).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) {
         return {};
     }
