@@ -10,9 +10,10 @@
 
 namespace {
 
-// Reads from the current position to the end of the file. Returns false when a read fails or the file
-// turns out to be too large to decode, so that a half-read document is never shown as if whole.
-bool ReadToEnd(HANDLE file, size_t sizeHint, std::string& bytes) {
+// Reads from the current position to the end of the file. Returns ERROR_SUCCESS, the error of a failed
+// read, or ERROR_FILE_TOO_LARGE when the file turns out too large to decode, so that a half-read
+// document is never taken for a whole one.
+DWORD ReadToEnd(HANDLE file, size_t sizeHint, std::string& bytes) {
     constexpr size_t kGrowth = size_t{1} << 20;
     bytes.clear();
     // One spare byte lets the final, empty read confirm the end without growing the buffer.
@@ -29,34 +30,84 @@ bool ReadToEnd(HANDLE file, size_t sizeHint, std::string& bytes) {
         const BOOL ok = ::ReadFile(file, bytes.data() + offset, want, &got, nullptr);
         bytes.resize(offset + got);
         if (!ok) {
-            return false;
+            return ::GetLastError();
         }
         if (bytes.size() > kMaxDecodableBytes) {
-            return false;
+            return ERROR_FILE_TOO_LARGE;
         }
         if (got == 0) {
-            return true;
+            return ERROR_SUCCESS;
         }
     }
 }
 
-} // namespace
+// Why a file could not be opened: gone (or never a file) for good, or held by someone for now. A
+// file being deleted, or replaced by an editor's rename, refuses access for a moment.
+ReadOutcome OpenFailure(DWORD error, const std::wstring& path) noexcept {
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_DIRECTORY:
+        return ReadOutcome::Absent;
+    case ERROR_ACCESS_DENIED: {
+        const DWORD attributes = ::GetFileAttributesW(path.c_str());
+        const bool folder =
+            attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        return folder ? ReadOutcome::Absent : ReadOutcome::Busy;
+    }
+    default:
+        return ReadOutcome::Busy;
+    }
+}
 
-std::wstring ReadDocumentText(const std::wstring& path) {
-    UniqueFile file(::CreateFileW(ExtendedLengthPath(path).c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+DocumentRead Read(const std::wstring& path, Sharing sharing) {
+    DocumentRead read;
+    const std::wstring target = ExtendedLengthPath(path);
+    DWORD share = FILE_SHARE_READ | FILE_SHARE_DELETE;
+    if (sharing == Sharing::DenyNothing) {
+        share |= FILE_SHARE_WRITE;
+    }
+    UniqueFile file(::CreateFileW(target.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) {
-        return {};
+        read.outcome = OpenFailure(::GetLastError(), target);
+        return read;
     }
-    LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 ||
-        static_cast<unsigned long long>(size.QuadPart) > kMaxDecodableBytes) {
-        return {};
+    const FileStamp before = StampOfHandle(file.get());
+    read.stamp = before;
+    if (!before.exists || before.size > kMaxDecodableBytes) {
+        return read;
     }
-    std::string bytes;
-    if (!ReadToEnd(file.get(), static_cast<size_t>(size.QuadPart), bytes)) {
-        return {};
+    const DWORD error = ReadToEnd(file.get(), static_cast<size_t>(before.size), read.bytes);
+    if (error != ERROR_SUCCESS) {
+        read.bytes.clear();
+        read.outcome = error == ERROR_FILE_TOO_LARGE ? ReadOutcome::Absent : ReadOutcome::Busy;
+        return read;
     }
-    return DecodeUtf8(bytes.data(), bytes.size());
+    // A writer that truncated or extended the file, or wrote into it, while it was read leaves a
+    // different stamp behind: what was read may be cut.
+    read.stamp = StampOfHandle(file.get());
+    read.outcome =
+        read.stamp == before && read.bytes.size() == before.size ? ReadOutcome::Complete : ReadOutcome::Busy;
+    return read;
+}
+
+} // namespace
+
+DocumentRead ReadDocumentBytes(const std::wstring& path, Sharing sharing) noexcept {
+    try {
+        return Read(path, sharing);
+    } catch (...) {
+        // Out of memory for the path or the bytes: perhaps not next time.
+        DocumentRead read;
+        read.outcome = ReadOutcome::Busy;
+        return read;
+    }
+}
+
+std::wstring ReadDocumentText(const std::wstring& path) {
+    const DocumentRead read = ReadDocumentBytes(path, Sharing::DenyNothing);
+    return DecodeUtf8(read.bytes.data(), read.bytes.size());
 }

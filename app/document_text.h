@@ -1,7 +1,35 @@
 // Reading a document: the file's bytes, whole and unchanged, decoded leniently from UTF-8.
 #pragma once
 
+#include "app/file_stamp.h"
+
 #include <string>
+
+// How a read shares the file with other programs. Neither denies deleting or renaming, so that an
+// editor saving by renaming over the file never fails because of a read.
+enum class Sharing {
+    DenyNothing, // others may keep the file open for writing meanwhile
+    DenyWriters, // fails (Busy) while another program has the file open for writing: it may be mid-write
+};
+
+enum class ReadOutcome {
+    Complete, // every byte, and the file did not change during the read
+    Absent,   // nothing to read and nothing to wait for: no such file, a folder, 2 GiB or more
+    Busy,     // locked, open for writing (DenyWriters), or changed while being read: worth another try
+};
+
+struct DocumentRead {
+    ReadOutcome outcome = ReadOutcome::Absent;
+    // Complete: the file's bytes. Busy because the file changed while being read: what was read, which
+    // may be cut. Otherwise empty.
+    std::string bytes;
+    // The file as the read left it (the stamp of a missing file when it could not be opened).
+    FileStamp stamp;
+};
+
+// Reads the whole file; the path may be relative (to the current directory) and of any length. Never
+// throws: without memory for the bytes the read counts as Busy.
+DocumentRead ReadDocumentBytes(const std::wstring& path, Sharing sharing) noexcept;
 
 // Never fails: a file that cannot be opened, an empty file and a file of 2 GiB or more (which the
 // platform decoder cannot take in one piece) all yield the empty string. Other programs may keep the

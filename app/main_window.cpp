@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include "app/current_document.h"
 #include "app/host_state.h"
 #include "app/open_document.h"
 #include "webhost/browser_references.h"
@@ -28,6 +29,8 @@ void HandleSize(HWND window) noexcept {
 }
 
 void HandleDestroy() noexcept {
+    // The watch's thread must not outlive the window it reports to.
+    CloseCurrentDocument();
     // Released, not closed: the control goes away with its last reference.
     g_webViewController.Reset();
     g_webView.Reset();
@@ -104,6 +107,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         HandleDropFiles(reinterpret_cast<HDROP>(wParam));
         break;
     default:
+        HandleCurrentDocumentMessage(message, wParam, lParam);
         break;
     }
     return ::DefWindowProcW(window, message, wParam, lParam);

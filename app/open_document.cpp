@@ -1,10 +1,15 @@
 #include "app/open_document.h"
 
+#include "app/current_document.h"
 #include "app/document_text.h"
+#include "app/host_state.h"
+#include "platform/utf8.h"
 #include "webhost/browser_references.h"
 #include "webhost/host_messages.h"
 
 #include <shlwapi.h>
+
+#include <utility>
 
 std::wstring DocumentNameFromPath(const std::wstring& path) {
     return ::PathFindFileNameW(path.c_str());
@@ -14,7 +19,16 @@ void OpenDocument(const std::wstring& path) {
     if (!g_webView) {
         return;
     }
-    const std::wstring text = ReadDocumentText(path);
-    const std::wstring message = ComposeOpenFileMessage(DocumentNameFromPath(path), text);
+    DocumentRead read = ReadDocumentBytes(path, Sharing::DenyNothing);
+    const std::wstring name = DocumentNameFromPath(path);
+    PostDocument(name, read.bytes);
+    SetCurrentDocument(g_mainWindow, path, name, std::move(read));
+}
+
+void PostDocument(const std::wstring& name, const std::string& bytes) {
+    if (!g_webView) {
+        return;
+    }
+    const std::wstring message = ComposeOpenFileMessage(name, DecodeUtf8(bytes.data(), bytes.size()));
     g_webView->PostWebMessageAsJson(message.c_str());
 }

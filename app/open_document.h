@@ -7,6 +7,10 @@
 // docs/readme.md both give readme.md; a drive root such as C:\ gives the whole path back.
 std::wstring DocumentNameFromPath(const std::wstring& path);
 
-// Reads the document anew and posts it to the web view. Does nothing without a web view. A file that
-// cannot be read is delivered with empty content under its name; a refused post is not retried.
+// Reads the document anew and posts it to the web view; it becomes the current document, watched for
+// changes. Does nothing without a web view. A file that cannot be read is delivered with empty content
+// under its name; a refused post is not retried.
 void OpenDocument(const std::wstring& path);
+
+// Posts `bytes`, decoded from UTF-8, as the openFile message for `name`. Does nothing without a web view.
+void PostDocument(const std::wstring& name, const std::string& bytes);

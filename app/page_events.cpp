@@ -1,5 +1,6 @@
 #include "app/page_events.h"
 
+#include "app/current_document.h"
 #include "app/host_state.h"
 #include "app/main_window.h"
 #include "app/open_document.h"
@@ -19,4 +20,5 @@ void OnPageReady() {
 
 void OnPageClosedDocument(HWND mainWindow) {
     ::SetWindowTextW(mainWindow, kMainWindowTitle);
+    CloseCurrentDocument();
 }

@@ -10,7 +10,8 @@
 // ready.
 void OnPageReady();
 
-// Sets the main window's title back to "Tallowmere"; neither the flag nor the pending document changes.
+// Sets the main window's title back to "Tallowmere" and stops following the current document (the page
+// closed it, or shows one it opened itself); neither the flag nor the pending document changes.
 void OnPageClosedDocument(HWND mainWindow);
 
 // Both, as the web view takes them.

@@ -12,6 +12,7 @@
 #include <shlobj.h>
 #include <wincrypt.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
@@ -144,12 +145,15 @@ size_t FirstPosition(const RuntimeLog& log, const std::string& tag) {
 class EndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
-        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '_'); // a parameterised test's name
         folder_ = kWorkFolder + L"\\" + std::wstring(name.begin(), name.end());
         std::error_code ignored;
         fs::remove_all(fs::path(folder_), ignored);
         fs::create_directories(fs::path(folder_));
         logPath_ = folder_ + L"\\runtime.log";
+        // Appended to: one left over from an earlier run (in a folder too deep to remove) must go.
+        ::DeleteFileW(logPath_.c_str());
     }
 
     std::wstring Path(const std::wstring& name) const { return folder_ + L"\\" + name; }
@@ -483,6 +487,126 @@ TEST_F(EndToEnd, ClosingDuringStartUpLeavesNothingHeld) {
     EXPECT_EQ(log.Count("navigate"), 0u);
     EXPECT_NE(log.Find("destroyed", L"controller"), std::string::npos);
 }
+
+// --- a document that changes on disk -------------------------------------------------------------------
+
+// A folder name of 100 units: three of them put a document past 300 units.
+const std::wstring kLongFolder(100, L'x');
+const std::wstring kLongDocument = kLongFolder + L"\\" + kLongFolder + L"\\" + kLongFolder + L"\\long.md";
+
+struct ReloadCase {
+    const char* name;
+    std::wstring document; // relative to the test's folder; holds "one" and is named on the command line
+    // Played once the page is ready and the document shown; "%FOLDER%" stands for the test's folder.
+    std::vector<std::string> steps;
+    std::vector<std::wstring> posted; // every message the host posts, in order
+};
+
+void PrintTo(const ReloadCase& test, std::ostream* out) {
+    *out << test.name;
+}
+
+class LiveReload : public EndToEnd, public ::testing::WithParamInterface<ReloadCase> {
+protected:
+    // Any length of path: the folders on the way are made, and the extended-length form is used.
+    void WriteLong(const std::wstring& relative, const std::string& bytes) const {
+        const std::wstring path = L"\\\\?\\" + Path(relative);
+        for (size_t at = path.find(L'\\', folder_.size() + 4); at != std::wstring::npos;
+             at = path.find(L'\\', at + 1)) {
+            ::CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
+        }
+        const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        ::CloseHandle(file);
+    }
+};
+
+TEST_P(LiveReload, DeliversEachCompleteChangeOnce) {
+    const ReloadCase& test = GetParam();
+    WriteLong(test.document, "one");
+    std::vector<std::string> script = {Step("await", {L"navigation"}), Step("ready"),
+                                       Step("await", {L"post", L"1"})};
+    const std::string folder = EscapeField(folder_);
+    for (std::string step : test.steps) {
+        for (size_t at = step.find("%FOLDER%"); at != std::string::npos; at = step.find("%FOLDER%")) {
+            step.replace(at, 8, folder);
+        }
+        script.push_back(step);
+    }
+    script.push_back(Step("close"));
+    const RunResult run = Run(Options(Quoted(test.document), script));
+    const RuntimeLog& log = run.log;
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(FirstFields(log.All("post")), test.posted) << log.Describe();
+    EXPECT_EQ(log.Count("timeout") + log.Count("file-failed"), 0u) << log.Describe();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, LiveReload,
+    ::testing::Values(
+        ReloadCase{"InPlaceSafeSaveDeleteAndRecreate",
+                   L"notes.md",
+                   {Step("write", {L"notes.md", L"two"}), Step("await", {L"post", L"2"}),
+                    Step("safe-save", {L"notes.md", L"three"}), Step("await", {L"post", L"3"}),
+                    // Gone: the last content stays on screen until the file is back.
+                    Step("delete", {L"notes.md"}), Step("wait", {L"500"}),
+                    Step("write", {L"notes.md", L"four"}), Step("await", {L"post", L"4"}),
+                    Step("wait", {L"400"})},
+                   {OpenFileJson(L"notes.md", L"one"), OpenFileJson(L"notes.md", L"two"),
+                    OpenFileJson(L"notes.md", L"three"), OpenFileJson(L"notes.md", L"four")}},
+        ReloadCase{
+            "UnchangedBytesBurstAndTruncation",
+            L"notes.md",
+            {// A new time stamp on the same bytes.
+             Step("write", {L"notes.md", L"one"}), Step("wait", {L"400"}),
+             // A burst, a write every 20 ms.
+             Step("write", {L"notes.md", L"b1"}), Step("wait", {L"20"}), Step("write", {L"notes.md", L"b22"}),
+             Step("wait", {L"20"}), Step("write", {L"notes.md", L"b333"}), Step("wait", {L"20"}),
+             Step("write", {L"notes.md", L"b4444"}), Step("wait", {L"20"}),
+             Step("write", {L"notes.md", L"five"}), Step("await", {L"post", L"2"}),
+             Step("truncate", {L"notes.md", L"2"}), Step("await", {L"post", L"3"}),
+             Step("truncate", {L"notes.md", L"0"}), Step("await", {L"post", L"4"}), Step("wait", {L"400"})},
+            {OpenFileJson(L"notes.md", L"one"), OpenFileJson(L"notes.md", L"five"),
+             OpenFileJson(L"notes.md", L"fi"), OpenFileJson(L"notes.md", L"")}},
+        ReloadCase{"NeitherCutNorTransientlyEmpty",
+                   L"notes.md",
+                   {// Held open by its writer half-written for half a second.
+                    Step("write-slowly", {L"notes.md", L"complete text", L"500"}),
+                    Step("await", {L"post", L"2"}),
+                    // Truncated, then written after a pause.
+                    Step("write", {L"notes.md", L""}), Step("wait", {L"250"}),
+                    Step("write", {L"notes.md", L"written after a pause"}), Step("await", {L"post", L"3"}),
+                    Step("wait", {L"600"})},
+                   {OpenFileJson(L"notes.md", L"one"), OpenFileJson(L"notes.md", L"complete text"),
+                    OpenFileJson(L"notes.md", L"written after a pause")}},
+        ReloadCase{"ADropMovesTheWatchAndClosingStopsIt",
+                   L"notes.md",
+                   {Step("write", {L"other.md", L"other"}), Step("drop", {L"%FOLDER%\\other.md"}),
+                    Step("await", {L"post", L"2"}), Step("write", {L"notes.md", L"no longer shown"}),
+                    Step("write", {L"other.md", L"other changed"}), Step("await", {L"post", L"3"}),
+                    Step("close-doc"), Step("write", {L"other.md", L"after closing"}),
+                    // Past the once-a-second look, should notification be missing.
+                    Step("wait", {L"1300"})},
+                   {OpenFileJson(L"notes.md", L"one"), OpenFileJson(L"other.md", L"other"),
+                    OpenFileJson(L"other.md", L"other changed")}},
+        ReloadCase{"AFolderNotThereYetIsLookedAtEverySecond",
+                   L"notes.md",
+                   {Step("drop", {L"%FOLDER%\\later\\later.md"}), Step("await", {L"post", L"2"}),
+                    Step("write", {L"later\\later.md", L"arrived"}), Step("await", {L"post", L"3"}),
+                    Step("write", {L"later\\later.md", L"changed"}), Step("await", {L"post", L"4"})},
+                   {OpenFileJson(L"notes.md", L"one"), OpenFileJson(L"later.md", L""),
+                    OpenFileJson(L"later.md", L"arrived"), OpenFileJson(L"later.md", L"changed")}},
+        ReloadCase{"PathsOf300UnitsAndMore",
+                   kLongDocument,
+                   {Step("drop", {L"%FOLDER%\\" + kLongDocument}), Step("await", {L"post", L"2"}),
+                    Step("write", {kLongDocument, L"deep edit"}), Step("await", {L"post", L"3"})},
+                   {OpenFileJson(L"long.md", L"one"), OpenFileJson(L"long.md", L"one"),
+                    OpenFileJson(L"long.md", L"deep edit")}}),
+    [](const ::testing::TestParamInfo<ReloadCase>& info) { return std::string(info.param.name); });
 
 class RegistrationCleanup : public ::testing::Environment {
 public:

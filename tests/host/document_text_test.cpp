@@ -44,6 +44,9 @@ TEST(DocumentText, EmptyMissingAndFolderAllYieldEmptyText) {
     EXPECT_EQ(ReadDocumentText(folder.WriteFile(L"empty.md", "")), L"");
     EXPECT_EQ(ReadDocumentText(folder / L"missing.md"), L"");
     EXPECT_EQ(ReadDocumentText(folder.MakeFolder(L"sub")), L"");
+    // Nothing there to wait for, unlike a locked file (below).
+    EXPECT_EQ(ReadDocumentBytes(folder / L"missing.md", Sharing::DenyWriters).outcome, ReadOutcome::Absent);
+    EXPECT_EQ(ReadDocumentBytes(folder / L"sub", Sharing::DenyWriters).outcome, ReadOutcome::Absent);
 }
 
 TEST(DocumentText, ReadsAFileAnotherProgramHoldsOpenForWriting) {
@@ -63,6 +66,7 @@ TEST(DocumentText, AFileLockedAgainstReadingYieldsEmptyText) {
                                      FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
     EXPECT_EQ(ReadDocumentText(path), L"");
+    EXPECT_EQ(ReadDocumentBytes(path, Sharing::DenyNothing).outcome, ReadOutcome::Busy);
     ::CloseHandle(exclusive);
 }
 

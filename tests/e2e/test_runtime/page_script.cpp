@@ -3,6 +3,7 @@
 #include "platform/unique_handle.h"
 #include "support/dropped_files.h"
 #include "test_runtime/dispatcher.h"
+#include "test_runtime/file_steps.h"
 #include "test_runtime/runtime_log.h"
 #include "test_runtime/runtime_objects.h"
 #include "test_runtime/runtime_protocol.h"
@@ -33,7 +34,9 @@ struct Player {
     std::set<RuntimeEvent> seen;
     bool awaiting = false;
     RuntimeEvent awaited = RuntimeEvent::Navigated;
+    size_t awaitedPosts = 0;
     unsigned awaitGeneration = 0;
+    size_t posts = 0;
 };
 
 Player& State() {
@@ -124,20 +127,39 @@ BOOL CALLBACK CountDialog(HWND window, LPARAM count) noexcept {
 
 // --- steps -----------------------------------------------------------------------------------------
 
-void Await(RuntimeEvent event, unsigned timeout) {
+bool Arrived(const Player& player) {
+    return player.awaited == RuntimeEvent::Posted ? player.posts >= player.awaitedPosts
+                                                  : player.seen.count(player.awaited) != 0;
+}
+
+const char* EventName(RuntimeEvent event) {
+    switch (event) {
+    case RuntimeEvent::Navigated:
+        return "navigation";
+    case RuntimeEvent::ControllerCompleted:
+        return "controller";
+    case RuntimeEvent::Posted:
+        return "post";
+    }
+    return "?";
+}
+
+// Waits for an event, or (posts) until the host has posted `posts` messages in all.
+void Await(RuntimeEvent event, size_t posts, unsigned timeout) {
     Player& player = State();
-    if (player.seen.count(event) != 0) {
+    player.awaited = event;
+    player.awaitedPosts = posts;
+    if (Arrived(player)) {
         ContinueLater();
         return;
     }
     player.awaiting = true;
-    player.awaited = event;
     const unsigned generation = ++player.awaitGeneration;
     RunAfter(timeout, [generation] {
         Player& state = State();
         if (state.awaiting && state.awaitGeneration == generation) {
             state.awaiting = false;
-            Log("timeout", {state.awaited == RuntimeEvent::Navigated ? "navigation" : "controller"});
+            Log("timeout", {EventName(state.awaited)});
             ContinueLater();
         }
     });
@@ -152,9 +174,18 @@ bool RunStep(const Step& step) {
         return false;
     }
     if (command == "await") {
+        if (!args.empty() && args[0] == L"post") {
+            Await(RuntimeEvent::Posted, ArgumentNumber(step, 1, 1),
+                  ArgumentNumber(step, 2, kDefaultAwaitTimeout));
+            return false;
+        }
         const bool navigation = args.empty() || args[0] == L"navigation";
-        Await(navigation ? RuntimeEvent::Navigated : RuntimeEvent::ControllerCompleted,
+        Await(navigation ? RuntimeEvent::Navigated : RuntimeEvent::ControllerCompleted, 0,
               ArgumentNumber(step, 1, kDefaultAwaitTimeout));
+        return false;
+    }
+    if (IsFileStep(command)) {
+        RunFileStep(command, args, ContinueLater);
         return false;
     }
     if (command == "ready") {
@@ -238,7 +269,10 @@ void NotifyRuntimeEvent(RuntimeEvent event) noexcept {
     try {
         Player& player = State();
         player.seen.insert(event);
-        if (player.awaiting && player.awaited == event) {
+        if (event == RuntimeEvent::Posted) {
+            ++player.posts;
+        }
+        if (player.awaiting && Arrived(player)) {
             player.awaiting = false;
             ContinueLater();
         }

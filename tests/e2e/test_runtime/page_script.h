@@ -8,12 +8,13 @@ namespace test_runtime {
 enum class RuntimeEvent {
     ControllerCompleted, // the controller completion was delivered (success or failure)
     Navigated,           // the page text was navigated to and the page "loaded"
+    Posted,              // the host posted a message to the page
 };
 
 // Reads the script and starts playing it, once per process (later calls do nothing).
 void StartPageScript() noexcept;
 
-// Lets an "await" step go on.
+// Lets an "await" step go on; counts the host's posts.
 void NotifyRuntimeEvent(RuntimeEvent event) noexcept;
 
 } // namespace test_runtime

@@ -188,6 +188,7 @@ HRESULT STDMETHODCALLTYPE TestWebView::PostWebMessageAsJson(LPCWSTR webMessageAs
         return E_INVALIDARG;
     }
     Log("post", {EscapeField(webMessageAsJson)});
+    NotifyRuntimeEvent(RuntimeEvent::Posted);
     return S_OK;
 }
 

@@ -1,0 +1,24 @@
+// The current document: the one the host last delivered to the page and the page has not closed since.
+// While there is one, it is watched on disk and delivered again whenever its bytes change.
+#pragma once
+
+#include "app/document_text.h"
+
+#include <windows.h>
+
+#include <string>
+
+// Its full path, resolved when it was delivered; empty when there is none.
+const std::wstring& CurrentDocumentPath() noexcept;
+
+// `path` was just delivered under `name` with what `delivered` read: it becomes the current document,
+// watched through `window`'s messages in place of the one before.
+void SetCurrentDocument(HWND window, const std::wstring& path, const std::wstring& name,
+                        DocumentRead delivered) noexcept;
+
+// The page closed the document or opened one of its own, or the window goes: no current document, no
+// watching.
+void CloseCurrentDocument() noexcept;
+
+// Takes the window messages of the watch (its timers, its thread's reports); false for any other.
+bool HandleCurrentDocumentMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
