@@ -118,6 +118,8 @@ const hostView = window.chrome && window.chrome.webview ? window.chrome.webview 
 const inertHolder = document.implementation.createHTMLDocument('').createElement('div');
 
 let contentEl = null;
+// The name of the document the host delivered last, while the page still shows it; null otherwise.
+let hostDocumentName = null;
 
 function isReservedName(value) {
   return reservedNames.has(value) || value in document || OUTLINE_ID_RE.test(value);
@@ -259,6 +261,26 @@ function renderDoc(md, name) {
   buildTOC();
 }
 
+// The host delivers the shown document again whenever its file changes on disk. Under the same name it
+// keeps the reader's place (rendering never touches the theme or an open outline); any other document
+// starts at the top.
+function renderHostDoc(md, name) {
+  const again = name === hostDocumentName;
+  const x = again ? window.scrollX : 0;
+  const y = again ? window.scrollY : 0;
+  renderDoc(md, name);
+  hostDocumentName = name;
+  window.scrollTo(x, y);
+}
+
+// A document the page read itself replaces the host's: the host is told to stop following its own,
+// whose next change would otherwise replace the reader's choice.
+function renderOwnDoc(md, name) {
+  renderDoc(md, name);
+  hostDocumentName = null;
+  if (hostView) hostView.postMessage({ action: 'closeDoc' });
+}
+
 function buildTOC() {
   const headings = contentEl.querySelectorAll('h1, h2, h3');
   const entries = createFragment();
@@ -340,6 +362,7 @@ function activateOnKeys(element, action) {
 }
 
 function showWelcome() {
+  hostDocumentName = null;
   ui.closeBtn.style.display = 'none';
   showFileName(TEXT_NO_DOCUMENT);
   forgetDocument();
@@ -431,7 +454,7 @@ function handleFiles(files) {
   if (!files || files.length === 0) return;
   const file = files[0];
   const reader = new FileReader();
-  reader.addEventListener('load', () => renderDoc(reader.result, file.name));
+  reader.addEventListener('load', () => renderOwnDoc(reader.result, file.name));
   reader.readAsText(file);
 }
 
@@ -456,7 +479,7 @@ function onHostMessage(event) {
   const msg = event.data;
   if (!msg || typeof msg !== 'object') return;
   if (msg.action === 'openFile') {
-    renderDoc(typeof msg.content === 'string' ? msg.content : '', typeof msg.name === 'string' ? msg.name : '');
+    renderHostDoc(typeof msg.content === 'string' ? msg.content : '', typeof msg.name === 'string' ? msg.name : '');
   } else if (msg.action === 'closeDoc') {
     showWelcome();
   }

@@ -3,7 +3,7 @@
 // the file picker and drops.
 const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
-const { launchBrowser, startServer, openViewer, openDocument, isShown, pageWithSupportImage } = require('./harness');
+const { launchBrowser, startServer, openViewer, openDocument, postedMessages, isShown, pageWithSupportImage } = require('./harness');
 
 let browser;
 let server;
@@ -440,14 +440,17 @@ describe('file picker and drops', () => {
     }
   });
 
-  it('a file dropped anywhere renders once, the first of several files', async () => {
+  it('a file dropped anywhere renders once, the first of several files, and the host stops following its own', async () => {
     await openDocument(page, 'before');
     await renders();
+    const closeDocs = async () => (await postedMessages(page)).filter((m) => m.action === 'closeDoc').length;
+    const closedBefore = await closeDocs();
     const prevented = await drop(page, '#content', [['first.md', '# First drop'], ['second.md', '# Second']]);
     assert.equal(prevented, true);
     await page.waitForFunction(() => window.__renders.length > 0);
     assert.deepEqual(await renders(), ['first.md']);
     assert.equal(await page.textContent('#content h1'), 'First drop');
+    assert.equal(await closeDocs(), closedBefore + 1);
   });
 
   it('a file dropped on the drop zone renders once and clears the highlight', async () => {

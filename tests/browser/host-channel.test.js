@@ -76,6 +76,32 @@ describe('host channel', () => {
     await page.close();
   });
 
+  it('the shown document delivered again keeps its place, theme and open outline; another starts at the top', async () => {
+    const own = await browser.newContext({ viewport: { width: 800, height: 600 } });
+    const page = await openViewer(own, server);
+    const long = (title) => `# ${title}\n\n` + Array.from({ length: 60 }, (_, i) => `## Part ${i}\n\nText ${i}.`).join('\n\n');
+    const place = () => page.evaluate(() => ({
+      y: window.scrollY,
+      theme: document.body.dataset.theme,
+      outline: getComputedStyle(document.getElementById('toc')).display,
+      last: [...document.querySelectorAll('#tocList a')].at(-1).textContent,
+    }));
+    await openDocument(page, long('First'), 'notes.md');
+    await page.click('#btnLight');
+    await page.click('#tocBtn');
+    await page.evaluate(() => window.scrollTo(0, 1500));
+    await openDocument(page, long('Edited') + '\n\n## Added', 'notes.md');
+    assert.deepEqual(await place(), { y: 1500, theme: 'light', outline: 'block', last: 'Added' });
+    await openDocument(page, long('Other'), 'other.md');
+    assert.equal((await place()).y, 0);
+    // After the welcome screen the same name is a new start too.
+    await page.evaluate(() => window.scrollTo(0, 900));
+    await page.evaluate(() => window.__host.sendJson('{"action":"closeDoc"}'));
+    await openDocument(page, long('Other'), 'other.md');
+    assert.equal((await place()).y, 0);
+    await own.close();
+  });
+
   it('the close button tells the host and returns to the welcome screen', async () => {
     const page = await openViewer(context, server);
     await openDocument(page, '# Doc\n\n## Part', 'doc.md');

@@ -245,6 +245,20 @@ test('the real program shows, replaces and closes documents in Chromium, then le
   const browserProcesses = descendants(driver.child.pid);
   assert.ok(browserProcesses.length > 0, 'Chromium runs below the driver');
 
+  // Live reload: another program saves the shown file; the edit shows at the reader's place, with the
+  // outline rebuilt.
+  const place = await driver.control({ op: 'scroll', y: 600 });
+  assert.ok(place > 0, 'the document is long enough to scroll');
+  const editedText = firstText.replace('# Field Notes', '# Field Notes, revised') + '\n## Added on disk\n\nWritten while the viewer was open.\n';
+  const savedAt = Date.now();
+  fs.writeFileSync(first, editedText);
+  await waitFor('the edit to show', showsText('#content h1', 'Field Notes, revised'), 10000);
+  t.diagnostic(`the edit showed ${Date.now() - savedAt} ms after the save`);
+  assert.equal(await driver.control({ op: 'scroll' }), place);
+  assert.match(await text('#tocList'), /Added on disk/);
+  const reloaded = await driver.control({ op: 'screenshot', path: path.join(WORK, 'field-notes-reloaded.png') });
+  t.diagnostic(`screenshot after the reload: ${reloaded}`);
+
   // A real drop on the main window replaces the document at once.
   await driver.control({ op: 'drop', path: windowsPath(second) });
   await waitFor('the second document', showsText('#filename', SECOND_NAME));
@@ -260,6 +274,7 @@ test('the real program shows, replaces and closes documents in Chromium, then le
     opened.map((m) => [m.action, m.name, m.content]),
     [
       ['openFile', FIRST_NAME, firstText],
+      ['openFile', FIRST_NAME, editedText],
       ['openFile', SECOND_NAME, secondText],
     ],
   );

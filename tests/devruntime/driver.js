@@ -14,7 +14,7 @@
 //
 // Standard output carries one JSON event per line for the scripts and tests that start the driver
 // ({"event":"listening","port":N} first); standard error carries messages for people. With --control,
-// standard input takes one JSON command per line (text, visible, click, drop, closeProgram, screenshot)
+// standard input takes one JSON command per line (text, visible, click, scroll, drop, closeProgram, screenshot)
 // and each is answered with a "reply" event.
 //
 // Lifetime: the driver listens on 127.0.0.1 only, accepts exactly one connection and stops listening.
@@ -358,6 +358,12 @@ function createDriver(options) {
           await (await page()).locator(command.selector).first().click();
           return true;
         });
+      case 'scroll':
+        // Scrolls the page to `y` when given; answers the page's vertical scroll offset either way.
+        return enqueue('scroll', async () => (await page()).evaluate((y) => {
+          if (typeof y === 'number') window.scrollTo(0, y);
+          return window.scrollY;
+        }, command.y));
       case 'screenshot':
         return enqueue('screenshot', () => takeScreenshot(path.resolve(command.path)));
       case 'drop':
