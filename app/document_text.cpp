@@ -62,15 +62,24 @@ ReadOutcome OpenFailure(DWORD error, const std::wstring& path) noexcept {
     }
 }
 
-DocumentRead Read(const std::wstring& path, Sharing sharing) {
+// Whether another program holds the file open for writing: an open that denies writers fails then.
+// It is closed at once, so that a writer opening the file just now is refused for no longer than that.
+bool HeldByAWriter(const std::wstring& path) noexcept {
+    const UniqueFile probe(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return !probe && ::GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+DocumentRead Read(const std::wstring& path, Writers writers) {
     DocumentRead read;
     const std::wstring target = ExtendedLengthPath(path);
-    DWORD share = FILE_SHARE_READ | FILE_SHARE_DELETE;
-    if (sharing == Sharing::DenyNothing) {
-        share |= FILE_SHARE_WRITE;
+    if (writers == Writers::Wait && HeldByAWriter(target)) {
+        read.outcome = ReadOutcome::Busy;
+        return read;
     }
-    UniqueFile file(::CreateFileW(target.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    UniqueFile file(::CreateFileW(target.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) {
         read.outcome = OpenFailure(::GetLastError(), target);
         return read;
@@ -96,9 +105,9 @@ DocumentRead Read(const std::wstring& path, Sharing sharing) {
 
 } // namespace
 
-DocumentRead ReadDocumentBytes(const std::wstring& path, Sharing sharing) noexcept {
+DocumentRead ReadDocumentBytes(const std::wstring& path, Writers writers) noexcept {
     try {
-        return Read(path, sharing);
+        return Read(path, writers);
     } catch (...) {
         // Out of memory for the path or the bytes: perhaps not next time.
         DocumentRead read;
@@ -108,6 +117,6 @@ DocumentRead ReadDocumentBytes(const std::wstring& path, Sharing sharing) noexce
 }
 
 std::wstring ReadDocumentText(const std::wstring& path) {
-    const DocumentRead read = ReadDocumentBytes(path, Sharing::DenyNothing);
+    const DocumentRead read = ReadDocumentBytes(path, Writers::Tolerate);
     return DecodeUtf8(read.bytes.data(), read.bytes.size());
 }

@@ -5,17 +5,16 @@
 
 #include <string>
 
-// How a read shares the file with other programs. Neither denies deleting or renaming, so that an
-// editor saving by renaming over the file never fails because of a read.
-enum class Sharing {
-    DenyNothing, // others may keep the file open for writing meanwhile
-    DenyWriters, // fails (Busy) while another program has the file open for writing: it may be mid-write
+// What a read makes of a file that another program holds open for writing.
+enum class Writers {
+    Tolerate, // read it anyway
+    Wait,     // Busy: the writer may be half-way through
 };
 
 enum class ReadOutcome {
     Complete, // every byte, and the file did not change during the read
     Absent,   // nothing to read and nothing to wait for: no such file, a folder, 2 GiB or more
-    Busy,     // locked, open for writing (DenyWriters), or changed while being read: worth another try
+    Busy,     // locked, open for writing (Writers::Wait), or changed while being read: worth another try
 };
 
 struct DocumentRead {
@@ -27,9 +26,10 @@ struct DocumentRead {
     FileStamp stamp;
 };
 
-// Reads the whole file; the path may be relative (to the current directory) and of any length. Never
-// throws: without memory for the bytes the read counts as Busy.
-DocumentRead ReadDocumentBytes(const std::wstring& path, Sharing sharing) noexcept;
+// Reads the whole file; the path may be relative (to the current directory) and of any length. The read
+// denies other programs nothing (reading, writing, deleting, renaming), so that it never makes an
+// editor's save fail. Never throws: without memory for the bytes the read counts as Busy.
+DocumentRead ReadDocumentBytes(const std::wstring& path, Writers writers) noexcept;
 
 // Never fails: a file that cannot be opened, an empty file and a file of 2 GiB or more (which the
 // platform decoder cannot take in one piece) all yield the empty string. Other programs may keep the

@@ -14,9 +14,9 @@ constexpr ULONGLONG kEmptyGraceMilliseconds = 400;
 // Reads of a busy file are retried after 50 ms, then twice as long each time, up to once a second.
 constexpr UINT kFirstRetryMilliseconds = 50;
 constexpr UINT kLongestRetryMilliseconds = 1000;
-// So many reads refused because a writer holds the file open, and the writer is taken to hold it for
-// good (as some programs do): reads then share the file with it.
-constexpr unsigned kReadsDenyingWriters = 5;
+// So many reads put off because a writer holds the file open, and the writer is taken to hold it for
+// good (as some programs do): the file is then read all the same.
+constexpr unsigned kReadsWaitingForWriters = 5;
 // Where change notification is not available.
 constexpr UINT kPollMilliseconds = 1000;
 
@@ -170,8 +170,8 @@ void DocumentWatch::FallBackToPolling() noexcept {
 
 void DocumentWatch::Check() noexcept {
     ::KillTimer(window_, kDocumentSettleTimer);
-    const Sharing sharing = busyReads_ < kReadsDenyingWriters ? Sharing::DenyWriters : Sharing::DenyNothing;
-    DocumentRead read = ReadDocumentBytes(readPath_, sharing);
+    const Writers writers = busyReads_ < kReadsWaitingForWriters ? Writers::Wait : Writers::Tolerate;
+    DocumentRead read = ReadDocumentBytes(readPath_, writers);
     switch (read.outcome) {
     case ReadOutcome::Absent:
         // Deleted, or half-way through a safe save: what is shown stays, and the file's return is a
