@@ -22,3 +22,7 @@ void OnPageClosedDocument(HWND mainWindow) {
     ::SetWindowTextW(mainWindow, kMainWindowTitle);
     CloseCurrentDocument();
 }
+
+void OnPageLinkedDocument(const std::wstring& path) {
+    AcceptDroppedDocument(path);
+}

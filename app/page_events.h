@@ -1,9 +1,12 @@
 // The host's answers to the page: it is ready for the pending document, or the user closed the document.
 #pragma once
 
+#include "app/current_document.h"
 #include "webhost/page_message_actions.h"
 
 #include <windows.h>
+
+#include <string>
 
 // Sets the page-ready flag and delivers a pending document once. The document stops being pending before
 // its delivery starts, so one that fails (out of memory) is lost rather than delivered again by a later
@@ -11,8 +14,13 @@
 void OnPageReady();
 
 // Sets the main window's title back to "Tallowmere" and stops following the current document (the page
-// closed it, or shows one it opened itself); neither the flag nor the pending document changes.
+// closed it, or shows one it opened itself): nothing beside it is served any more. Neither the flag nor
+// the pending document changes.
 void OnPageClosedDocument(HWND mainWindow);
 
-// Both, as the web view takes them.
-inline constexpr PageMessageActions kPageMessageActions = {OnPageReady, OnPageClosedDocument};
+// A link named a document beside the shown one: it is opened as if dropped on the window.
+void OnPageLinkedDocument(const std::wstring& path);
+
+// The answers, and where the current document lives, as the web view takes them.
+inline constexpr PageMessageActions kPageMessageActions = {OnPageReady, OnPageClosedDocument,
+                                                           OnPageLinkedDocument, CurrentDocumentPath};

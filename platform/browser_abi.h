@@ -39,6 +39,10 @@ struct ICoreWebView2Controller;
 struct ICoreWebView2Environment;
 struct ICoreWebView2Settings;
 struct ICoreWebView2WebMessageReceivedEventArgs;
+struct ICoreWebView2NavigationStartingEventHandler;
+struct ICoreWebView2NewWindowRequestedEventHandler;
+struct ICoreWebView2WebResourceRequestedEventHandler;
+struct ICoreWebView2WebResourceResponse;
 
 struct ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Invoke(HRESULT errorCode, ICoreWebView2Environment* result) = 0;
@@ -75,8 +79,9 @@ struct ICoreWebView2 : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE get_Source(LPWSTR* uri) = 0;                        // 4
     virtual HRESULT STDMETHODCALLTYPE Navigate(LPCWSTR uri) = 0;                          // 5
     virtual HRESULT STDMETHODCALLTYPE NavigateToString(LPCWSTR htmlContent) = 0;          // 6
-    virtual HRESULT STDMETHODCALLTYPE add_NavigationStarting(BrowserOpaque*,
-                                                             EventRegistrationToken*) = 0;             // 7
+    virtual HRESULT STDMETHODCALLTYPE
+    add_NavigationStarting(ICoreWebView2NavigationStartingEventHandler* handler,
+                           EventRegistrationToken* token) = 0;                                         // 7
     virtual HRESULT STDMETHODCALLTYPE remove_NavigationStarting(EventRegistrationToken) = 0;           // 8
     virtual HRESULT STDMETHODCALLTYPE add_ContentLoading(BrowserOpaque*, EventRegistrationToken*) = 0; // 9
     virtual HRESULT STDMETHODCALLTYPE remove_ContentLoading(EventRegistrationToken) = 0;               // 10
@@ -110,8 +115,40 @@ struct ICoreWebView2 : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE PostWebMessageAsString(LPCWSTR webMessageAsString) = 0;           // 33
     virtual HRESULT STDMETHODCALLTYPE
     add_WebMessageReceived(ICoreWebView2WebMessageReceivedEventHandler* handler,
-                           EventRegistrationToken* token) = 0;                                     // 34
-    virtual HRESULT STDMETHODCALLTYPE remove_WebMessageReceived(EventRegistrationToken token) = 0; // 35
+                           EventRegistrationToken* token) = 0;                                          // 34
+    virtual HRESULT STDMETHODCALLTYPE remove_WebMessageReceived(EventRegistrationToken token) = 0;      // 35
+    virtual HRESULT STDMETHODCALLTYPE CallDevToolsProtocolMethod(LPCWSTR, LPCWSTR, BrowserOpaque*) = 0; // 36
+    virtual HRESULT STDMETHODCALLTYPE get_BrowserProcessId(UINT32* value) = 0;                          // 37
+    virtual HRESULT STDMETHODCALLTYPE get_CanGoBack(BOOL* canGoBack) = 0;                               // 38
+    virtual HRESULT STDMETHODCALLTYPE get_CanGoForward(BOOL* canGoForward) = 0;                         // 39
+    virtual HRESULT STDMETHODCALLTYPE GoBack() = 0;                                                     // 40
+    virtual HRESULT STDMETHODCALLTYPE GoForward() = 0;                                                  // 41
+    virtual HRESULT STDMETHODCALLTYPE GetDevToolsProtocolEventReceiver(LPCWSTR, BrowserOpaque**) = 0;   // 42
+    virtual HRESULT STDMETHODCALLTYPE Stop() = 0;                                                       // 43
+    virtual HRESULT STDMETHODCALLTYPE
+    add_NewWindowRequested(ICoreWebView2NewWindowRequestedEventHandler* handler,
+                           EventRegistrationToken* token) = 0;                                     // 44
+    virtual HRESULT STDMETHODCALLTYPE remove_NewWindowRequested(EventRegistrationToken token) = 0; // 45
+    virtual HRESULT STDMETHODCALLTYPE add_DocumentTitleChanged(BrowserOpaque*,
+                                                               EventRegistrationToken*) = 0;   // 46
+    virtual HRESULT STDMETHODCALLTYPE remove_DocumentTitleChanged(EventRegistrationToken) = 0; // 47
+    virtual HRESULT STDMETHODCALLTYPE get_DocumentTitle(LPWSTR* title) = 0;                    // 48
+    virtual HRESULT STDMETHODCALLTYPE AddHostObjectToScript(LPCWSTR, VARIANT*) = 0;            // 49
+    virtual HRESULT STDMETHODCALLTYPE RemoveHostObjectFromScript(LPCWSTR) = 0;                 // 50
+    virtual HRESULT STDMETHODCALLTYPE OpenDevToolsWindow() = 0;                                // 51
+    virtual HRESULT STDMETHODCALLTYPE add_ContainsFullScreenElementChanged(BrowserOpaque*,
+                                                                           EventRegistrationToken*) = 0; // 52
+    virtual HRESULT
+        STDMETHODCALLTYPE remove_ContainsFullScreenElementChanged(EventRegistrationToken) = 0; // 53
+    virtual HRESULT STDMETHODCALLTYPE get_ContainsFullScreenElement(BOOL* value) = 0;          // 54
+    virtual HRESULT STDMETHODCALLTYPE
+    add_WebResourceRequested(ICoreWebView2WebResourceRequestedEventHandler* handler,
+                             EventRegistrationToken* token) = 0;                                     // 55
+    virtual HRESULT STDMETHODCALLTYPE remove_WebResourceRequested(EventRegistrationToken token) = 0; // 56
+    virtual HRESULT STDMETHODCALLTYPE AddWebResourceRequestedFilter(LPCWSTR uri,
+                                                                    int resourceContext) = 0; // 57
+    virtual HRESULT STDMETHODCALLTYPE RemoveWebResourceRequestedFilter(LPCWSTR uri,
+                                                                       int resourceContext) = 0; // 58
 };
 
 struct ICoreWebView2Controller : IUnknown {
@@ -145,10 +182,10 @@ struct ICoreWebView2Controller : IUnknown {
 struct ICoreWebView2Environment : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE CreateCoreWebView2Controller(
         HWND parentWindow, ICoreWebView2CreateCoreWebView2ControllerCompletedHandler* handler) = 0; // 3
-    virtual HRESULT STDMETHODCALLTYPE CreateWebResourceResponse(IStream* content, int statusCode,
-                                                                LPCWSTR reasonPhrase, LPCWSTR headers,
-                                                                BrowserOpaque** response) = 0; // 4
-    virtual HRESULT STDMETHODCALLTYPE get_BrowserVersionString(LPWSTR* versionInfo) = 0;       // 5
+    virtual HRESULT STDMETHODCALLTYPE
+    CreateWebResourceResponse(IStream* content, int statusCode, LPCWSTR reasonPhrase, LPCWSTR headers,
+                              ICoreWebView2WebResourceResponse** response) = 0;          // 4
+    virtual HRESULT STDMETHODCALLTYPE get_BrowserVersionString(LPWSTR* versionInfo) = 0; // 5
     virtual HRESULT STDMETHODCALLTYPE add_NewBrowserVersionAvailable(BrowserOpaque*,
                                                                      EventRegistrationToken*) = 0;   // 6
     virtual HRESULT STDMETHODCALLTYPE remove_NewBrowserVersionAvailable(EventRegistrationToken) = 0; // 7
@@ -173,4 +210,119 @@ struct ICoreWebView2EnvironmentOptions : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE put_TargetCompatibleBrowserVersion(LPCWSTR value) = 0;       // 8
     virtual HRESULT STDMETHODCALLTYPE get_AllowSingleSignOnUsingOSPrimaryAccount(BOOL* value) = 0; // 9
     virtual HRESULT STDMETHODCALLTYPE put_AllowSingleSignOnUsingOSPrimaryAccount(BOOL value) = 0;  // 10
+};
+
+// --- links and the page's own origin -------------------------------------------------------------------
+// Navigation starts, new-window requests and web-resource requests with their arguments, and the
+// requests and responses the program answers itself.
+
+inline constexpr IID IID_ICoreWebView2NavigationStartingEventArgs = {
+    0x5B495469, 0xE119, 0x438A, {0x9B, 0x18, 0x76, 0x04, 0xF2, 0x5F, 0x2E, 0x49}};
+inline constexpr IID IID_ICoreWebView2NavigationStartingEventHandler = {
+    0x9ADBE429, 0xF36D, 0x432B, {0x9D, 0xDC, 0xF8, 0x88, 0x1F, 0xBD, 0x76, 0xE3}};
+inline constexpr IID IID_ICoreWebView2NewWindowRequestedEventArgs = {
+    0x34ACB11C, 0xFC37, 0x4418, {0x91, 0x32, 0xF9, 0xC2, 0x1D, 0x1E, 0xAF, 0xB9}};
+inline constexpr IID IID_ICoreWebView2NewWindowRequestedEventHandler = {
+    0xD4C185FE, 0xC81C, 0x4989, {0x97, 0xAF, 0x2D, 0x3F, 0xA7, 0xAB, 0x56, 0x51}};
+inline constexpr IID IID_ICoreWebView2Deferral = {
+    0xC10E7F7B, 0xB585, 0x46F0, {0xA6, 0x23, 0x8B, 0xEF, 0xBF, 0x3E, 0x4E, 0xE0}};
+inline constexpr IID IID_ICoreWebView2WebResourceRequestedEventHandler = {
+    0xAB00B74C, 0x15F1, 0x4646, {0x80, 0xE8, 0xE7, 0x63, 0x41, 0xD2, 0x5D, 0x71}};
+inline constexpr IID IID_ICoreWebView2WebResourceRequestedEventArgs = {
+    0x453E667F, 0x12C7, 0x49D4, {0xBE, 0x6D, 0xDD, 0xBE, 0x79, 0x56, 0xF5, 0x7A}};
+inline constexpr IID IID_ICoreWebView2WebResourceRequest = {
+    0x97055CD4, 0x512C, 0x4264, {0x8B, 0x5F, 0xE3, 0xF4, 0x46, 0xCE, 0xA6, 0xA5}};
+inline constexpr IID IID_ICoreWebView2WebResourceResponse = {
+    0xAAFCC94F, 0xFA27, 0x48FD, {0x97, 0xDF, 0x83, 0x0E, 0xF7, 0x5A, 0xAE, 0xC9}};
+inline constexpr IID IID_ICoreWebView2HttpRequestHeaders = {
+    0xE86CAC0E, 0x5523, 0x465C, {0xB5, 0x36, 0x8F, 0xB9, 0xFC, 0x8C, 0x8C, 0x60}};
+inline constexpr IID IID_ICoreWebView2HttpResponseHeaders = {
+    0x03C5FF5A, 0x9B45, 0x4A88, {0x88, 0x1C, 0x89, 0xA9, 0xF3, 0x28, 0x61, 0x9C}};
+
+// COREWEBVIEW2_WEB_RESOURCE_CONTEXT: every kind of request.
+inline constexpr int kWebResourceContextAll = 0;
+
+struct ICoreWebView2Deferral : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Complete() = 0; // 3
+};
+
+struct ICoreWebView2NavigationStartingEventArgs : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) = 0;                        // 3
+    virtual HRESULT STDMETHODCALLTYPE get_IsUserInitiated(BOOL* isUserInitiated) = 0;  // 4
+    virtual HRESULT STDMETHODCALLTYPE get_IsRedirected(BOOL* isRedirected) = 0;        // 5
+    virtual HRESULT STDMETHODCALLTYPE get_RequestHeaders(BrowserOpaque** headers) = 0; // 6
+    virtual HRESULT STDMETHODCALLTYPE get_Cancel(BOOL* cancel) = 0;                    // 7
+    virtual HRESULT STDMETHODCALLTYPE put_Cancel(BOOL cancel) = 0;                     // 8
+    virtual HRESULT STDMETHODCALLTYPE get_NavigationId(UINT64* navigationId) = 0;      // 9
+};
+
+struct ICoreWebView2NavigationStartingEventHandler : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2* sender,
+                                             ICoreWebView2NavigationStartingEventArgs* args) = 0;
+};
+
+struct ICoreWebView2NewWindowRequestedEventArgs : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) = 0;                          // 3
+    virtual HRESULT STDMETHODCALLTYPE put_NewWindow(ICoreWebView2* newWindow) = 0;       // 4
+    virtual HRESULT STDMETHODCALLTYPE get_NewWindow(ICoreWebView2** newWindow) = 0;      // 5
+    virtual HRESULT STDMETHODCALLTYPE put_Handled(BOOL handled) = 0;                     // 6
+    virtual HRESULT STDMETHODCALLTYPE get_Handled(BOOL* handled) = 0;                    // 7
+    virtual HRESULT STDMETHODCALLTYPE get_IsUserInitiated(BOOL* isUserInitiated) = 0;    // 8
+    virtual HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral** deferral) = 0; // 9
+    virtual HRESULT STDMETHODCALLTYPE get_WindowFeatures(BrowserOpaque** features) = 0;  // 10
+};
+
+struct ICoreWebView2NewWindowRequestedEventHandler : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2* sender,
+                                             ICoreWebView2NewWindowRequestedEventArgs* args) = 0;
+};
+
+struct ICoreWebView2HttpRequestHeaders : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE GetHeader(LPCWSTR name, LPWSTR* value) = 0;             // 3
+    virtual HRESULT STDMETHODCALLTYPE GetHeaders(LPCWSTR name, BrowserOpaque** iterator) = 0; // 4
+    virtual HRESULT STDMETHODCALLTYPE Contains(LPCWSTR name, BOOL* contains) = 0;             // 5
+    virtual HRESULT STDMETHODCALLTYPE SetHeader(LPCWSTR name, LPCWSTR value) = 0;             // 6
+    virtual HRESULT STDMETHODCALLTYPE RemoveHeader(LPCWSTR name) = 0;                         // 7
+    virtual HRESULT STDMETHODCALLTYPE GetIterator(BrowserOpaque** iterator) = 0;              // 8
+};
+
+struct ICoreWebView2HttpResponseHeaders : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE AppendHeader(LPCWSTR name, LPCWSTR value) = 0;          // 3
+    virtual HRESULT STDMETHODCALLTYPE Contains(LPCWSTR name, BOOL* contains) = 0;             // 4
+    virtual HRESULT STDMETHODCALLTYPE GetHeader(LPCWSTR name, LPWSTR* value) = 0;             // 5
+    virtual HRESULT STDMETHODCALLTYPE GetHeaders(LPCWSTR name, BrowserOpaque** iterator) = 0; // 6
+    virtual HRESULT STDMETHODCALLTYPE GetIterator(BrowserOpaque** iterator) = 0;              // 7
+};
+
+struct ICoreWebView2WebResourceRequest : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) = 0;                                   // 3
+    virtual HRESULT STDMETHODCALLTYPE put_Uri(LPCWSTR uri) = 0;                                   // 4
+    virtual HRESULT STDMETHODCALLTYPE get_Method(LPWSTR* method) = 0;                             // 5
+    virtual HRESULT STDMETHODCALLTYPE put_Method(LPCWSTR method) = 0;                             // 6
+    virtual HRESULT STDMETHODCALLTYPE get_Content(IStream** content) = 0;                         // 7
+    virtual HRESULT STDMETHODCALLTYPE put_Content(IStream* content) = 0;                          // 8
+    virtual HRESULT STDMETHODCALLTYPE get_Headers(ICoreWebView2HttpRequestHeaders** headers) = 0; // 9
+};
+
+struct ICoreWebView2WebResourceResponse : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE get_Content(IStream** content) = 0;                          // 3
+    virtual HRESULT STDMETHODCALLTYPE put_Content(IStream* content) = 0;                           // 4
+    virtual HRESULT STDMETHODCALLTYPE get_Headers(ICoreWebView2HttpResponseHeaders** headers) = 0; // 5
+    virtual HRESULT STDMETHODCALLTYPE get_StatusCode(int* statusCode) = 0;                         // 6
+    virtual HRESULT STDMETHODCALLTYPE put_StatusCode(int statusCode) = 0;                          // 7
+    virtual HRESULT STDMETHODCALLTYPE get_ReasonPhrase(LPWSTR* reasonPhrase) = 0;                  // 8
+    virtual HRESULT STDMETHODCALLTYPE put_ReasonPhrase(LPCWSTR reasonPhrase) = 0;                  // 9
+};
+
+struct ICoreWebView2WebResourceRequestedEventArgs : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE get_Request(ICoreWebView2WebResourceRequest** request) = 0;    // 3
+    virtual HRESULT STDMETHODCALLTYPE get_Response(ICoreWebView2WebResourceResponse** response) = 0; // 4
+    virtual HRESULT STDMETHODCALLTYPE put_Response(ICoreWebView2WebResourceResponse* response) = 0;  // 5
+    virtual HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral** deferral) = 0;             // 6
+    virtual HRESULT STDMETHODCALLTYPE get_ResourceContext(int* context) = 0;                         // 7
+};
+
+struct ICoreWebView2WebResourceRequestedEventHandler : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2* sender,
+                                             ICoreWebView2WebResourceRequestedEventArgs* args) = 0;
 };

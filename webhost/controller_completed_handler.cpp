@@ -1,6 +1,7 @@
 #include "webhost/controller_completed_handler.h"
 
 #include "webhost/browser_references.h"
+#include "webhost/page_serving.h"
 #include "webhost/web_message_handler.h"
 
 using Microsoft::WRL::ComPtr;
@@ -44,7 +45,7 @@ HRESULT STDMETHODCALLTYPE ControllerCompletedHandler::Invoke(HRESULT errorCode,
     controller->put_Bounds(bounds);
 
     HideStatusBar(webView.Get());
-    webView->NavigateToString(pageText_.c_str());
+    ServeViewerPage(webView.Get(), environment_.Get(), pageText_, actions_);
 
     // The subscription lasts as long as the web view; its token is never needed.
     EventRegistrationToken token{};

@@ -6,14 +6,20 @@
 #include "webhost/callback_object.h"
 #include "webhost/page_message_actions.h"
 
+#include <wrl/client.h>
+
 #include <string>
 
 class ControllerCompletedHandler final
     : public CallbackObject<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler,
                             IID_ICoreWebView2CreateCoreWebView2ControllerCompletedHandler> {
 public:
-    ControllerCompletedHandler(HWND mainWindow, std::wstring pageText, PageMessageActions actions) noexcept
-        : mainWindow_(mainWindow), pageText_(std::move(pageText)), actions_(actions) {}
+    // `environment` answers the page's requests; without it the page is navigated to but never loads.
+    ControllerCompletedHandler(
+        HWND mainWindow, std::wstring pageText, PageMessageActions actions,
+        Microsoft::WRL::ComPtr<ICoreWebView2Environment> environment = nullptr) noexcept
+        : mainWindow_(mainWindow), pageText_(std::move(pageText)), actions_(actions),
+          environment_(std::move(environment)) {}
 
     // A failure, or success without a controller, returns `errorCode` silently. A controller that
     // yields no web view is let go again (nothing is held) and start-up stops there just as silently, as
@@ -25,6 +31,7 @@ private:
     ~ControllerCompletedHandler() override = default;
 
     const HWND mainWindow_;
-    const std::wstring pageText_; // the copy that is navigated to
+    const std::wstring pageText_; // the copy that is served
     const PageMessageActions actions_;
+    const Microsoft::WRL::ComPtr<ICoreWebView2Environment> environment_;
 };

@@ -15,8 +15,9 @@ EnvironmentCompletedHandler::Invoke(HRESULT errorCode, ICoreWebView2Environment*
         ShowEnvironmentFailure(mainWindow_);
         return errorCode;
     }
-    // The environment itself is not kept: the controller is all the host needs from it.
-    const auto handler = MakeCallback<ControllerCompletedHandler>(mainWindow_, pageText_, actions_);
+    // The environment is kept only to answer the page's requests; the controller needs nothing more.
+    const auto handler = MakeCallback<ControllerCompletedHandler>(
+        mainWindow_, pageText_, actions_, Microsoft::WRL::ComPtr<ICoreWebView2Environment>(environment));
     environment->CreateCoreWebView2Controller(mainWindow_, handler.Get());
     return S_OK;
 }

@@ -1,14 +1,21 @@
-// What the host does when the page speaks. The host hands these in when it starts the web view, so that
-// this layer recognises the page's messages without knowing the host's state.
+// What the host does when the page speaks, and where its current document lives. The host hands these in
+// when it starts the web view, so that this layer answers the page without knowing the host's state.
 #pragma once
 
 #include <windows.h>
 
-// Either may be null: that message is then ignored. Both run on the user-interface thread and may throw
-// (out of memory); the receiver contains it, and only that one message is lost.
+#include <string>
+
+// Any may be null: that message (or link, or file) is then ignored. All run on the user-interface thread;
+// the first three may throw (out of memory), the receiver contains it, and only that one message is lost.
 struct PageMessageActions {
     // The page has loaded and listens.
     void (*ready)() = nullptr;
     // The user closed the document in the page; `mainWindow` holds the web view.
     void (*closeDoc)(HWND mainWindow) = nullptr;
+    // The user followed a link to a document beside the shown one (`path`, an existing file).
+    void (*openLinkedDocument)(const std::wstring& path) = nullptr;
+    // The full path of the document the page shows, empty when there is none: the files beside it are
+    // served to the page. Without it nothing beside a document is.
+    const std::wstring& (*currentDocument)() noexcept = nullptr;
 };

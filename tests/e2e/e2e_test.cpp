@@ -2,6 +2,7 @@
 // sizing, and every start-up failure the user can meet.
 #include "runtime_log_reader.h"
 #include "runtime_registration.h"
+#include "url_handler_registration.h"
 #include "test_runtime/runtime_protocol.h"
 #include "viewer_process.h"
 #include "window_probe.h"
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <bcrypt.h>
 #include <shlobj.h>
 #include <wincrypt.h>
 
@@ -19,6 +21,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -32,6 +35,8 @@ const std::wstring kRegisteredFolder = TALLOWMERE_E2E_REGISTERED_FOLDER;
 const std::wstring kWorkFolder = TALLOWMERE_E2E_WORK_FOLDER;
 const std::wstring kStagedPage = TALLOWMERE_E2E_STAGED_PAGE;
 const std::wstring kStagedImage = TALLOWMERE_E2E_STAGED_IMAGE;
+const std::wstring kUrlRecorder = TALLOWMERE_E2E_URL_RECORDER;
+const std::wstring kPageUrl = L"https://tallowmere.invalid/";
 
 constexpr DWORD kExitTimeout = 30000;
 constexpr DWORD kDialogTimeout = 20000;
@@ -112,6 +117,61 @@ std::wstring ExpectedPageText() {
                      L"data-src=\"data:image/jpeg;base64," + PlatformBase64(ReadBytes(kStagedImage)) + L"\"");
     }
     return page;
+}
+
+std::string EncodeUtf8(const std::wstring& text) {
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                           nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(size > 0 ? size : 0), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
+                          nullptr);
+    return bytes;
+}
+
+// SHA-256 in lower-case hexadecimal, as the test runtime logs a response body.
+std::wstring Sha256Hex(const std::string& bytes) {
+    BCRYPT_ALG_HANDLE algorithm = nullptr;
+    BCRYPT_HASH_HANDLE hash = nullptr;
+    unsigned char digest[32] = {};
+    ::BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0);
+    ::BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0);
+    ::BCryptHashData(hash, reinterpret_cast<PUCHAR>(const_cast<char*>(bytes.data())),
+                     static_cast<ULONG>(bytes.size()), 0);
+    ::BCryptFinishHash(hash, digest, sizeof(digest), 0);
+    ::BCryptDestroyHash(hash);
+    ::BCryptCloseAlgorithmProvider(algorithm, 0);
+    std::wstring hex;
+    for (const unsigned char byte : digest) {
+        hex.push_back(L"0123456789abcdef"[byte >> 4]);
+        hex.push_back(L"0123456789abcdef"[byte & 0xF]);
+    }
+    return hex;
+}
+
+// A response as logged: status, reason, headers, body length, digest, body (short ones only).
+struct LoggedResponse {
+    std::wstring status;
+    std::wstring headers;
+    std::wstring length;
+    std::wstring digest;
+    std::string body;
+};
+
+std::vector<LoggedResponse> Responses(const RuntimeLog& log) {
+    std::vector<LoggedResponse> responses;
+    for (const LogEntry& entry : log.All("response")) {
+        LoggedResponse response{
+            entry.fields.at(0), entry.fields.at(2), entry.fields.at(3), entry.fields.at(4), {}};
+        for (const wchar_t unit : entry.fields.at(5)) {
+            response.body.push_back(static_cast<char>(unit));
+        }
+        responses.push_back(response);
+    }
+    return responses;
+}
+
+bool HasHeader(const LoggedResponse& response, const std::wstring& line) {
+    return (L"\r\n" + response.headers + L"\r\n").find(L"\r\n" + line + L"\r\n") != std::wstring::npos;
 }
 
 std::wstring ExpectedUserDataFolder() {
@@ -262,7 +322,7 @@ TEST_F(EndToEnd, CommandLineDocumentArrivesOnceAfterReadyExactlyAsWritten) {
     }
 }
 
-TEST_F(EndToEnd, StartUpSizesTheControlHidesTheStatusBarAndNavigatesToThePreparedPage) {
+TEST_F(EndToEnd, StartUpSizesTheControlHidesTheStatusBarAndServesThePreparedPageOnItsOwnOrigin) {
     const RunResult run = Run(
         Options(L"", {Step("await", {L"navigation"}), Step("ready"), Step("wait", {L"50"}), Step("close")}));
     const RuntimeLog& log = run.log;
@@ -297,14 +357,174 @@ TEST_F(EndToEnd, StartUpSizesTheControlHidesTheStatusBarAndNavigatesToThePrepare
     EXPECT_LT(log.Find("destroyed", L"settings"), navigate);
     EXPECT_EQ(log.Count("subscribe"), 1u);
 
-    const std::wstring page = log.All("navigate")[0].fields.at(0);
-    const std::wstring expectedPage = ExpectedPageText();
-    EXPECT_TRUE(page == expectedPage)
-        << "navigated " << page.size() << " code units, expected " << expectedPage.size();
-    EXPECT_NE(page.find(L"data-src=\"data:image/jpeg;base64,"), std::wstring::npos);
+    // The filter and every handler of the origin are in place before the navigation, which they let
+    // through; the page is then answered byte for byte, as UTF-8 HTML.
+    EXPECT_EQ(FirstFields(log.All("navigate")), std::vector<std::wstring>{kPageUrl});
+    EXPECT_EQ(log.Count("navigate-string"), 0u);
+    for (const char* tag :
+         {"filter", "subscribe-resources", "subscribe-navigation-starting", "subscribe-new-window"}) {
+        EXPECT_LT(FirstPosition(log, tag), navigate) << tag;
+    }
+    EXPECT_EQ(FirstFields(log.All("filter")), std::vector<std::wstring>{L"https://tallowmere.invalid/*"});
+    EXPECT_EQ(FirstFields(log.All("navigation-starting")), std::vector<std::wstring>{kPageUrl});
+    EXPECT_EQ(FirstFields(log.All("navigation-cancel")), std::vector<std::wstring>{L"0"});
+    const std::vector<LoggedResponse> responses = Responses(log);
+    ASSERT_EQ(responses.size(), 1u) << log.Describe();
+    const std::string expectedPage = EncodeUtf8(ExpectedPageText());
+    EXPECT_EQ(responses[0].status, L"200");
+    EXPECT_TRUE(HasHeader(responses[0], L"Content-Type: text/html; charset=utf-8")) << responses[0].headers;
+    EXPECT_EQ(responses[0].length, std::to_wstring(expectedPage.size()));
+    EXPECT_EQ(responses[0].digest, Sha256Hex(expectedPage));
 
     // Without a document nothing is posted, however ready the page is.
     EXPECT_EQ(log.Count("post"), 0u) << log.Describe();
+}
+
+// --- the document's folder ------------------------------------------------------------------------------
+
+TEST_F(EndToEnd, TheShownDocumentsFolderIsServedReadOnlyUntilItIsClosed) {
+    fs::create_directories(fs::path(Path(L"notes\\img")));
+    fs::create_directories(fs::path(Path(L"shared")));
+    const std::wstring document = WriteDocument(L"notes\\today.md", "![](img/picture.png)");
+    const std::string picture = std::string("\x89PNG\r\n\x1A\n", 8) + std::string(92, '\xFE');
+    WriteDocument(L"notes\\img\\picture.png", picture);
+    std::string clip;
+    for (int i = 0; i < 100; ++i) {
+        clip.push_back(static_cast<char>(i));
+    }
+    WriteDocument(L"notes\\clip.mp4", clip);
+    WriteDocument(L"shared\\top.txt", "above");
+    const std::wstring base = L"https://tallowmere.invalid/doc/1/";
+    const struct {
+        std::wstring uri;
+        std::wstring range;
+        std::wstring method;
+        std::wstring status;
+        std::string body;
+        std::vector<std::wstring> headers;
+    } cases[] = {
+        {base + L"0/img/picture.png",
+         L"",
+         L"GET",
+         L"200",
+         picture,
+         {L"Content-Type: image/png", L"Content-Length: 100"}},
+        {base + L"0/clip.mp4",
+         L"bytes=90-",
+         L"GET",
+         L"206",
+         clip.substr(90),
+         {L"Content-Type: video/mp4", L"Content-Range: bytes 90-99/100", L"Accept-Ranges: bytes"}},
+        {base + L"0/clip.mp4",
+         L"bytes=-3",
+         L"GET",
+         L"206",
+         clip.substr(97),
+         {L"Content-Range: bytes 97-99/100"}},
+        {base + L"0/clip.mp4", L"bytes=100-", L"GET", L"416", "", {L"Content-Range: bytes */100"}},
+        {base + L"1/shared/top.txt",
+         L"",
+         L"GET",
+         L"200",
+         "above",
+         {L"Content-Type: text/plain; charset=utf-8"}},
+        {base + L"0/img/missing.png", L"", L"GET", L"404", "", {}},
+        {base + L"0/img/", L"", L"GET", L"404", "", {}},
+        {base + L"0/img", L"", L"GET", L"404", "", {}},
+        {base + L"0/today.md:secret", L"", L"GET", L"404", "", {}},
+        {base + L"0/aux.png", L"", L"GET", L"404", "", {}},
+        {base + L"0/img/picture.png", L"", L"POST", L"405", "", {L"Allow: GET"}},
+        {L"https://tallowmere.invalid/img/picture.png", L"", L"GET", L"404", "", {}},
+    };
+    std::vector<std::string> script = {Step("await", {L"navigation"}), Step("ready")};
+    for (const auto& c : cases) {
+        script.push_back(Step("request", {c.uri, c.range, c.method}));
+    }
+    // Once the page closed its document nothing beside it is served; a new one is served again.
+    script.push_back(Step("close-doc"));
+    script.push_back(Step("request", {base + L"0/img/picture.png"}));
+    script.push_back(Step("drop", {document}));
+    script.push_back(Step("request", {L"https://tallowmere.invalid/doc/2/0/img/picture.png"}));
+    script.push_back(Step("close"));
+    const RunResult run = Run(Options(Quoted(document), script));
+    const RuntimeLog& log = run.log;
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, 0u);
+
+    const std::vector<LoggedResponse> responses = Responses(log);
+    ASSERT_EQ(responses.size(), 1 + std::size(cases) + 2) << log.Describe(); // the page first
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const LoggedResponse& response = responses[i + 1];
+        const std::string uri(cases[i].uri.begin(), cases[i].uri.end());
+        EXPECT_EQ(response.status, cases[i].status) << uri;
+        EXPECT_EQ(response.body, cases[i].body) << uri;
+        EXPECT_TRUE(HasHeader(response, L"Cache-Control: no-store")) << uri;
+        for (const std::wstring& header : cases[i].headers) {
+            EXPECT_TRUE(HasHeader(response, header))
+                << uri << ": " << std::string(header.begin(), header.end());
+        }
+    }
+    EXPECT_EQ(responses[std::size(cases) + 1].status, L"404") << "served after the document was closed";
+    EXPECT_EQ(responses[std::size(cases) + 2].status, L"200");
+    EXPECT_EQ(log.Count("response-unset"), 0u);
+    EXPECT_EQ(log.Count("stream-failed"), 0u);
+}
+
+// --- links ------------------------------------------------------------------------------------------------
+
+TEST_F(EndToEnd, LinksOpenOutsideOrInTheViewerOrNotAtAllAndThePageIsNeverLeft) {
+    const std::wstring document = WriteDocument(L"index.md", "index");
+    WriteDocument(L"other.md", "other");
+    WriteDocument(L"run.bat", "calc");
+    UrlHandlerRegistration handlers(kUrlRecorder);
+    ASSERT_TRUE(handlers.registered());
+    const std::wstring sibling = L"https://tallowmere.invalid/doc/1/0/other.md";
+    const RunResult run = Run(Options(
+        Quoted(document),
+        {Step("await", {L"navigation"}), Step("ready"),
+         Step("new-window", {L"https://example.org/a?b=1#c", L"1"}),
+         Step("new-window", {L"mailto:someone@example.org?subject=Hi \"there\"", L"1"}),
+         Step("new-window", {sibling + L"#part", L"1"}),
+         Step("new-window", {L"file:///C:/windows/notepad.exe", L"1"}),
+         Step("new-window", {L"mocha:alert(1)", L"1"}),
+         Step("new-window", {L"https://tallowmere.invalid/doc/1/0/run.bat", L"1"}),
+         Step("new-window", {L"https://example.org/unasked", L"0"}),
+         Step("follow-link", {L"https://example.org/raw", L"1"}),
+         Step("follow-link", {L"data:text/html,<b>x</b>", L"1"}), Step("follow-link", {kPageUrl, L"1"}),
+         Step("follow-link", {sibling, L"0"}), Step("wait", {L"50"}), Step("close")}));
+    const RuntimeLog& log = run.log;
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, 0u);
+
+    // Every request was handled, every navigation but the program's own cancelled: no window of the
+    // runtime's own, and the page never left.
+    EXPECT_EQ(FirstFields(log.All("new-window-handled")), std::vector<std::wstring>(7, L"1"))
+        << log.Describe();
+    EXPECT_EQ(FirstFields(log.All("navigation-cancel")),
+              (std::vector<std::wstring>{L"0", L"1", L"1", L"1", L"1"}));
+    EXPECT_EQ(log.Count("popup-opened"), 0u);
+    EXPECT_EQ(log.Count("page-left"), 0u);
+
+    // The sibling document opened in the viewer, as if dropped.
+    EXPECT_EQ(FirstFields(log.All("post")), (std::vector<std::wstring>{OpenFileJson(L"index.md", L"index"),
+                                                                       OpenFileJson(L"other.md", L"other")}));
+
+    // The web and mail addresses reached the user's programs, and nothing else did. They are started
+    // apart from the program, so their records may come late and in any order.
+    const std::set<std::wstring> expected = {L"https://example.org/a?b=1#c",
+                                             L"mailto:someone@example.org?subject=Hi%20%22there%22",
+                                             L"https://example.org/raw"};
+    std::set<std::wstring> opened;
+    for (int attempt = 0; attempt < 100 && opened.size() < expected.size(); ++attempt) {
+        ::Sleep(100);
+        opened.clear();
+        for (const LogEntry& entry : RuntimeLog::Read(logPath_).All("shell-open")) {
+            opened.insert(entry.fields.empty() ? L"" : entry.fields[0]);
+        }
+    }
+    ::Sleep(500);
+    EXPECT_EQ(RuntimeLog::Read(logPath_).Count("shell-open"), expected.size());
+    EXPECT_EQ(opened, expected);
 }
 
 // --- dropped files ------------------------------------------------------------------------------------
@@ -612,6 +832,7 @@ class RegistrationCleanup : public ::testing::Environment {
 public:
     void SetUp() override {
         RuntimeRegistration::RemoveLeftover(fs::path(kRegisteredFolder).parent_path().wstring());
+        UrlHandlerRegistration::RemoveLeftover(kUrlRecorder);
     }
 };
 

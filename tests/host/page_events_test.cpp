@@ -1,6 +1,7 @@
 // The host's answers to the page's messages, with the web view replaced by a recorder.
 #include "app/page_events.h"
 
+#include "app/current_document.h"
 #include "app/host_state.h"
 #include "platform/com_adopt.h"
 #include "support/recording_web_view.h"
@@ -47,6 +48,8 @@ TEST_F(PageEventsTest, ReadyDeliversThePendingDocumentOnceAndForgetsIt) {
     EXPECT_EQ(view_->posted,
               std::vector<std::wstring>{
                   L"{\"action\":\"openFile\",\"name\":\"tallowmere-ready.md\",\"content\":\"abc\"}"});
+    EXPECT_EQ(CurrentDocumentPath(), folder_ / L"tallowmere-ready.md")
+        << "the delivered document's folder is served";
 
     OnPageReady();
     EXPECT_EQ(view_->posted.size(), 1u) << "a second ready delivers nothing";
@@ -65,7 +68,8 @@ TEST_F(PageEventsTest, ADeliveryThatFailsIsNotRepeatedByALaterReady) {
     EXPECT_TRUE(view_->posted.empty());
 }
 
-TEST_F(PageEventsTest, CloseDocResetsOnlyTheTitle) {
+TEST_F(PageEventsTest, CloseDocResetsTheTitleAndForgetsTheShownDocument) {
+    SetCurrentDocument(nullptr, L"C:\\shown\\notes.md", L"notes.md", {});
     const HWND window = ::CreateWindowExW(0, L"STATIC", L"changed", WS_OVERLAPPEDWINDOW, 0, 0, 500, 400,
                                           nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
@@ -78,6 +82,7 @@ TEST_F(PageEventsTest, CloseDocResetsOnlyTheTitle) {
     EXPECT_FALSE(g_pageReady);
     EXPECT_EQ(g_pendingDocumentPath, L"C:\\pending.md");
     EXPECT_TRUE(view_->posted.empty());
+    EXPECT_TRUE(CurrentDocumentPath().empty()) << "its folder would still be served";
 }
 
 } // namespace

@@ -67,7 +67,11 @@ public:
     HRESULT STDMETHODCALLTYPE get_Source(LPWSTR*) override { return TM_STUB; }
     HRESULT STDMETHODCALLTYPE Navigate(LPCWSTR) override { return TM_STUB; }
     HRESULT STDMETHODCALLTYPE NavigateToString(LPCWSTR) override { return TM_STUB; }
-    TM_NOTIMPL_EVENT(NavigationStarting)
+    HRESULT STDMETHODCALLTYPE add_NavigationStarting(ICoreWebView2NavigationStartingEventHandler*,
+                                                     EventRegistrationToken*) override {
+        return TM_STUB;
+    }
+    HRESULT STDMETHODCALLTYPE remove_NavigationStarting(EventRegistrationToken) override { return TM_STUB; }
     TM_NOTIMPL_EVENT(ContentLoading)
     TM_NOTIMPL_EVENT(SourceChanged)
     TM_NOTIMPL_EVENT(HistoryChanged)
@@ -91,6 +95,37 @@ public:
         return TM_STUB;
     }
     HRESULT STDMETHODCALLTYPE remove_WebMessageReceived(EventRegistrationToken) override { return TM_STUB; }
+    HRESULT STDMETHODCALLTYPE CallDevToolsProtocolMethod(LPCWSTR, LPCWSTR, BrowserOpaque*) override {
+        return TM_STUB;
+    }
+    HRESULT STDMETHODCALLTYPE get_BrowserProcessId(UINT32*) override { return TM_STUB; }
+    HRESULT STDMETHODCALLTYPE get_CanGoBack(BOOL*) override { return TM_STUB; }
+    HRESULT STDMETHODCALLTYPE get_CanGoForward(BOOL*) override { return TM_STUB; }
+    HRESULT STDMETHODCALLTYPE GoBack() override { return TM_STUB; }
+    HRESULT STDMETHODCALLTYPE GoForward() override { return TM_STUB; }
+    HRESULT STDMETHODCALLTYPE GetDevToolsProtocolEventReceiver(LPCWSTR, BrowserOpaque**) override {
+        return TM_STUB;
+    }
+    HRESULT STDMETHODCALLTYPE Stop() override { return TM_STUB; }
+    HRESULT STDMETHODCALLTYPE add_NewWindowRequested(ICoreWebView2NewWindowRequestedEventHandler*,
+                                                     EventRegistrationToken*) override {
+        return TM_STUB;
+    }
+    HRESULT STDMETHODCALLTYPE remove_NewWindowRequested(EventRegistrationToken) override { return TM_STUB; }
+    TM_NOTIMPL_EVENT(DocumentTitleChanged)
+    HRESULT STDMETHODCALLTYPE get_DocumentTitle(LPWSTR*) override { return TM_STUB; }
+    HRESULT STDMETHODCALLTYPE AddHostObjectToScript(LPCWSTR, VARIANT*) override { return TM_STUB; }
+    HRESULT STDMETHODCALLTYPE RemoveHostObjectFromScript(LPCWSTR) override { return TM_STUB; }
+    HRESULT STDMETHODCALLTYPE OpenDevToolsWindow() override { return TM_STUB; }
+    TM_NOTIMPL_EVENT(ContainsFullScreenElementChanged)
+    HRESULT STDMETHODCALLTYPE get_ContainsFullScreenElement(BOOL*) override { return TM_STUB; }
+    HRESULT STDMETHODCALLTYPE add_WebResourceRequested(ICoreWebView2WebResourceRequestedEventHandler*,
+                                                       EventRegistrationToken*) override {
+        return TM_STUB;
+    }
+    HRESULT STDMETHODCALLTYPE remove_WebResourceRequested(EventRegistrationToken) override { return TM_STUB; }
+    HRESULT STDMETHODCALLTYPE AddWebResourceRequestedFilter(LPCWSTR, int) override { return TM_STUB; }
+    HRESULT STDMETHODCALLTYPE RemoveWebResourceRequestedFilter(LPCWSTR, int) override { return TM_STUB; }
 };
 
 class StubController : public ComObject<ICoreWebView2Controller> {
@@ -124,7 +159,7 @@ public:
         return TM_STUB;
     }
     HRESULT STDMETHODCALLTYPE CreateWebResourceResponse(IStream*, int, LPCWSTR, LPCWSTR,
-                                                        BrowserOpaque**) override {
+                                                        ICoreWebView2WebResourceResponse**) override {
         return TM_STUB;
     }
     HRESULT STDMETHODCALLTYPE get_BrowserVersionString(LPWSTR*) override { return TM_STUB; }

@@ -12,6 +12,7 @@
 #include <wrl/client.h>
 
 #include <cstring>
+#include <cwchar>
 #include <new>
 #include <string>
 #include <utility>
@@ -76,9 +77,29 @@ public:
         *settings = new RecordingSettings();
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE NavigateToString(LPCWSTR html) override {
-        g_calls.push_back("NavigateToString");
-        navigated = html;
+    HRESULT STDMETHODCALLTYPE Navigate(LPCWSTR uri) override {
+        g_calls.push_back("Navigate");
+        navigated = uri;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE AddWebResourceRequestedFilter(LPCWSTR uri, int context) override {
+        g_calls.push_back("AddWebResourceRequestedFilter " + std::string(uri, uri + std::wcslen(uri)) + " " +
+                          std::to_string(context));
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE add_WebResourceRequested(ICoreWebView2WebResourceRequestedEventHandler* handler,
+                                                       EventRegistrationToken*) override {
+        g_calls.push_back(std::string("add_WebResourceRequested ") + (handler ? "1" : "0"));
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE add_NavigationStarting(ICoreWebView2NavigationStartingEventHandler* handler,
+                                                     EventRegistrationToken*) override {
+        g_calls.push_back(std::string("add_NavigationStarting ") + (handler ? "1" : "0"));
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE add_NewWindowRequested(ICoreWebView2NewWindowRequestedEventHandler* handler,
+                                                     EventRegistrationToken*) override {
+        g_calls.push_back(std::string("add_NewWindowRequested ") + (handler ? "1" : "0"));
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE add_WebMessageReceived(ICoreWebView2WebMessageReceivedEventHandler* handler,
@@ -212,7 +233,7 @@ TEST_F(Lifecycle, SuccessWithoutEnvironmentShowsTheBoxAndReturnsThatSuccessCode)
     EXPECT_EQ(g_boxes.size(), 1u);
 }
 
-TEST_F(Lifecycle, EnvironmentRequestsAControllerForTheMainWindowAndKeepsNoReference) {
+TEST_F(Lifecycle, EnvironmentRequestsAControllerForTheMainWindowThatAloneKeepsIt) {
     const auto environment = AdoptComPtr(new RecordingEnvironment());
     const auto handler =
         MakeCallback<EnvironmentCompletedHandler>(window_, std::wstring(L"page"), kRecordingActions);
@@ -226,10 +247,11 @@ TEST_F(Lifecycle, EnvironmentRequestsAControllerForTheMainWindowAndKeepsNoRefere
                                              reinterpret_cast<void**>(asked.GetAddressOf())),
         S_OK);
     asked.Reset();
-    // The environment holds the only reference to the controller handler, and none is held to it.
+    // The environment holds the only reference to the controller handler, and only that handler holds
+    // the environment (to answer the page's requests later).
     EXPECT_EQ(environment->handler->AddRef(), 2u);
     environment->handler->Release();
-    EXPECT_EQ(environment->AddRef(), 2u);
+    EXPECT_EQ(environment->AddRef(), 3u);
     environment->Release();
 
     // The host's actions travel with the start-up to the page's messages.
@@ -255,16 +277,20 @@ TEST_F(Lifecycle, EnvironmentAfterTheWindowIsGoneDoesNothing) {
 
 TEST_F(Lifecycle, ControllerStepsRunInOrderAndFillTheClientArea) {
     const auto handler = StartPage();
-    EXPECT_EQ(g_calls, (std::vector<std::string>{"get_CoreWebView2", "put_Bounds", "get_Settings",
-                                                 "put_IsStatusBarEnabled 0", "settings released",
-                                                 "NavigateToString", "add_WebMessageReceived"}));
+    // Every handler of the page's origin is in place before the navigation that the first of them sees.
+    EXPECT_EQ(g_calls,
+              (std::vector<std::string>{"get_CoreWebView2", "put_Bounds", "get_Settings",
+                                        "put_IsStatusBarEnabled 0", "settings released",
+                                        "AddWebResourceRequestedFilter https://tallowmere.invalid/* 0",
+                                        "add_WebResourceRequested 1", "add_NavigationStarting 1",
+                                        "add_NewWindowRequested 1", "Navigate", "add_WebMessageReceived"}));
     EXPECT_EQ(g_webViewController.Get(), controller_.Get());
     EXPECT_EQ(g_webView.Get(), webView_.Get());
     RECT client{};
     ::GetClientRect(window_, &client);
     EXPECT_TRUE(::EqualRect(&controller_->bounds, &client));
     EXPECT_GT(client.right, 0);
-    EXPECT_EQ(webView_->navigated, L"<p>page</p>");
+    EXPECT_EQ(webView_->navigated, L"https://tallowmere.invalid/");
     ASSERT_TRUE(handler);
     EXPECT_TRUE(g_boxes.empty());
 }
@@ -294,8 +320,9 @@ TEST_F(Lifecycle, ControllerWithoutWebViewIsLetGo) {
 TEST_F(Lifecycle, WithoutSettingsThePageStillLoads) {
     webView_->settingsAvailable = false;
     StartPage();
-    EXPECT_EQ(g_calls, (std::vector<std::string>{"get_CoreWebView2", "put_Bounds", "get_Settings",
-                                                 "NavigateToString", "add_WebMessageReceived"}));
+    ASSERT_EQ(g_calls.size(), 9u);
+    EXPECT_EQ(g_calls[2], "get_Settings");
+    EXPECT_EQ(g_calls[3].substr(0, 29), "AddWebResourceRequestedFilter");
 }
 
 TEST_F(Lifecycle, ControllerAfterTheWindowIsGoneIsNotHeld) {

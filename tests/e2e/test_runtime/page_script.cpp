@@ -108,6 +108,26 @@ void PostFromPage(const std::wstring& json) {
     Log("page-post-delivered", {NumberField(static_cast<long long>(delivered))});
 }
 
+// What the page asks of the runtime: a resource (uri, Range header, method), a new window for a link
+// (uri, user-initiated 1/0), or a navigation of the page itself (likewise).
+void RunPageAction(const std::string& command, const std::vector<std::wstring>& args) {
+    TestWebView* page = TestWebView::Current();
+    const std::wstring uri = args.empty() ? std::wstring() : args[0];
+    if (page == nullptr) {
+        Log("no-page", {EscapeField(uri)});
+        return;
+    }
+    const bool userInitiated = args.size() < 2 || args[1] != L"0";
+    if (command == "request") {
+        page->RequestFromPage(uri, args.size() > 1 ? args[1] : std::wstring(),
+                              args.size() > 2 ? args[2] : std::wstring(L"GET"));
+    } else if (command == "new-window") {
+        page->RequestNewWindow(uri, userInitiated);
+    } else {
+        page->NavigateFromPage(uri, userInitiated);
+    }
+}
+
 // --- the user's side: a real WM_DROPFILES, as the shell would send it ------------------------------
 
 void DropFiles(const std::vector<std::wstring>& paths) {
@@ -217,6 +237,8 @@ bool RunStep(const Step& step) {
         long long count = 0;
         ::EnumThreadWindows(::GetCurrentThreadId(), CountDialog, reinterpret_cast<LPARAM>(&count));
         Log("dialogs", {NumberField(count)});
+    } else if (command == "request" || command == "new-window" || command == "follow-link") {
+        RunPageAction(command, args);
     } else if (command == "close") {
         Log("close", {});
         ::PostMessageW(MainWindow(), WM_CLOSE, 0, 0);

@@ -100,6 +100,22 @@ HRESULT STDMETHODCALLTYPE TestEnvironment::get_BrowserVersionString(LPWSTR* vers
     return CopyToTaskMemory(L"120.0.0.1 (test runtime)", version);
 }
 
+HRESULT STDMETHODCALLTYPE
+TestEnvironment::CreateWebResourceResponse(IStream* content, int statusCode, LPCWSTR reasonPhrase,
+                                           LPCWSTR headers, ICoreWebView2WebResourceResponse** response) {
+    if (response == nullptr) {
+        return E_POINTER;
+    }
+    try {
+        *response = new TestResponse(content, statusCode, reasonPhrase == nullptr ? L"" : reasonPhrase,
+                                     headers == nullptr ? L"" : headers);
+        return S_OK;
+    } catch (...) {
+        *response = nullptr;
+        return E_OUTOFMEMORY;
+    }
+}
+
 // --- controller ------------------------------------------------------------------------------------
 
 TestController::TestController(HWND parentWindow, ComPtr<TestWebView> webView) noexcept
@@ -176,7 +192,7 @@ HRESULT STDMETHODCALLTYPE TestWebView::NavigateToString(LPCWSTR htmlContent) {
     if (htmlContent == nullptr) {
         return E_INVALIDARG;
     }
-    Log("navigate", {EscapeField(htmlContent)});
+    Log("navigate-string", {EscapeField(htmlContent)});
     g_currentWebView = this;
     // The page "loads" later, like a real navigation.
     Post([] { NotifyRuntimeEvent(RuntimeEvent::Navigated); });
@@ -212,6 +228,124 @@ HRESULT STDMETHODCALLTYPE TestWebView::remove_WebMessageReceived(EventRegistrati
     std::erase_if(subscriptions_, [&](const Subscription& s) { return s.token == token.value; });
     Log("unsubscribe", {NumberField(token.value)});
     return S_OK;
+}
+
+template <typename Handler> std::vector<ComPtr<Handler>> TestWebView::HandlerList<Handler>::Current() const {
+    std::vector<ComPtr<Handler>> handlers;
+    for (const auto& entry : entries) {
+        handlers.push_back(entry.second);
+    }
+    return handlers;
+}
+
+template <typename Handler>
+HRESULT TestWebView::Subscribe(HandlerList<Handler>& list, Handler* handler, EventRegistrationToken* token,
+                               const char* tag) {
+    if (handler == nullptr || token == nullptr) {
+        return E_INVALIDARG;
+    }
+    try {
+        list.entries.emplace_back(nextToken_, ComPtr<Handler>(handler));
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+    token->value = nextToken_++;
+    Log(tag, {NumberField(token->value)});
+    return S_OK;
+}
+
+template <typename Handler>
+HRESULT TestWebView::Unsubscribe(HandlerList<Handler>& list, EventRegistrationToken token) {
+    std::erase_if(list.entries, [&](const auto& entry) { return entry.first == token.value; });
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TestWebView::Navigate(LPCWSTR uri) {
+    if (uri == nullptr) {
+        return E_INVALIDARG;
+    }
+    Log("navigate", {EscapeField(uri)});
+    // Like a real navigation, it starts later, after this call has returned.
+    const ComPtr<TestWebView> self(this);
+    const std::wstring target = uri;
+    Post([self, target] {
+        if (self->RunNavigation(target, true)) {
+            g_currentWebView = self.Get();
+            NotifyRuntimeEvent(RuntimeEvent::Navigated);
+        }
+    });
+    return S_OK;
+}
+
+bool TestWebView::RunNavigation(const std::wstring& uri, bool userInitiated) {
+    if (RaiseNavigationStarting(this, navigationHandlers_.Current(), uri, userInitiated)) {
+        return false;
+    }
+    RaiseResourceRequest(this, filters_, resourceHandlers_.Current(), uri, L"GET", L"");
+    return true;
+}
+
+HRESULT STDMETHODCALLTYPE TestWebView::add_NavigationStarting(
+    ICoreWebView2NavigationStartingEventHandler* handler, EventRegistrationToken* token) {
+    return Subscribe(navigationHandlers_, handler, token, "subscribe-navigation-starting");
+}
+HRESULT STDMETHODCALLTYPE TestWebView::remove_NavigationStarting(EventRegistrationToken token) {
+    return Unsubscribe(navigationHandlers_, token);
+}
+HRESULT STDMETHODCALLTYPE TestWebView::add_NewWindowRequested(
+    ICoreWebView2NewWindowRequestedEventHandler* handler, EventRegistrationToken* token) {
+    return Subscribe(newWindowHandlers_, handler, token, "subscribe-new-window");
+}
+HRESULT STDMETHODCALLTYPE TestWebView::remove_NewWindowRequested(EventRegistrationToken token) {
+    return Unsubscribe(newWindowHandlers_, token);
+}
+HRESULT STDMETHODCALLTYPE TestWebView::add_WebResourceRequested(
+    ICoreWebView2WebResourceRequestedEventHandler* handler, EventRegistrationToken* token) {
+    return Subscribe(resourceHandlers_, handler, token, "subscribe-resources");
+}
+HRESULT STDMETHODCALLTYPE TestWebView::remove_WebResourceRequested(EventRegistrationToken token) {
+    return Unsubscribe(resourceHandlers_, token);
+}
+
+HRESULT STDMETHODCALLTYPE TestWebView::AddWebResourceRequestedFilter(LPCWSTR uri, int context) {
+    if (uri == nullptr) {
+        return E_INVALIDARG;
+    }
+    try {
+        filters_.Add(uri, context);
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+    Log("filter", {EscapeField(uri), NumberField(context)});
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TestWebView::RemoveWebResourceRequestedFilter(LPCWSTR uri, int context) {
+    if (uri == nullptr) {
+        return E_INVALIDARG;
+    }
+    return filters_.Remove(uri, context) ? S_OK : E_INVALIDARG;
+}
+
+void TestWebView::RequestFromPage(const std::wstring& uri, const std::wstring& range,
+                                  const std::wstring& method) {
+    const ComPtr<TestWebView> self(this);
+    RaiseResourceRequest(this, filters_, resourceHandlers_.Current(), uri, method, range);
+}
+
+void TestWebView::RequestNewWindow(const std::wstring& uri, bool userInitiated) {
+    const ComPtr<TestWebView> self(this);
+    if (!RaiseNewWindowRequested(this, newWindowHandlers_.Current(), uri, userInitiated)) {
+        // Unhandled, the real runtime opens the address in a window of its own.
+        Log("popup-opened", {EscapeField(uri)});
+    }
+}
+
+void TestWebView::NavigateFromPage(const std::wstring& uri, bool userInitiated) {
+    const ComPtr<TestWebView> self(this);
+    if (RunNavigation(uri, userInitiated)) {
+        Log("page-left", {EscapeField(uri)});
+    }
 }
 
 size_t TestWebView::PostFromPage(const std::wstring& json) {

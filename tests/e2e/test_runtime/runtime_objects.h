@@ -4,10 +4,12 @@
 #pragma once
 
 #include "support/com_stubs.h"
+#include "test_runtime/web_resources.h"
 
 #include <wrl/client.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace test_runtime {
@@ -20,6 +22,9 @@ public:
     HRESULT STDMETHODCALLTYPE CreateCoreWebView2Controller(
         HWND parentWindow, ICoreWebView2CreateCoreWebView2ControllerCompletedHandler* handler) override;
     HRESULT STDMETHODCALLTYPE get_BrowserVersionString(LPWSTR* version) override;
+    HRESULT STDMETHODCALLTYPE CreateWebResourceResponse(IStream* content, int statusCode,
+                                                        LPCWSTR reasonPhrase, LPCWSTR headers,
+                                                        ICoreWebView2WebResourceResponse** response) override;
 
 private:
     ~TestEnvironment() override;
@@ -34,6 +39,25 @@ public:
     HRESULT STDMETHODCALLTYPE add_WebMessageReceived(ICoreWebView2WebMessageReceivedEventHandler* handler,
                                                      EventRegistrationToken* token) override;
     HRESULT STDMETHODCALLTYPE remove_WebMessageReceived(EventRegistrationToken token) override;
+    HRESULT STDMETHODCALLTYPE Navigate(LPCWSTR uri) override;
+    HRESULT STDMETHODCALLTYPE add_NavigationStarting(ICoreWebView2NavigationStartingEventHandler* handler,
+                                                     EventRegistrationToken* token) override;
+    HRESULT STDMETHODCALLTYPE remove_NavigationStarting(EventRegistrationToken token) override;
+    HRESULT STDMETHODCALLTYPE add_NewWindowRequested(ICoreWebView2NewWindowRequestedEventHandler* handler,
+                                                     EventRegistrationToken* token) override;
+    HRESULT STDMETHODCALLTYPE remove_NewWindowRequested(EventRegistrationToken token) override;
+    HRESULT STDMETHODCALLTYPE add_WebResourceRequested(ICoreWebView2WebResourceRequestedEventHandler* handler,
+                                                       EventRegistrationToken* token) override;
+    HRESULT STDMETHODCALLTYPE remove_WebResourceRequested(EventRegistrationToken token) override;
+    HRESULT STDMETHODCALLTYPE AddWebResourceRequestedFilter(LPCWSTR uri, int context) override;
+    HRESULT STDMETHODCALLTYPE RemoveWebResourceRequestedFilter(LPCWSTR uri, int context) override;
+
+    // What the page does, as the real runtime reports it: a request for a resource (Range header
+    // optional), a link that asks for a new window, and a navigation of the page itself (when the
+    // program lets it start, the page is left: "page-left").
+    void RequestFromPage(const std::wstring& uri, const std::wstring& range, const std::wstring& method);
+    void RequestNewWindow(const std::wstring& uri, bool userInitiated);
+    void NavigateFromPage(const std::wstring& uri, bool userInitiated);
 
     // The page posts `json`: every subscribed handler gets it, as the real runtime delivers a message of
     // window.chrome.webview.postMessage. Returns how many handlers were called.
@@ -49,8 +73,25 @@ private:
         long long token;
         Microsoft::WRL::ComPtr<ICoreWebView2WebMessageReceivedEventHandler> handler;
     };
+    // Handlers of one event with their registration tokens.
+    template <typename Handler> struct HandlerList {
+        std::vector<std::pair<long long, Microsoft::WRL::ComPtr<Handler>>> entries;
+        std::vector<Microsoft::WRL::ComPtr<Handler>> Current() const;
+    };
+    template <typename Handler>
+    HRESULT Subscribe(HandlerList<Handler>& list, Handler* handler, EventRegistrationToken* token,
+                      const char* tag);
+    template <typename Handler> HRESULT Unsubscribe(HandlerList<Handler>& list, EventRegistrationToken token);
+    // A navigation the runtime lets start: the document is requested through the filters; false when a
+    // handler cancelled it.
+    bool RunNavigation(const std::wstring& uri, bool userInitiated);
+
     std::vector<Subscription> subscriptions_;
     long long nextToken_ = 1;
+    HandlerList<ICoreWebView2NavigationStartingEventHandler> navigationHandlers_;
+    HandlerList<ICoreWebView2NewWindowRequestedEventHandler> newWindowHandlers_;
+    HandlerList<ICoreWebView2WebResourceRequestedEventHandler> resourceHandlers_;
+    RequestFilters filters_;
 };
 
 class TestController final : public StubController {

@@ -1,0 +1,173 @@
+// The pieces of the page's own origin that need no runtime: which file an address beside the
+// document names, which bytes a Range header asks for, what a link may do, and the hand-written
+// interface identifiers these rest on.
+#include "support/temp_folder.h"
+#include "platform/browser_abi.h"
+#include "webhost/byte_range.h"
+#include "webhost/content_type.h"
+#include "webhost/document_url.h"
+#include "webhost/link_policy.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+namespace {
+
+constexpr wchar_t kDocument[] = L"C:\\notes\\daily\\today.md";
+
+TEST(DocumentUrl, NamesFilesBesideTheDocumentAndNothingElse) {
+    const std::wstring base = L"https://tallowmere.invalid/doc/7/";
+    const struct {
+        std::wstring address;
+        std::optional<std::wstring> file;
+    } cases[] = {
+        {base + L"0/img/shot.png", L"C:\\notes\\daily\\img\\shot.png"},
+        {base + L"0/shot.png?v=2#frag", L"C:\\notes\\daily\\shot.png"},
+        {base + L"1/shared/a%20b%E6%96%87.png", L"C:\\notes\\shared\\a b\u6587.png"},
+        {base + L"2/top.md", L"C:\\top.md"},
+        {base + L"9999/top.md", L"C:\\top.md"}, // climbing stops at the drive root
+        {base + L"0/%2e%2e/x.png", std::nullopt},
+        {base + L"0/./x.png", std::nullopt},
+        {base + L"0/img/", std::nullopt},
+        {base + L"0/img//x.png", std::nullopt},
+        {base + L"0/a%2Fb.png", std::nullopt},
+        {base + L"0/a%5Cb.png", std::nullopt},
+        {base + L"0/notes.md:secret", std::nullopt},
+        {base + L"0/notes.md%3A%24DATA", std::nullopt},
+        {base + L"0/NUL", std::nullopt},
+        {base + L"0/com1.txt", std::nullopt},
+        {base + L"0/Lpt%C2%B9.log", std::nullopt},
+        {base + L"0/con%20.md", std::nullopt},
+        {base + L"0/shot.png.", std::nullopt},
+        {base + L"0/*.png", std::nullopt},
+        {base + L"0/%FF.png", std::nullopt},
+        {base + L"0/%4.png", std::nullopt},
+        {base + L"0/a%00b.png", std::nullopt},
+        {base + L"x/x.png", std::nullopt},
+        {base + L"0", std::nullopt},
+        {L"https://tallowmere.invalid/doc/0/x.png", std::nullopt},
+        {L"https://tallowmere.invalid/x.png", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DocumentFileForUrl(c.address, kDocument), c.file)
+            << std::string(c.address.begin(), c.address.end());
+    }
+    EXPECT_EQ(DocumentFileForUrl(base + L"0/x.png", L""), std::nullopt) << "no document, no folder";
+    // Other roots stop a climb as the drive root does.
+    EXPECT_EQ(DocumentFileForUrl(base + L"5/x.png", L"\\\\server\\share\\docs\\a.md"),
+              L"\\\\server\\share\\x.png");
+    EXPECT_EQ(DocumentFileForUrl(base + L"5/x.png", L"\\\\?\\D:\\deep\\a.md"), L"\\\\?\\D:\\x.png");
+    EXPECT_EQ(DocumentFileForUrl(base + L"0/x.png", L"E:\\a.md"), L"E:\\x.png");
+}
+
+TEST(ByteRange, HonoursOneRangeClampedToTheFileAndTheLimit) {
+    const struct {
+        const wchar_t* header;
+        uint64_t size;
+        RangeAnswer answer;
+        uint64_t first;
+        uint64_t length;
+    } cases[] = {
+        {L"", 100, RangeAnswer::Whole, 0, 0},
+        {L"bytes=0-", 100, RangeAnswer::Partial, 0, 64}, // bounded chunk
+        {L"bytes=10-19", 100, RangeAnswer::Partial, 10, 10},
+        {L" Bytes = 90 - 200 ", 100, RangeAnswer::Partial, 90, 10},
+        {L"bytes=-30", 100, RangeAnswer::Partial, 70, 30},
+        {L"bytes=-300", 100, RangeAnswer::Partial, 0, 64},
+        {L"bytes=99-99", 100, RangeAnswer::Partial, 99, 1},
+        {L"bytes=100-", 100, RangeAnswer::Unsatisfiable, 0, 0},
+        {L"bytes=-0", 100, RangeAnswer::Unsatisfiable, 0, 0},
+        {L"bytes=0-", 0, RangeAnswer::Unsatisfiable, 0, 0},
+        {L"bytes=20-10", 100, RangeAnswer::Whole, 0, 0},
+        {L"bytes=0-1,5-6", 100, RangeAnswer::Whole, 0, 0},
+        {L"items=0-1", 100, RangeAnswer::Whole, 0, 0},
+        {L"bytes=x-1", 100, RangeAnswer::Whole, 0, 0},
+        {L"bytes=99999999999999999999-", 100, RangeAnswer::Whole, 0, 0},
+    };
+    for (const auto& c : cases) {
+        const ByteRangeChoice choice = ChooseByteRange(c.header, c.size, 64);
+        EXPECT_EQ(choice.answer, c.answer) << std::wstring(c.header).size() << " " << c.size;
+        if (c.answer == RangeAnswer::Partial) {
+            EXPECT_EQ(choice.first, c.first);
+            EXPECT_EQ(choice.length, c.length);
+        }
+    }
+}
+
+TEST(ContentType, ComesFromTheExtensionOnly) {
+    EXPECT_EQ(ContentTypeForPath(L"C:\\a\\Shot.PNG"), L"image/png");
+    EXPECT_EQ(ContentTypeForPath(L"C:\\a\\demo.mp4"), L"video/mp4");
+    EXPECT_EQ(ContentTypeForPath(L"C:\\a\\notes.md"), L"text/markdown; charset=utf-8");
+    EXPECT_EQ(ContentTypeForPath(L"C:\\a.d\\README"), L"application/octet-stream");
+    EXPECT_EQ(ContentTypeForPath(L"C:\\a\\archive.tar.gz"), L"application/octet-stream");
+}
+
+TEST(LinkPolicy, OpensWebAndMailOutsideDocumentsInsideAndRefusesTheRest) {
+    TempFolder folder;
+    const std::wstring document = folder.WriteFile(L"index.md", "# x");
+    folder.WriteFile(L"other.md", "# y");
+    folder.WriteFile(L"notes.TXT", "z");
+    folder.WriteFile(L"run.bat", "calc");
+    folder.MakeFolder(L"sub.md");
+    const std::wstring base = L"https://tallowmere.invalid/doc/3/0/";
+    const struct {
+        std::wstring uri;
+        bool userInitiated;
+        LinkAction action;
+        std::wstring target;
+    } cases[] = {
+        {L"https://example.org/a?b=1#c", true, LinkAction::OpenExternally, L"https://example.org/a?b=1#c"},
+        {L"HTTP://example.org/", true, LinkAction::OpenExternally, L"HTTP://example.org/"},
+        {L"mailto:a@example.org?subject=Hi there \"x\" \u00e9", true, LinkAction::OpenExternally,
+         L"mailto:a@example.org?subject=Hi%20there%20%22x%22%20%C3%A9"},
+        {L"https://example.org/", false, LinkAction::Refuse, L""},
+        {base + L"other.md#part", true, LinkAction::OpenInViewer, folder / L"other.md"},
+        {base + L"notes.TXT", true, LinkAction::OpenInViewer, folder / L"notes.TXT"},
+        {base + L"other.md", false, LinkAction::Refuse, L""},
+        {base + L"missing.md", true, LinkAction::Refuse, L""},
+        {base + L"sub.md", true, LinkAction::Refuse, L""},
+        {base + L"run.bat", true, LinkAction::Refuse, L""},
+        {L"https://tallowmere.invalid/", true, LinkAction::Refuse, L""},
+        {L"https://TALLOWMERE.invalid/doc/3/0/other.md", true, LinkAction::Refuse, L""},
+        {L"file:///C:/Windows/system32/calc.exe", true, LinkAction::Refuse, L""},
+        {L"javascript:alert(1)", true, LinkAction::Refuse, L""},
+        {L"data:text/html,<b>x</b>", true, LinkAction::Refuse, L""},
+        {L"ms-settings:", true, LinkAction::Refuse, L""},
+        {L"mocha:x", true, LinkAction::Refuse, L""},
+        {L"C:\\Windows\\notepad.exe", true, LinkAction::Refuse, L""},
+        {L"https://example.org/" + std::wstring(kMaxExternalAddress, L'a'), true, LinkAction::Refuse, L""},
+    };
+    for (const auto& c : cases) {
+        const LinkDecision decision = DecideLink(c.uri, c.userInitiated, document);
+        EXPECT_EQ(decision.action, c.action) << std::string(c.uri.begin(), c.uri.end());
+        EXPECT_EQ(decision.target, c.target) << std::string(c.uri.begin(), c.uri.end());
+    }
+}
+
+TEST(BrowserAbi, HandWrittenIdentifiersMatchTheirText) {
+    const struct {
+        const IID& iid;
+        const wchar_t* text;
+    } cases[] = {
+        {IID_ICoreWebView2NavigationStartingEventArgs, L"{5B495469-E119-438A-9B18-7604F25F2E49}"},
+        {IID_ICoreWebView2NavigationStartingEventHandler, L"{9ADBE429-F36D-432B-9DDC-F8881FBD76E3}"},
+        {IID_ICoreWebView2NewWindowRequestedEventArgs, L"{34ACB11C-FC37-4418-9132-F9C21D1EAFB9}"},
+        {IID_ICoreWebView2NewWindowRequestedEventHandler, L"{D4C185FE-C81C-4989-97AF-2D3FA7AB5651}"},
+        {IID_ICoreWebView2Deferral, L"{C10E7F7B-B585-46F0-A623-8BEFBF3E4EE0}"},
+        {IID_ICoreWebView2WebResourceRequestedEventHandler, L"{AB00B74C-15F1-4646-80E8-E76341D25D71}"},
+        {IID_ICoreWebView2WebResourceRequestedEventArgs, L"{453E667F-12C7-49D4-BE6D-DDBE7956F57A}"},
+        {IID_ICoreWebView2WebResourceRequest, L"{97055CD4-512C-4264-8B5F-E3F446CEA6A5}"},
+        {IID_ICoreWebView2WebResourceResponse, L"{AAFCC94F-FA27-48FD-97DF-830EF75AAEC9}"},
+        {IID_ICoreWebView2HttpRequestHeaders, L"{E86CAC0E-5523-465C-B536-8FB9FC8C8C60}"},
+        {IID_ICoreWebView2HttpResponseHeaders, L"{03C5FF5A-9B45-4A88-881C-89A9F328619C}"},
+    };
+    for (const auto& c : cases) {
+        IID parsed{};
+        ASSERT_EQ(::IIDFromString(c.text, &parsed), S_OK);
+        EXPECT_TRUE(IsEqualIID(parsed, c.iid)) << std::wstring(c.text).size();
+    }
+}
+
+} // namespace

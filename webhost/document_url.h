@@ -1,0 +1,25 @@
+// From an address under the document base to the file it names beside the current document.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Whether `uri` lies under the document base at all (whatever its form).
+bool IsUnderDocumentBase(std::wstring_view uri) noexcept;
+
+// The file that `uri` names, given the current document's full path: the document's folder, climbed
+// by the address's level count (never above the folder's root: a drive root or a share), then the
+// address's path. A query or fragment is ignored. Nothing when there is no current document, when the
+// address is not in the document base's form, or when a segment is not a plain file name: empty, a
+// dot segment, not UTF-8 once percent-decoded, or one that Windows would read as something else (a
+// stream after ":", a device such as NUL or COM1, wildcards, a slash or backslash, a control
+// character, a trailing dot or space).
+std::optional<std::wstring> DocumentFileForUrl(std::wstring_view uri, std::wstring_view documentPath);
+
+// Whether `name` may be opened as one path segment (the test above).
+bool IsPlainFileName(std::wstring_view name) noexcept;
+
+// The length of the root of a full path ("C:\", "\\server\share\", "\\?\C:\", "\\?\UNC\server\share\"),
+// its last backslash included; 0 for a path without one.
+size_t PathRootLength(std::wstring_view path) noexcept;

@@ -1,0 +1,128 @@
+#include "webhost/link_policy.h"
+
+#include "webhost/document_url.h"
+#include "webhost/page_origin.h"
+
+#include <windows.h>
+
+#include <cwctype>
+#include <optional>
+
+namespace {
+
+constexpr std::wstring_view kExternalSchemes[] = {L"http", L"https", L"mailto"};
+constexpr std::wstring_view kViewerExtensions[] = {L"md", L"markdown", L"txt"};
+// Characters that mean something to a command line or are not plain URL text; percent-encoded.
+constexpr std::wstring_view kEncodedCharacters = L"\"<>\\^`{|} ";
+
+bool EqualsIgnoringCase(std::wstring_view a, std::wstring_view b) noexcept {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::towlower(a[i]) != std::towlower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The scheme before the first colon, when the text starts with one (letter, then letters, digits,
+// "+", "-" or ".").
+std::wstring_view SchemeOf(std::wstring_view uri) noexcept {
+    const size_t colon = uri.find(L':');
+    if (colon == std::wstring_view::npos || colon == 0 || !std::iswalpha(uri[0]) || uri[0] > 0x7F) {
+        return {};
+    }
+    for (size_t i = 1; i < colon; ++i) {
+        const wchar_t c = uri[i];
+        if (c > 0x7F || !(std::iswalnum(c) || c == L'+' || c == L'-' || c == L'.')) {
+            return {};
+        }
+    }
+    return uri.substr(0, colon);
+}
+
+bool IsOwnOrigin(std::wstring_view uri) noexcept {
+    if (uri.size() < kPageOrigin.size() ||
+        !EqualsIgnoringCase(uri.substr(0, kPageOrigin.size()), kPageOrigin)) {
+        return false;
+    }
+    return uri.size() == kPageOrigin.size() ||
+           std::wstring_view(L"/?#").find(uri[kPageOrigin.size()]) != std::wstring_view::npos;
+}
+
+bool HasViewerExtension(std::wstring_view path) noexcept {
+    const size_t dot = path.find_last_of(L".\\");
+    if (dot == std::wstring_view::npos || path[dot] != L'.') {
+        return false;
+    }
+    for (const std::wstring_view extension : kViewerExtensions) {
+        if (EqualsIgnoringCase(path.substr(dot + 1), extension)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool IsExistingFile(const std::wstring& path) noexcept {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// The address with every unsafe character percent-encoded as UTF-8; nothing when it is too long.
+std::optional<std::wstring> SafeExternalAddress(std::wstring_view uri) {
+    static constexpr wchar_t kHex[] = L"0123456789ABCDEF";
+    std::wstring safe;
+    safe.reserve(uri.size());
+    for (size_t i = 0; i < uri.size(); ++i) {
+        const wchar_t c = uri[i];
+        if (c > L' ' && c < 0x7F && kEncodedCharacters.find(c) == std::wstring_view::npos) {
+            safe.push_back(c);
+            continue;
+        }
+        // A surrogate pair is one character; a lone surrogate becomes U+FFFD.
+        const bool pair =
+            c >= 0xD800 && c <= 0xDBFF && i + 1 < uri.size() && uri[i + 1] >= 0xDC00 && uri[i + 1] <= 0xDFFF;
+        char bytes[8] = {};
+        const int count =
+            ::WideCharToMultiByte(CP_UTF8, 0, &uri[i], pair ? 2 : 1, bytes, sizeof(bytes), nullptr, nullptr);
+        i += pair ? 1 : 0;
+        for (int b = 0; b < count; ++b) {
+            const auto byte = static_cast<unsigned char>(bytes[b]);
+            safe.push_back(L'%');
+            safe.push_back(kHex[byte >> 4]);
+            safe.push_back(kHex[byte & 0xF]);
+        }
+    }
+    if (safe.size() > kMaxExternalAddress) {
+        return std::nullopt;
+    }
+    return safe;
+}
+
+} // namespace
+
+LinkDecision DecideLink(std::wstring_view uri, bool userInitiated, const std::wstring& documentPath) {
+    if (!userInitiated) {
+        return {};
+    }
+    if (IsOwnOrigin(uri)) {
+        const std::optional<std::wstring> path = DocumentFileForUrl(uri, documentPath);
+        if (path && HasViewerExtension(*path) && IsExistingFile(*path)) {
+            return {LinkAction::OpenInViewer, *path};
+        }
+        return {};
+    }
+    const std::wstring_view scheme = SchemeOf(uri);
+    for (const std::wstring_view external : kExternalSchemes) {
+        if (EqualsIgnoringCase(scheme, external)) {
+            std::optional<std::wstring> address = SafeExternalAddress(uri);
+            if (!address) {
+                return {};
+            }
+            return {LinkAction::OpenExternally, std::move(*address)};
+        }
+    }
+    return {};
+}

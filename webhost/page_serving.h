@@ -1,0 +1,19 @@
+// Showing the viewer page from the program's own origin: the request filter and the three handlers
+// (requests, navigation starts, new windows) come first, so that not even the first request escapes
+// them, then the navigation itself.
+#pragma once
+
+#include "platform/browser_abi.h"
+#include "webhost/page_message_actions.h"
+
+#include <string>
+
+// `environment` makes the responses (without it nothing is answered); `pageText` is the prepared page;
+// `actions` opens the documents that links name.
+// Results of the platform calls are not examined, like the rest of start-up: a page that never loads
+// never says it is ready.
+void ServeViewerPage(ICoreWebView2* webView, ICoreWebView2Environment* environment,
+                     const std::wstring& pageText, const PageMessageActions& actions) noexcept;
+
+// The page text as UTF-8, the encoding it is answered in (unpaired surrogates become U+FFFD).
+std::string EncodePageText(const std::wstring& pageText);

@@ -1,0 +1,151 @@
+#include "webhost/resource_answer.h"
+
+#include "platform/unique_handle.h"
+#include "webhost/byte_range.h"
+#include "webhost/content_type.h"
+#include "webhost/document_url.h"
+#include "webhost/file_range_stream.h"
+#include "webhost/page_origin.h"
+
+#include <shlwapi.h>
+
+#include <optional>
+
+namespace {
+
+constexpr std::wstring_view kCrLf = L"\r\n";
+// Every answer: nothing is kept between documents (a new one must never meet the old one's files).
+constexpr std::wstring_view kNoStore = L"Cache-Control: no-store";
+// Files are what their extension says, never sniffed into something else.
+constexpr std::wstring_view kNoSniff = L"X-Content-Type-Options: nosniff";
+// A file from beside the document is content, never a page of this origin with its rights.
+constexpr std::wstring_view kSandboxed = L"Content-Security-Policy: sandbox";
+
+void AddHeader(std::wstring& headers, std::wstring_view line) {
+    if (!headers.empty()) {
+        headers.append(kCrLf);
+    }
+    headers.append(line);
+}
+
+void AddHeader(std::wstring& headers, std::wstring_view name, std::wstring_view value) {
+    if (!headers.empty()) {
+        headers.append(kCrLf);
+    }
+    headers.append(name).append(L": ").append(value);
+}
+
+void NotFound(ResourceAnswer& answer) {
+    answer = ResourceAnswer{};
+    answer.status = 404;
+    answer.reason = L"Not Found";
+    AddHeader(answer.headers, kNoStore);
+}
+
+bool IsPageAddress(std::wstring_view uri) noexcept {
+    constexpr std::wstring_view page = kPageUrl;
+    return uri.substr(0, page.size()) == page && (uri.size() == page.size() || uri[page.size()] == L'?');
+}
+
+HRESULT AnswerPage(const std::string& page, ResourceAnswer& answer) {
+    answer = ResourceAnswer{};
+    answer.body.Attach(
+        ::SHCreateMemStream(reinterpret_cast<const BYTE*>(page.data()), static_cast<UINT>(page.size())));
+    if (!answer.body) {
+        return E_OUTOFMEMORY;
+    }
+    answer.status = 200;
+    answer.reason = L"OK";
+    AddHeader(answer.headers, L"Content-Type", L"text/html; charset=utf-8");
+    AddHeader(answer.headers, kNoStore);
+    return S_OK;
+}
+
+// Opens a regular file for reading, letting others read, write, rename or delete it meanwhile.
+UniqueFile OpenPlainFile(const std::wstring& path, uint64_t& size) {
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file || ::GetFileType(file.get()) != FILE_TYPE_DISK) {
+        return {};
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    LARGE_INTEGER length{};
+    if (!::GetFileInformationByHandle(file.get(), &information) ||
+        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+        !::GetFileSizeEx(file.get(), &length) || length.QuadPart < 0) {
+        return {};
+    }
+    size = static_cast<uint64_t>(length.QuadPart);
+    return file;
+}
+
+HRESULT AnswerFile(const ResourceRequest& request, const std::wstring& documentPath, ResourceAnswer& answer) {
+    const std::optional<std::wstring> path = DocumentFileForUrl(request.uri, documentPath);
+    uint64_t size = 0;
+    UniqueFile file;
+    if (path) {
+        file = OpenPlainFile(*path, size);
+    }
+    if (!file) {
+        NotFound(answer);
+        return S_OK;
+    }
+    const ByteRangeChoice range = ChooseByteRange(request.range, size, kMaxPartialBytes);
+    answer = ResourceAnswer{};
+    const std::wstring total = std::to_wstring(size);
+    if (range.answer == RangeAnswer::Unsatisfiable) {
+        answer.status = 416;
+        answer.reason = L"Range Not Satisfiable";
+        AddHeader(answer.headers, L"Content-Range", L"bytes */" + total);
+        AddHeader(answer.headers, kNoStore);
+        return S_OK;
+    }
+    const bool partial = range.answer == RangeAnswer::Partial;
+    const uint64_t first = partial ? range.first : 0;
+    const uint64_t length = partial ? range.length : size;
+    const HRESULT made = CreateFileRangeStream(std::move(file), first, length, answer.body.GetAddressOf());
+    if (FAILED(made)) {
+        return made;
+    }
+    answer.status = partial ? 206 : 200;
+    answer.reason = partial ? L"Partial Content" : L"OK";
+    AddHeader(answer.headers, L"Content-Type", ContentTypeForPath(*path));
+    AddHeader(answer.headers, L"Content-Length", std::to_wstring(length));
+    AddHeader(answer.headers, L"Accept-Ranges", L"bytes");
+    if (partial) {
+        AddHeader(answer.headers, L"Content-Range",
+                  L"bytes " + std::to_wstring(first) + L"-" + std::to_wstring(first + length - 1) + L"/" +
+                      total);
+    }
+    AddHeader(answer.headers, kNoStore);
+    AddHeader(answer.headers, kNoSniff);
+    AddHeader(answer.headers, kSandboxed);
+    return S_OK;
+}
+
+} // namespace
+
+HRESULT AnswerResourceRequest(const ResourceRequest& request, const std::string& page,
+                              const std::wstring& documentPath, ResourceAnswer& answer) noexcept {
+    try {
+        if (request.method != L"GET") {
+            answer = ResourceAnswer{};
+            answer.status = 405;
+            answer.reason = L"Method Not Allowed";
+            AddHeader(answer.headers, L"Allow", L"GET");
+            AddHeader(answer.headers, kNoStore);
+            return S_OK;
+        }
+        if (IsPageAddress(request.uri)) {
+            return AnswerPage(page, answer);
+        }
+        if (IsUnderDocumentBase(request.uri)) {
+            return AnswerFile(request, documentPath, answer);
+        }
+        NotFound(answer);
+        return S_OK;
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+}

@@ -1,0 +1,32 @@
+// Answers every request the page's origin filter lets through (see resource_answer.h), so that none
+// of them goes out to the network.
+#pragma once
+
+#include "platform/browser_abi.h"
+#include "webhost/callback_object.h"
+
+#include <wrl/client.h>
+
+#include <string>
+
+class WebResourceHandler final : public CallbackObject<ICoreWebView2WebResourceRequestedEventHandler,
+                                                       IID_ICoreWebView2WebResourceRequestedEventHandler> {
+public:
+    // `environment` makes the responses; `page` is the page's UTF-8 text; `currentDocument` tells where
+    // the shown document lives (null: nowhere).
+    WebResourceHandler(Microsoft::WRL::ComPtr<ICoreWebView2Environment> environment, std::string page,
+                       const std::wstring& (*currentDocument)() noexcept) noexcept
+        : environment_(std::move(environment)), page_(std::move(page)), currentDocument_(currentDocument) {}
+
+    // Always S_OK. A request whose details cannot be read, or whose answer cannot be made, is left
+    // unanswered: the runtime then fails it (the origin's name never resolves).
+    HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2* sender,
+                                     ICoreWebView2WebResourceRequestedEventArgs* args) noexcept override;
+
+private:
+    ~WebResourceHandler() override = default;
+
+    const Microsoft::WRL::ComPtr<ICoreWebView2Environment> environment_;
+    const std::string page_;
+    const std::wstring& (*const currentDocument_)() noexcept;
+};
