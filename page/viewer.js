@@ -11,7 +11,8 @@
 // - everything the page needs later (elements, the host channel, document methods) is looked up
 //   once here at start-up, before any document exists, so a document cannot stand in for it.
 //
-// This script follows page/markdown.js in the same script element and uses its esc and parse.
+// This script follows page/markdown.js, page/anchors.js and page/links.js in the same script element
+// and uses their esc, parse, anchor and document link functions.
 // Its string literals write non-ASCII text as \u escapes and closing tags as "<\/".
 
 const THEME_STORAGE_KEY = 'md-theme';
@@ -164,6 +165,7 @@ function showDocumentHtml(html) {
   inertHolder.innerHTML = html;
   disarmFragment(inertHolder);
   boxWideTables(inertHolder);
+  settleDocumentLinks(inertHolder);
   const fragment = createFragment();
   while (inertHolder.firstChild) fragment.appendChild(inertHolder.firstChild);
   contentEl.appendChild(fragment);
@@ -265,6 +267,7 @@ function renderDoc(md, name) {
 // keeps the reader's place (rendering never touches the theme or an open outline); any other document
 // starts at the top.
 function renderHostDoc(md, name) {
+  beginHostDocument();
   const again = name === hostDocumentName;
   const x = again ? window.scrollX : 0;
   const y = again ? window.scrollY : 0;
@@ -276,6 +279,7 @@ function renderHostDoc(md, name) {
 // A document the page read itself replaces the host's: the host is told to stop following its own,
 // whose next change would otherwise replace the reader's choice.
 function renderOwnDoc(md, name) {
+  beginLocalDocument();
   renderDoc(md, name);
   hostDocumentName = null;
   if (hostView) hostView.postMessage({ action: 'closeDoc' });

@@ -157,3 +157,79 @@ describe('host channel', () => {
     await page.close();
   });
 });
+
+describe("a document's links and addresses", () => {
+  const DOCUMENT = [
+    '![a](img/a.png) ![b](../up/b.png) ![c](%2e%2e/c.png) ![d](./img/../d.png?v=1#t) ![s](img/my shot.png)',
+    '[sibling](other.md#sec) [anchor](#heading-1) [web](https://example.org/) [mail](mailto:a@example.org) [odd](mocha:x)',
+    '!file[a.pdf](files/a.pdf)',
+    '!video[v](media/v.mp4)',
+    '<img src="/root.png"> <img src="//example.org/x.png"> <img src="data:image/png;base64,AA==">',
+    '<svg><image href="img/vector.png"/></svg>',
+    '# Top',
+    '## Later',
+  ].join('\n\n');
+
+  // Every address a document element holds, in document order.
+  function addresses(page) {
+    return page.$$eval('#content [src], #content [href], #content [poster]', (els) =>
+      els.map((el) => [el.localName, el.getAttribute('src') ?? el.getAttribute('href'), el.getAttribute('target')]));
+  }
+
+  it('a document from the host finds the files beside it, climbing with .. as a local page would', async () => {
+    const page = await openViewer(context, server);
+    await openDocument(page, DOCUMENT, 'doc.md');
+    const base = `${server.origin}/doc/1/`;
+    assert.deepEqual(await addresses(page), [
+      ['img', `${base}0/img/a.png`, null],
+      ['img', `${base}1/up/b.png`, null],
+      ['img', `${base}1/c.png`, null],
+      ['img', `${base}0/d.png?v=1#t`, null],
+      ['img', `${base}0/img/my%20shot.png`, null],
+      ['a', `${base}0/other.md#sec`, '_blank'],
+      ['a', '#heading-1', null],
+      ['a', 'https://example.org/', '_blank'],
+      ['a', 'mailto:a@example.org', '_blank'],
+      ['a', `${base}0/files/a.pdf`, '_blank'],
+      ['source', `${base}0/media/v.mp4`, null],
+      ['img', '/root.png', null],
+      ['img', '//example.org/x.png', null],
+      ['img', 'data:image/png;base64,AA==', null],
+      ['image', `${base}0/img/vector.png`, null],
+    ]);
+    assert.equal(await page.$eval('#content a:not([href])', (a) => a.textContent), 'odd');
+    assert.ok(server.requests.includes('/doc/1/0/img/a.png'), 'the browser asked the document base');
+    // The next document from the host gets addresses of its own, so it never meets the old files.
+    await openDocument(page, '![a](img/a.png)', 'next.md');
+    assert.equal(await page.getAttribute('#content img', 'src'), `${server.origin}/doc/2/0/img/a.png`);
+    await page.close();
+  });
+
+  it('documents from the file picker keep their addresses as written', async () => {
+    const page = await openViewer(context, server);
+    await openDocument(page, '![a](img/a.png)', 'hosted.md');
+    await page.setInputFiles('#filePicker', { name: 'picked.md', mimeType: 'text/markdown', buffer: Buffer.from('![a](img/a.png)') });
+    await page.waitForFunction(() => document.querySelector('#filename').textContent === 'picked.md');
+    assert.equal(await page.getAttribute('#content img', 'src'), 'img/a.png');
+    await page.close();
+  });
+
+  it('an in-page anchor stays in the page; a web link opens a window of its own', async () => {
+    const page = await openViewer(context, server);
+    const popups = [];
+    page.on('popup', (popup) => popups.push(popup));
+    await openDocument(page, `# Top\n\n${'filler\n\n'.repeat(80)}## Later\n\n[up](#heading-0) [web](${server.origin}/web-link)`, 'doc.md');
+    const pageUrl = page.url();
+    await page.evaluate(() => window.scrollTo(0, document.body.scrollHeight));
+    await page.click('#content a[href="#heading-0"]');
+    await page.waitForFunction(() => window.scrollY < 100);
+    assert.equal(page.url(), `${pageUrl}#heading-0`);
+    await page.click('#content a[target="_blank"]');
+    await page.waitForTimeout(300);
+    assert.equal(popups.length, 1);
+    assert.equal(await popups[0].evaluate(() => window.opener), null, 'the new window cannot reach the viewer');
+    await popups[0].close();
+    assert.equal(page.url(), `${pageUrl}#heading-0`, 'the viewer stayed where it was');
+    await page.close();
+  });
+});

@@ -90,6 +90,15 @@ function payloads() {
     ['clobbering document methods', `<img name="getElementById"><form name="querySelector"></form><img name="createElement"><embed name="createDocumentFragment">`, {}],
     ['clobbering body, title and page globals', `<img name="body"><img name="title" src=x><form id="_qrCodeUri"></form><a id="chrome"></a><img name="cookie">`, {}],
     ['ids of the page own elements', `<div id="tocList">fake</div><div id="content">x</div><div id="totop">y</div><div id="heading-0">z</div>`, {}],
+    // Links that would open a window on a data: page or hand an address to a protocol handler.
+    ['Markdown link to a data: page', `[x](data:text/html;base64,PHNjcmlwdD5hbGVydCgxKTwvc2NyaXB0Pg==)`, { click: 'a', keeps: 'a' }],
+    ['Markdown link to a custom scheme', `[x](mocha:${go('mocha')})`, { click: 'a', keeps: 'a' }],
+    ['raw link to livescript: in a new window', `<a id="p-live" target="_blank" href="livescript:${js('live')}">x</a>`, { click: '#p-live' }],
+    ['raw link, data: scheme spelt with an entity', `<a id="p-colon" target="_blank" href="data&colon;text/html,<script>${js('colon')}</script>">x</a>`, { click: '#p-colon' }],
+    ['raw link to a protocol handler', `<a id="p-proto" target="_blank" href="ms-settings:privacy">x</a>`, { click: '#p-proto' }],
+    ['raw link to a local file', `<a id="p-file" target="_blank" href="file:///C:/Windows/System32/calc.exe">x</a>`, { click: '#p-file' }],
+    ['svg link to a data: page in a new window', `<svg width="60" height="60"><a target="_blank" href="data:text/html,<script>${js('svg-data')}</script>"><rect width="60" height="60"/></a></svg>`, { click: 'svg' }],
+    ['image map area to a custom scheme', `<img src="/pixel.png" usemap="#m" width="60" height="60"><map name="m"><area id="p-area" shape="rect" coords="0,0,60,60" target="_blank" href="mocha:x"></map>`, {}],
   ];
 }
 
@@ -100,6 +109,7 @@ let server;
 let page;
 const dialogs = [];
 const navigations = [];
+const popups = [];
 
 before(async () => {
   browser = await launchBrowser();
@@ -122,6 +132,10 @@ before(async () => {
     dialogs.push(dialog.message());
     dialog.dismiss().catch(() => {});
   });
+  page.on('popup', (popup) => {
+    popups.push(popup.url());
+    popup.close().catch(() => {});
+  });
   page.on('framenavigated', (frame) => {
     if (frame === page.mainFrame()) navigations.push(frame.url());
   });
@@ -140,6 +154,10 @@ function pageState() {
     // Read through the prototype: a document's form controls may shadow the form's own properties.
     const attributesOf = (el) => [...Object.getOwnPropertyDescriptor(Element.prototype, 'attributes').get.call(el)];
     const scriptUrl = (value) => /^(?:javascript|vbscript):/.test(value.replace(/[\u0000-\u0020\u007f]+/g, '').toLowerCase());
+    // A link may lead to the web, to mail or within the page; any other scheme is dropped.
+    const linkTarget = (el) => el.getAttribute('href') ?? el.getAttribute('xlink:href');
+    const unsafeLink = (value) => /^[a-z][a-z0-9+.\-]*:/i.test(value.replace(/[\u0000-\u0020\u007f]+/g, '')) &&
+      !/^(?:https?|mailto):/i.test(value.replace(/[\u0000-\u0020\u007f]+/g, ''));
     return {
       pwned: window.__pwned.slice(),
       url: location.href,
@@ -151,6 +169,7 @@ function pageState() {
       handlers: elements.flatMap((el) => attributesOf(el).filter((a) => a.name.startsWith('on') && a.name !== 'open').map((a) => a.name)),
       scriptUrls: elements.flatMap((el) => attributesOf(el).filter((a) => scriptUrl(a.value)).map((a) => a.name)),
       banned: content.querySelectorAll('script, meta, base, object, embed, template, noscript').length,
+      unsafeLinks: [...content.querySelectorAll('a, area')].map(linkTarget).filter((v) => v !== null && unsafeLink(v)),
       unsandboxedFrames: content.querySelectorAll('iframe:not([sandbox=""])').length,
       duplicatePageIds: ['tocList', 'content', 'totop', '_qrCodeUri', 'chrome', 'qrData'].filter(
         (id) => document.querySelectorAll('#' + id).length > 1,
@@ -168,6 +187,7 @@ const CLEAN_STATE = {
   handlers: [],
   scriptUrls: [],
   banned: 0,
+  unsafeLinks: [],
   unsandboxedFrames: 0,
   duplicatePageIds: [],
 };
@@ -183,6 +203,7 @@ describe('hostile documents', () => {
     if (page.url() !== pageUrl) await page.goto(pageUrl);
     navigations.length = 0;
     dialogs.length = 0;
+    popups.length = 0;
     server.requests.length = 0;
     await page.evaluate(() => {
       window.__pwned.length = 0;
@@ -208,6 +229,7 @@ describe('hostile documents', () => {
       assert.equal(url, pageUrl, 'the page did not navigate');
       assert.equal(baseURI, pageUrl, 'the base URL is the page');
       assert.deepEqual(navigations, []);
+      assert.deepEqual(popups, [], 'no window opened');
       assert.deepEqual(dialogs, []);
       assert.deepEqual(server.requests.filter((r) => r.startsWith('/beacon')), []);
     });

@@ -1,0 +1,129 @@
+// A document's links and addresses. This script stands between page/anchors.js and page/viewer.js
+// in the page's main script; viewer.js calls beginHostDocument, beginLocalDocument and
+// settleDocumentLinks.
+//
+// Links: a document's link never takes the page away, never opens a window of its own scheme and
+// never reaches a data: page or a protocol handler. In-page anchors stay in the page; web and mail
+// links open in a new window (in the program the host hands them to the user's browser or mail
+// program); links of any other scheme lose their address and stay as text.
+//
+// Addresses beside the document: inside the program, a document the host delivered has its relative
+// references rewritten under the document base that the host answers with the files beside the
+// document:
+//     <origin>/doc/<generation>/<levels up>/<path>
+// The generation counts delivered documents, so that a new document never meets an old one's files
+// in the browser's caches. The levels up are how far the reference climbs above the document's folder
+// with "..": the URL parser would fold such segments into any base it is given, so the reference is
+// resolved against a deep virtual base first and the climb carried as a number. Documents from the
+// file picker, a drop or the "file" parameter keep their references as written.
+
+// Characters the URL parser drops or ignores, removed before an address's kind is judged.
+const LINK_NOISE_RE = /[\u0000-\u0020\u007f]+/g;
+// A scheme at the start of an address.
+const LINK_SCHEME_RE = /^([a-z][a-z0-9+.\-]*):/i;
+// Addresses that are not relative paths: a fragment, a query, a root or a host of their own.
+const NOT_A_PATH_RE = /^(?:[#?/\\]|$)/;
+
+const WEB_LINK_SCHEMES = ['http', 'https', 'mailto'];
+// Attributes that hold a link's target, and those that load something into the document.
+const LINK_ATTRIBUTES = ['href', 'xlink:href'];
+const SOURCE_ATTRIBUTES = ['src', 'poster', 'href', 'xlink:href'];
+// Elements whose href is followed when clicked (in HTML and in SVG).
+const LINK_ELEMENTS = ['a', 'area'];
+const NEW_WINDOW_REL = 'noopener noreferrer';
+
+// The virtual base: levels deeper than any real folder, named so that no real file name matches
+// (a NUL in a name is refused by the host).
+const VIRTUAL_LEVEL = '%00';
+const VIRTUAL_DEPTH = 64;
+const VIRTUAL_ORIGIN = 'https://document.invalid';
+const VIRTUAL_BASE = VIRTUAL_ORIGIN + '/' + (VIRTUAL_LEVEL + '/').repeat(VIRTUAL_DEPTH);
+const DOCUMENT_BASE_PATH = '/doc/';
+
+// Platform methods, taken from the prototypes so that a form in a document (whose named controls
+// shadow its own properties) cannot replace them.
+const linkElementName = Object.getOwnPropertyDescriptor(Element.prototype, 'localName').get;
+const linkHasAttributes = Element.prototype.hasAttributes;
+const linkGetAttribute = Element.prototype.getAttribute;
+const linkSetAttribute = Element.prototype.setAttribute;
+const linkRemoveAttribute = Element.prototype.removeAttribute;
+
+let deliveredDocuments = 0;
+let documentBase = null;
+
+// A document from the host is about to be shown: its references resolve beside it.
+function beginHostDocument() {
+  deliveredDocuments++;
+  documentBase = location.origin + DOCUMENT_BASE_PATH + deliveredDocuments + '/';
+}
+
+// A document from elsewhere is about to be shown: its references stay as written.
+function beginLocalDocument() {
+  documentBase = null;
+}
+
+// What an address is: 'fragment' (#x), 'path' (relative to the document), 'web' (http, https,
+// mailto, or a host of its own), 'page' (a query or a root on the page's own origin) or 'other'.
+function addressKind(value) {
+  const compact = value.replace(LINK_NOISE_RE, '');
+  const scheme = LINK_SCHEME_RE.exec(compact);
+  if (scheme) return WEB_LINK_SCHEMES.includes(scheme[1].toLowerCase()) ? 'web' : 'other';
+  if (compact.startsWith('#')) return 'fragment';
+  if (/^[/\\]{2}/.test(compact)) return 'web';
+  return NOT_A_PATH_RE.test(compact) ? 'page' : 'path';
+}
+
+// The document-base address of a relative reference, or null when it is none.
+function documentAddress(value) {
+  let url;
+  try {
+    url = new URL(value, VIRTUAL_BASE);
+  } catch (e) {
+    return null;
+  }
+  if (url.origin !== VIRTUAL_ORIGIN) return null;
+  const segments = url.pathname.split('/').slice(1);
+  let kept = 0;
+  while (kept < segments.length - 1 && segments[kept] === VIRTUAL_LEVEL) kept++;
+  return documentBase + (VIRTUAL_DEPTH - kept) + '/' + segments.slice(kept).join('/') + url.search + url.hash;
+}
+
+function isLink(el) {
+  return LINK_ELEMENTS.includes(linkElementName.call(el));
+}
+
+function settleLink(el) {
+  const name = LINK_ATTRIBUTES.find((attribute) => linkGetAttribute.call(el, attribute) !== null);
+  if (!name) return;
+  const kind = addressKind(linkGetAttribute.call(el, name));
+  if (kind === 'fragment') {
+    linkRemoveAttribute.call(el, 'target');
+  } else if (kind === 'other') {
+    for (const attribute of LINK_ATTRIBUTES) linkRemoveAttribute.call(el, attribute);
+    linkRemoveAttribute.call(el, 'target');
+  } else {
+    linkSetAttribute.call(el, 'target', '_blank');
+    linkSetAttribute.call(el, 'rel', NEW_WINDOW_REL);
+  }
+}
+
+function rebaseSources(el) {
+  for (const name of SOURCE_ATTRIBUTES) {
+    const value = linkGetAttribute.call(el, name);
+    if (value === null || addressKind(value) !== 'path') continue;
+    const address = documentAddress(value);
+    if (address !== null) linkSetAttribute.call(el, name, address);
+  }
+}
+
+// Applies the link rules to a disarmed document fragment and, for a document from the host, points
+// its relative references beside the document.
+function settleDocumentLinks(root) {
+  const elements = root.getElementsByTagName('*');
+  for (let i = 0; i < elements.length; i++) {
+    const el = elements[i];
+    if (!linkHasAttributes.call(el)) continue;
+    if (documentBase !== null) rebaseSources(el);
+    if (isLink(el)) settleLink(el);
+  }
+}
