@@ -22,10 +22,15 @@ const FIXTURES = path.join(__dirname, 'fixtures');
 const WAIT_MS = 60000;
 const POLL_MS = 100;
 
+const PROFILE = path.join(WORK, 'profile');
 const FIRST_NAME = 'field-notes.md';
 // A dropped file's name with a space and non-ASCII letters: both must survive the drop and the message.
 const SECOND_NAME = 'second harvest 第二.md';
 const WELCOME_FILE_NAME = '未加载文档';
+// A 2 × 2 picture.
+const PIXEL_PNG_BASE64 = 'iVBORw0KGgoAAAANSUhEUgAAAAIAAAACCAIAAAD91JpzAAAAEElEQVR4nGOwbvoGRAwQCgAstgbNk8YhFAAAAABJRU5ErkJggg==';
+// Longer than one partial answer of the program (8 MiB), so that playing and seeking need several.
+const TONE_SECONDS = 700;
 
 // Wine maps the Linux root to drive Z:.
 function windowsPath(linuxPath) {
@@ -55,6 +60,25 @@ async function waitFor(what, check, timeoutMs = WAIT_MS) {
     if (Date.now() > deadline) throw new Error(`timed out waiting for ${what}`);
     await sleep(POLL_MS);
   }
+}
+
+// Silence as 16-bit mono PCM at 8 kHz in a WAV file.
+function silentWav(seconds) {
+  const samples = seconds * 8000;
+  const wav = Buffer.alloc(44 + samples * 2);
+  wav.write('RIFF', 0);
+  wav.writeUInt32LE(36 + samples * 2, 4);
+  wav.write('WAVEfmt ', 8);
+  wav.writeUInt32LE(16, 16);
+  wav.writeUInt16LE(1, 20); // PCM
+  wav.writeUInt16LE(1, 22); // mono
+  wav.writeUInt32LE(8000, 24);
+  wav.writeUInt32LE(16000, 28);
+  wav.writeUInt16LE(2, 32);
+  wav.writeUInt16LE(16, 34);
+  wav.write('data', 36);
+  wav.writeUInt32LE(samples * 2, 40);
+  return wav;
 }
 
 // Every process below `pid`, from /proc.
@@ -95,7 +119,8 @@ function alive(pid) {
 
 // The driver with its control channel: events from its standard output, commands to its standard input.
 function startDriver() {
-  const child = spawn(process.execPath, [path.join(__dirname, 'driver.js'), '--headless', '--control'], {
+  const args = [path.join(__dirname, 'driver.js'), '--headless', '--control', '--profile', PROFILE];
+  const child = spawn(process.execPath, args, {
     stdio: ['pipe', 'pipe', 'pipe'],
   });
   const events = [];
@@ -150,7 +175,9 @@ async function startDisplay() {
 
 // The program under Wine; wine-run.sh execs wine, so the child is the program's own process.
 function startProgram(port, documentPath, display) {
-  const child = spawn('sh', [path.join(ROOT, 'cmake', 'wine-run.sh'), PROGRAM, windowsPath(documentPath)], {
+  const args = [path.join(ROOT, 'cmake', 'wine-run.sh'), PROGRAM];
+  if (documentPath) args.push(windowsPath(documentPath));
+  const child = spawn('sh', args, {
     env: {
       ...process.env,
       DISPLAY: display,
@@ -187,19 +214,9 @@ function killTree(child) {
   }
 }
 
-test('the real program shows, replaces and closes documents in Chromium, then leaves nothing behind', { timeout: 240000 }, async (t) => {
-  for (const needed of [PROGRAM, RUNTIME_LIBRARY]) {
-    assert.ok(fs.existsSync(needed), `${needed} is missing: build first (scripts/test builds it)`);
-  }
-  fs.rmSync(WORK, { recursive: true, force: true });
-  fs.mkdirSync(WORK, { recursive: true });
-  const first = path.join(WORK, FIRST_NAME);
-  const second = path.join(WORK, SECOND_NAME);
-  fs.copyFileSync(path.join(FIXTURES, 'field-notes.md'), first);
-  fs.copyFileSync(path.join(FIXTURES, 'second-harvest.md'), second);
-  const firstText = fs.readFileSync(first, 'utf8');
-  const secondText = fs.readFileSync(second, 'utf8');
-
+// The driver (with the control channel and a profile kept in WORK) and, without a display, a private
+// one; after a failure, whatever still runs is ended. `started` registers the program for that.
+async function startSession(t) {
   const xvfb = process.env.DISPLAY ? null : await startDisplay();
   const driver = startDriver();
   let program = null;
@@ -214,11 +231,46 @@ test('the real program shows, replaces and closes documents in Chromium, then le
     }
     if (xvfb) xvfb.child.kill();
   });
+  return {
+    driver,
+    display: xvfb ? xvfb.display : process.env.DISPLAY,
+    started: (child) => {
+      program = child;
+      return child;
+    },
+  };
+}
+
+test('the real program shows, replaces and closes documents in Chromium, then leaves nothing behind', { timeout: 240000 }, async (t) => {
+  for (const needed of [PROGRAM, RUNTIME_LIBRARY]) {
+    assert.ok(fs.existsSync(needed), `${needed} is missing: build first (scripts/test builds it)`);
+  }
+  fs.rmSync(WORK, { recursive: true, force: true });
+  // The documents in notes/, a picture beside them, a sound above them.
+  const notes = path.join(WORK, 'notes');
+  fs.mkdirSync(path.join(notes, 'img'), { recursive: true });
+  fs.mkdirSync(path.join(WORK, 'sounds'), { recursive: true });
+  fs.writeFileSync(path.join(notes, 'img', 'map.png'), Buffer.from(PIXEL_PNG_BASE64, 'base64'));
+  fs.writeFileSync(path.join(WORK, 'sounds', 'tone.wav'), silentWav(TONE_SECONDS));
+  const first = path.join(notes, FIRST_NAME);
+  const second = path.join(notes, SECOND_NAME);
+  const firstText = `${fs.readFileSync(path.join(FIXTURES, 'field-notes.md'), 'utf8')}
+![map](img/map.png)
+
+!audio[tone](../sounds/tone.wav)
+`;
+  const secondText = `${fs.readFileSync(path.join(FIXTURES, 'second-harvest.md'), 'utf8')}
+[Back to the field notes](${FIRST_NAME})
+`;
+  fs.writeFileSync(first, firstText);
+  fs.writeFileSync(second, secondText);
+
+  const { driver, display, started } = await startSession(t);
   const text = (selector) => driver.control({ op: 'text', selector });
   const showsText = (selector, expected) => async () => (await text(selector)) === expected;
 
   const { port } = await driver.event('the driver to listen', (e) => e.event === 'listening');
-  program = startProgram(port, first, xvfb ? xvfb.display : process.env.DISPLAY);
+  const program = started(startProgram(port, first, display));
 
   // Start-up: the program's calls reached the runtime, the page said ready, the program answered with
   // the document given on its command line.
@@ -233,6 +285,20 @@ test('the real program shows, replaces and closes documents in Chromium, then le
   assert.equal(await text('#content h1'), 'Field Notes');
   assert.equal(await text('#meta'), expectedStatistics(firstText));
   assert.match(await text('#tocList'), /Observations/);
+
+  // The picture beside the document is shown; the sound above it plays and seeks to its end, in answers
+  // of a bounded size.
+  const evaluate = (expression) => driver.control({ op: 'evaluate', expression });
+  await waitFor('the picture beside the document', async () =>
+    (await evaluate("document.querySelector('#content img').naturalWidth")) === 2);
+  await waitFor('the sound to load', async () =>
+    (await evaluate("Math.round(document.querySelector('#content audio').duration)")) === TONE_SECONDS);
+  await evaluate(`(() => { const a = document.querySelector('#content audio'); a.currentTime = ${TONE_SECONDS - 1}; })()`);
+  await waitFor('the sound to seek to its end', async () =>
+    (await evaluate("(() => { const a = document.querySelector('#content audio'); return !a.seeking && a.readyState >= 2 && a.currentTime > 600; })()")));
+  const partial = driver.records('resourceResponse').filter((r) => r.status === 206);
+  assert.ok(partial.length >= 2, `several partial answers, got ${partial.length}`);
+  assert.ok(partial.every((r) => /Content-Range: bytes \d+-\d+\/\d+/.test(r.headers)));
   const shot = await driver.control({ op: 'screenshot', path: path.join(WORK, 'field-notes.png') });
   t.diagnostic(`screenshot of the rendered document: ${shot}`);
   // The view covers the program's client area: the picture has the size of the bounds it was given.
@@ -269,6 +335,12 @@ test('the real program shows, replaces and closes documents in Chromium, then le
     driver.records('dropPosted').map((r) => [r.path, r.result]),
     [[windowsPath(second), 0]],
   );
+  // A link to a document beside it opens that document in the viewer (the program hears the new-window
+  // request and delivers the file as if dropped).
+  await driver.control({ op: 'click', selector: '#content a' });
+  await waitFor('the linked document', showsText('#filename', FIRST_NAME));
+  assert.equal(await text('#content h1'), 'Field Notes, revised');
+  assert.deepEqual(driver.records('newWindowResult').map((r) => r.handled), [true]);
   const opened = driver.records('postJson').map((r) => JSON.parse(r.json));
   assert.deepEqual(
     opened.map((m) => [m.action, m.name, m.content]),
@@ -276,8 +348,13 @@ test('the real program shows, replaces and closes documents in Chromium, then le
       ['openFile', FIRST_NAME, firstText],
       ['openFile', FIRST_NAME, editedText],
       ['openFile', SECOND_NAME, secondText],
+      ['openFile', FIRST_NAME, editedText],
     ],
   );
+  assert.equal(driver.events.filter((e) => e.event === 'popupOpened' || e.event === 'pageLeft').length, 0);
+
+  // A theme chosen now is in force in the next run (the next test).
+  await driver.control({ op: 'click', selector: '#btnLight' });
 
   // The page's close button: the page returns to its welcome screen and the program hears closeDoc.
   await driver.control({ op: 'click', selector: '#closeBtn' });
@@ -300,4 +377,19 @@ test('the real program shows, replaces and closes documents in Chromium, then le
     const left = browserProcesses.filter(alive);
     assert.fail(`processes left behind: ${left.join(', ')}`);
   });
+});
+
+test('the theme chosen in the run before is in force from the start', { timeout: 120000 }, async (t) => {
+  // The run before is the test above, which chose the light theme in the profile kept in WORK.
+  assert.ok(fs.existsSync(PROFILE), 'the test before left its profile');
+  const { driver, display, started } = await startSession(t);
+  const { port } = await driver.event('the driver to listen', (e) => e.event === 'listening');
+  const program = started(startProgram(port, null, display));
+  await driver.event('the page to be ready', (e) => e.event === 'record' && e.record.type === 'delivered');
+  const theme = await driver.control({ op: 'evaluate', expression: "document.body.getAttribute('data-theme')" });
+  assert.equal(theme, 'light');
+  assert.equal(await driver.control({ op: 'text', selector: '#filename' }), WELCOME_FILE_NAME);
+  await driver.control({ op: 'closeProgram' });
+  assert.equal(await program.exited, 0, program.output());
+  assert.equal(await driver.exited, 0);
 });

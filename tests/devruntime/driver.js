@@ -8,13 +8,22 @@
 //
 // Wire format (both directions): a 4-byte big-endian length, then that many bytes of UTF-8.
 // - library -> driver: one JSON object with a "type": hello, controller, bounds, statusBar, navigate,
-//   subscribed, postJson, delivered, dropPosted, visible, close (see handleRecord);
+//   subscribed, postJson, delivered, dropPosted, visible, close, resourceResponse, navigationResult,
+//   newWindowResult (see handleRecord);
 // - driver -> library: a command word, a line feed, the payload as raw text: "webMessage\n<json>",
-//   "drop\n<windows path>", "closeWindow\n".
+//   "drop\n<windows path>", "closeWindow\n", and the page's requests that the program answers through
+//   the runtime's events: "resourceRequest\n<id>\n<method>\n<range>\n<uri>",
+//   "navigationStarting\n<id>\n<user-initiated 0|1>\n<uri>", "newWindowRequested\n<id>\n<0|1>\n<uri>".
+//
+// Like the real runtime, the driver serves nothing itself: every request under the program's origin is
+// answered by the program's own handler (or fails, as a name that never resolves would); every
+// navigation of the page and every link that asks for a window reaches the program first and obeys its
+// answer. The bridge script reports link activations so that they never leave the page on their own.
 //
 // Standard output carries one JSON event per line for the scripts and tests that start the driver
 // ({"event":"listening","port":N} first); standard error carries messages for people. With --control,
-// standard input takes one JSON command per line (text, visible, click, scroll, drop, closeProgram, screenshot)
+// standard input takes one JSON command per line (text, evaluate, visible, click, scroll, drop,
+// closeProgram, screenshot)
 // and each is answered with a "reply" event.
 //
 // Lifetime: the driver listens on 127.0.0.1 only, accepts exactly one connection and stops listening.
@@ -32,11 +41,10 @@ const readline = require('node:readline');
 const CHROMIUM_PATH = process.env.TALLOWMERE_CHROMIUM || '/usr/bin/chromium';
 const BRIDGE_SCRIPT = path.join(__dirname, 'webview_bridge.js');
 const HOST_POST_BINDING = '__tallowmereDevRuntimePost';
+const LINK_BINDING = '__tallowmereDevRuntimeLink';
 const DELIVER_FUNCTION = '__tallowmereDevRuntimeDeliver';
-// Where the page text is served from: a name that never resolves, answered entirely by the driver, so
-// that the page has a real origin (local storage keeps the theme) and nothing leaves the machine.
+// The program's own origin: a name that never resolves, answered by the program alone.
 const PAGE_ORIGIN = 'https://tallowmere.invalid';
-const PAGE_URL = `${PAGE_ORIGIN}/`;
 const FRAME_HEADER_BYTES = 4;
 // The same cap as the client library's: one document is one frame.
 const MAX_FRAME_BYTES = 512 * 1024 * 1024;
@@ -45,6 +53,8 @@ const DEFAULT_CONNECT_TIMEOUT_S = 300;
 // How long --screenshot waits for the page to show what it expects before taking the picture anyway.
 const SCREENSHOT_FALLBACK_MS = 30000;
 const BROWSER_CLOSE_TIMEOUT_MS = 10000;
+// How long a screenshot waits for the document's pictures to arrive.
+const IMAGE_WAIT_MS = 5000;
 const CHROMIUM_ARGS = [
   '--no-sandbox',
   '--disable-gpu',
@@ -162,7 +172,11 @@ function createDriver(options) {
     page: null,
     launching: null,
     browserClosedByUser: false,
-    html: '',
+    // The page's requests waiting for the program's answer, by id.
+    pending: new Map(),
+    nextRequestId: 1,
+    // Navigations the program has already let start (its own, and links it allowed).
+    approved: new Set(),
     view: { ...DEFAULT_VIEW },
     screenPosition: null,
     hostSawReady: false,
@@ -183,6 +197,77 @@ function createDriver(options) {
 
   function sendCommand(verb, payload) {
     if (state.socket && !state.socket.destroyed) state.socket.write(encodeCommand(verb, payload));
+  }
+
+  // Asks the program through one of the runtime's events; resolves with its answer record, or with
+  // null once the program is gone.
+  function askProgram(verb, fields) {
+    if (!state.socket || state.socket.destroyed) return Promise.resolve(null);
+    const id = state.nextRequestId++;
+    return new Promise((resolve) => {
+      state.pending.set(id, resolve);
+      sendCommand(verb, [id, ...fields].join('\n'));
+    });
+  }
+
+  function answer(record) {
+    const resolve = state.pending.get(record.id);
+    if (!resolve) return;
+    state.pending.delete(record.id);
+    resolve(record);
+  }
+
+  // "Name: value" lines, as the program writes a response's headers.
+  function parseHeaders(text) {
+    const headers = {};
+    for (const line of text.split(/\r?\n/)) {
+      const colon = line.indexOf(':');
+      if (colon > 0) headers[line.slice(0, colon).trim().toLowerCase()] = line.slice(colon + 1).trim();
+    }
+    return headers;
+  }
+
+  // Every request Chromium makes: navigations of the page first go through NavigationStarting; requests
+  // under the program's origin are answered by the program; everything else goes its own way.
+  async function routeRequest(route) {
+    const request = route.request();
+    const url = request.url();
+    if (request.isNavigationRequest() && state.page && request.frame() === state.page.mainFrame()) {
+      if (!state.approved.delete(url)) {
+        const verdict = await askProgram('navigationStarting', ['1', url]);
+        if (!verdict || verdict.cancel) return route.abort('aborted');
+      }
+    }
+    if (!url.startsWith(`${PAGE_ORIGIN}/`)) return route.continue();
+    const headers = await request.allHeaders();
+    const reply = await askProgram('resourceRequest', [request.method(), headers.range || '', url]);
+    if (!reply || !reply.answered) return route.abort('namenotresolved');
+    return route.fulfill({
+      status: reply.status,
+      headers: parseHeaders(reply.headers),
+      body: Buffer.from(reply.body, 'base64'),
+    });
+  }
+
+  // A link the page activated (reported by the bridge instead of being followed): a new window or a
+  // navigation, each only as far as the program lets it.
+  async function followLink({ uri, newWindow, userInitiated }) {
+    const flag = userInitiated ? '1' : '0';
+    if (newWindow) {
+      const verdict = await askProgram('newWindowRequested', [flag, uri]);
+      if (verdict && !verdict.handled) {
+        // Unhandled, the runtime opens the address in a window of its own.
+        emit({ event: 'popupOpened', uri });
+        const popup = await state.context.newPage();
+        await popup.goto(uri).catch(() => {});
+      }
+      return;
+    }
+    const verdict = await askProgram('navigationStarting', [flag, uri]);
+    if (!verdict || verdict.cancel) return;
+    emit({ event: 'pageLeft', uri });
+    state.approved.add(uri);
+    await state.page.goto(uri).catch(() => {});
   }
 
   async function launchBrowser() {
@@ -216,12 +301,17 @@ function createDriver(options) {
       emit({ event: 'pageMessage', json });
       sendCommand('webMessage', String(json));
     });
-    await context.route(`${PAGE_ORIGIN}/**`, (route) => {
-      if (route.request().url() === PAGE_URL) {
-        return route.fulfill({ status: 200, contentType: 'text/html; charset=utf-8', body: state.html });
-      }
-      return route.fulfill({ status: 404, contentType: 'text/plain', body: 'not found' });
+    await context.exposeBinding(LINK_BINDING, (_source, json) => {
+      const link = JSON.parse(String(json));
+      emit({ event: 'link', ...link });
+      followLink(link).catch((error) => log(`following a link failed: ${error.message}`));
     });
+    await context.route('**/*', (route) =>
+      routeRequest(route).catch((error) => {
+        if (!state.shuttingDown) log(`answering ${route.request().url()} failed: ${error.message}`);
+        return route.abort('failed').catch(() => {});
+      }),
+    );
     const pages = context.pages();
     const page = pages.length > 0 ? pages[0] : await context.newPage();
     for (const extra of pages.slice(1)) await extra.close();
@@ -265,11 +355,25 @@ function createDriver(options) {
   async function takeScreenshot(file) {
     const page = await view();
     if (!page) throw new Error('there is no page to take a picture of');
+    // Pictures beside the document arrive through the program a moment after the document itself.
     await page.evaluate(
-      () =>
-        document.fonts.ready.then(
-          () => new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve))),
-        ),
+      (waitMs) =>
+        Promise.race([
+          Promise.all(
+            [...document.images].map((img) =>
+              img.complete
+                ? null
+                : new Promise((resolve) => {
+                    img.addEventListener('load', resolve, { once: true });
+                    img.addEventListener('error', resolve, { once: true });
+                  }),
+            ),
+          ),
+          new Promise((resolve) => setTimeout(resolve, waitMs)),
+        ])
+          .then(() => document.fonts.ready)
+          .then(() => new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve)))),
+      IMAGE_WAIT_MS,
     );
     fs.mkdirSync(path.dirname(file), { recursive: true });
     await page.screenshot({ path: file });
@@ -289,7 +393,8 @@ function createDriver(options) {
   }
 
   function handleRecord(record) {
-    emit({ event: 'record', record });
+    // Response bodies are left out of the event stream: a video would flood it.
+    emit({ event: 'record', record: record.type === 'resourceResponse' ? { ...record, body: undefined } : record });
     switch (record.type) {
       case 'hello':
         log(`program connected (Windows process ${record.processId})`);
@@ -307,8 +412,15 @@ function createDriver(options) {
         enqueue('navigation', async () => {
           const page = await view();
           if (!page) return;
-          state.html = record.html;
-          await page.goto(PAGE_URL, { waitUntil: 'domcontentloaded' });
+          if (record.html !== undefined) {
+            // A page given as text has no address and no origin of its own, as in the real control.
+            await page.goto('about:blank');
+            await page.setContent(record.html, { waitUntil: 'domcontentloaded' });
+          } else {
+            // The program's own navigation: NavigationStarting has already let it through.
+            state.approved.add(record.uri);
+            await page.goto(record.uri, { waitUntil: 'domcontentloaded' });
+          }
           if (options.screenshot) {
             setTimeout(() => screenshotMoment('waited long enough'), SCREENSHOT_FALLBACK_MS).unref();
           }
@@ -329,6 +441,11 @@ function createDriver(options) {
           state.hostSawReady = true;
           if (options.screenshotAfter === 'ready') screenshotMoment('the page is ready');
         }
+        break;
+      case 'resourceResponse':
+      case 'navigationResult':
+      case 'newWindowResult':
+        answer(record);
         break;
       case 'close':
         log('the program closed its view');
@@ -351,6 +468,8 @@ function createDriver(options) {
           const element = document.querySelector(s);
           return element ? element.textContent : null;
         }, command.selector));
+      case 'evaluate':
+        return enqueue('evaluate', async () => (await page()).evaluate(command.expression));
       case 'visible':
         return enqueue('visible', async () => (await page()).locator(command.selector).first().isVisible());
       case 'click':
@@ -417,6 +536,8 @@ function createDriver(options) {
     state.shuttingDown = true;
     await closeBrowser();
     if (state.socket) state.socket.destroy();
+    for (const resolve of state.pending.values()) resolve(null);
+    state.pending.clear();
     if (state.temporaryProfile) fs.rmSync(state.temporaryProfile, { recursive: true, force: true });
     emit({ event: 'exit', code });
     process.exitCode = code;

@@ -2,6 +2,7 @@
 
 #include "wire_format.h"
 #include "platform/com_adopt.h"
+#include "support/web_resource_objects.h"
 
 #include <objbase.h>
 
@@ -148,4 +149,10 @@ HRESULT STDMETHODCALLTYPE DevEnvironment::get_BrowserVersionString(LPWSTR* versi
     }
     std::wmemcpy(*versionInfo, kBrowserVersion, units);
     return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE
+DevEnvironment::CreateWebResourceResponse(IStream* content, int statusCode, LPCWSTR reasonPhrase,
+                                          LPCWSTR headers, ICoreWebView2WebResourceResponse** response) {
+    return stand_in::MakeResponse(content, statusCode, reasonPhrase, headers, response);
 }

@@ -39,6 +39,9 @@ public:
     HRESULT STDMETHODCALLTYPE CreateCoreWebView2Controller(
         HWND parentWindow, ICoreWebView2CreateCoreWebView2ControllerCompletedHandler* handler) override;
     HRESULT STDMETHODCALLTYPE get_BrowserVersionString(LPWSTR* versionInfo) override;
+    HRESULT STDMETHODCALLTYPE CreateWebResourceResponse(IStream* content, int statusCode,
+                                                        LPCWSTR reasonPhrase, LPCWSTR headers,
+                                                        ICoreWebView2WebResourceResponse** response) override;
 
 private:
     std::shared_ptr<DevSession> session_;

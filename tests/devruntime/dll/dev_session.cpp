@@ -4,6 +4,8 @@
 #include "support/dropped_files.h"
 #include "wire_format.h"
 
+#include <cstdlib>
+
 namespace {
 
 constexpr wchar_t kPortVariable[] = L"TALLOWMERE_DEVRUNTIME_PORT";
@@ -92,6 +94,24 @@ void DevSession::CloseView() noexcept {
     connection_.Close();
 }
 
+void DevSession::RunPageRequest(const DriverCommand& command) {
+    // "<id>\n<method>\n<range>\n<uri>" for a resource; "<id>\n<user-initiated 0|1>\n<uri>" otherwise.
+    const bool resource = command.verb == "resourceRequest";
+    const std::vector<std::string_view> fields = SplitFields(command.payload, resource ? 4 : 3);
+    if (webView_ == nullptr || fields.size() != (resource ? 4u : 3u)) {
+        Record(JsonRecord("unknownCommand").String("verb", FromUtf8(command.verb)).Finish());
+        return;
+    }
+    const long long id = std::atoll(std::string(fields[0]).c_str());
+    if (resource) {
+        webView_->RequestResource(id, FromUtf8(fields[1]), FromUtf8(fields[2]), FromUtf8(fields[3]));
+    } else if (command.verb == "newWindowRequested") {
+        webView_->RequestNewWindow(id, fields[1] == "1", FromUtf8(fields[2]));
+    } else {
+        webView_->StartNavigation(id, fields[1] == "1", FromUtf8(fields[2]));
+    }
+}
+
 void DevSession::RunDriverCommand(const std::string& body) noexcept {
     try {
         const DriverCommand command = SplitCommand(body);
@@ -103,6 +123,9 @@ void DevSession::RunDriverCommand(const std::string& body) noexcept {
             const std::wstring path = FromUtf8(command.payload);
             const HRESULT hr = PostDroppedFiles(parentWindow_, {path});
             Record(JsonRecord("dropPosted").String("path", path).Number("result", hr).Finish());
+        } else if (command.verb == "resourceRequest" || command.verb == "newWindowRequested" ||
+                   command.verb == "navigationStarting") {
+            RunPageRequest(command);
         } else if (command.verb == "closeWindow") {
             if (parentWindow_ != nullptr) {
                 ::PostMessageW(parentWindow_, WM_CLOSE, 0, 0);

@@ -5,6 +5,7 @@
 
 #include "driver_connection.h"
 #include "ui_dispatcher.h"
+#include "wire_format.h"
 
 #include <windows.h>
 
@@ -40,6 +41,8 @@ public:
 
 private:
     void RunDriverCommand(const std::string& body) noexcept;
+    // A request from the page that the web view answers: a resource, a new window, a navigation.
+    void RunPageRequest(const DriverCommand& command);
 
     // Declared before the connection so that the connection (and its reader thread, which posts to the
     // dispatcher) ends first.

@@ -2,6 +2,7 @@
 
 #include "wire_format.h"
 #include "platform/com_adopt.h"
+#include "webhost/base64.h"
 
 #include <objbase.h>
 
@@ -162,5 +163,142 @@ void DevWebView::DeliverWebMessage(const std::wstring& json) noexcept {
         }
     } catch (...) {
         // Out of memory: this message is lost, like any page message that cannot be handed over.
+    }
+}
+
+HRESULT STDMETHODCALLTYPE DevWebView::Navigate(LPCWSTR uri) {
+    if (uri == nullptr) {
+        return E_INVALIDARG;
+    }
+    // Like the real runtime: the navigation starts after this call has returned, with NavigationStarting
+    // first; only when no handler cancels it does Chromium go there.
+    return Guarded([&] {
+        const ComPtr<DevWebView> self(this);
+        const std::wstring target = uri;
+        return session_->Dispatcher().Post([self, target] {
+            try {
+                if (!self->NavigationCancelled(target, true)) {
+                    self->session_->Record(JsonRecord("navigate").String("uri", target).Finish());
+                }
+            } catch (...) {
+                // Out of memory: the navigation does not happen, as if it had failed.
+            }
+        });
+    });
+}
+
+HRESULT STDMETHODCALLTYPE DevWebView::add_NavigationStarting(
+    ICoreWebView2NavigationStartingEventHandler* handler, EventRegistrationToken* token) {
+    return navigationHandlers_.Add(handler, token);
+}
+HRESULT STDMETHODCALLTYPE DevWebView::remove_NavigationStarting(EventRegistrationToken token) {
+    return navigationHandlers_.Remove(token);
+}
+HRESULT STDMETHODCALLTYPE DevWebView::add_NewWindowRequested(
+    ICoreWebView2NewWindowRequestedEventHandler* handler, EventRegistrationToken* token) {
+    return newWindowHandlers_.Add(handler, token);
+}
+HRESULT STDMETHODCALLTYPE DevWebView::remove_NewWindowRequested(EventRegistrationToken token) {
+    return newWindowHandlers_.Remove(token);
+}
+HRESULT STDMETHODCALLTYPE DevWebView::add_WebResourceRequested(
+    ICoreWebView2WebResourceRequestedEventHandler* handler, EventRegistrationToken* token) {
+    return resourceHandlers_.Add(handler, token);
+}
+HRESULT STDMETHODCALLTYPE DevWebView::remove_WebResourceRequested(EventRegistrationToken token) {
+    return resourceHandlers_.Remove(token);
+}
+
+HRESULT STDMETHODCALLTYPE DevWebView::AddWebResourceRequestedFilter(LPCWSTR uri, int context) {
+    if (uri == nullptr) {
+        return E_INVALIDARG;
+    }
+    return Guarded([&] {
+        filters_.Add(uri, context);
+        return S_OK;
+    });
+}
+
+HRESULT STDMETHODCALLTYPE DevWebView::RemoveWebResourceRequestedFilter(LPCWSTR uri, int context) {
+    if (uri == nullptr) {
+        return E_INVALIDARG;
+    }
+    return filters_.Remove(uri, context) ? S_OK : E_INVALIDARG;
+}
+
+bool DevWebView::NavigationCancelled(const std::wstring& uri, bool userInitiated) {
+    const ComPtr<ICoreWebView2> keepAlive(this);
+    const ComPtr<stand_in::StandInNavigationArgs> args =
+        AdoptComPtr(new stand_in::StandInNavigationArgs(uri, userInitiated, nextNavigationId_++));
+    for (const auto& handler : navigationHandlers_.Current()) {
+        handler->Invoke(this, args.Get());
+    }
+    return args->cancel != FALSE;
+}
+
+void DevWebView::StartNavigation(long long id, bool userInitiated, const std::wstring& uri) noexcept {
+    try {
+        const bool cancel = NavigationCancelled(uri, userInitiated);
+        session_->Record(JsonRecord("navigationResult").Number("id", id).Bool("cancel", cancel).Finish());
+    } catch (...) {
+        // Out of memory: the driver's request stays unanswered and the navigation never happens.
+    }
+}
+
+void DevWebView::RequestNewWindow(long long id, bool userInitiated, const std::wstring& uri) noexcept {
+    try {
+        const ComPtr<ICoreWebView2> keepAlive(this);
+        const ComPtr<stand_in::StandInNewWindowArgs> args =
+            AdoptComPtr(new stand_in::StandInNewWindowArgs(uri, userInitiated));
+        for (const auto& handler : newWindowHandlers_.Current()) {
+            handler->Invoke(this, args.Get());
+        }
+        const bool handled = args->handled != FALSE || args->newWindow != nullptr;
+        session_->Record(JsonRecord("newWindowResult").Number("id", id).Bool("handled", handled).Finish());
+    } catch (...) {
+        // Out of memory: as above.
+    }
+}
+
+void DevWebView::RequestResource(long long id, const std::wstring& method, const std::wstring& range,
+                                 const std::wstring& uri) noexcept {
+    try {
+        JsonRecord record("resourceResponse");
+        record.Number("id", id);
+        ComPtr<ICoreWebView2WebResourceResponse> answer;
+        if (filters_.Matches(uri)) {
+            const ComPtr<ICoreWebView2> keepAlive(this);
+            const ComPtr<ICoreWebView2WebResourceRequest> request =
+                AdoptComPtr<ICoreWebView2WebResourceRequest>(
+                    new stand_in::StandInRequest(uri, method, range));
+            const ComPtr<stand_in::StandInResourceArgs> args =
+                AdoptComPtr(new stand_in::StandInResourceArgs(request));
+            for (const auto& handler : resourceHandlers_.Current()) {
+                handler->Invoke(this, args.Get());
+            }
+            answer = args->response_;
+        }
+        std::string body;
+        if (answer) {
+            auto* response = static_cast<stand_in::StandInResponse*>(answer.Get());
+            if (response->content && FAILED(stand_in::ReadWhole(response->content.Get(), body))) {
+                answer.Reset();
+            } else {
+                record.Bool("answered", true)
+                    .Number("status", response->status)
+                    .String("reason", response->reason)
+                    .String("headers", response->headers);
+            }
+        }
+        if (!answer) {
+            record.Bool("answered", false);
+        } else {
+            const std::string encoded =
+                Base64Encode(reinterpret_cast<const unsigned char*>(body.data()), body.size());
+            record.String("body", std::wstring(encoded.begin(), encoded.end()));
+        }
+        session_->Record(record.Finish());
+    } catch (...) {
+        // Out of memory: the driver's request stays unanswered, and Chromium's request with it.
     }
 }

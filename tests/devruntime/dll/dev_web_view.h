@@ -4,6 +4,7 @@
 
 #include "dev_session.h"
 #include "support/com_stubs.h"
+#include "support/web_resource_objects.h"
 
 #include <wrl/client.h>
 
@@ -30,6 +31,18 @@ public:
 
     HRESULT STDMETHODCALLTYPE get_Settings(ICoreWebView2Settings** settings) override;
     HRESULT STDMETHODCALLTYPE NavigateToString(LPCWSTR htmlContent) override;
+    HRESULT STDMETHODCALLTYPE Navigate(LPCWSTR uri) override;
+    HRESULT STDMETHODCALLTYPE add_NavigationStarting(ICoreWebView2NavigationStartingEventHandler* handler,
+                                                     EventRegistrationToken* token) override;
+    HRESULT STDMETHODCALLTYPE remove_NavigationStarting(EventRegistrationToken token) override;
+    HRESULT STDMETHODCALLTYPE add_NewWindowRequested(ICoreWebView2NewWindowRequestedEventHandler* handler,
+                                                     EventRegistrationToken* token) override;
+    HRESULT STDMETHODCALLTYPE remove_NewWindowRequested(EventRegistrationToken token) override;
+    HRESULT STDMETHODCALLTYPE add_WebResourceRequested(ICoreWebView2WebResourceRequestedEventHandler* handler,
+                                                       EventRegistrationToken* token) override;
+    HRESULT STDMETHODCALLTYPE remove_WebResourceRequested(EventRegistrationToken token) override;
+    HRESULT STDMETHODCALLTYPE AddWebResourceRequestedFilter(LPCWSTR uri, int context) override;
+    HRESULT STDMETHODCALLTYPE RemoveWebResourceRequestedFilter(LPCWSTR uri, int context) override;
     HRESULT STDMETHODCALLTYPE PostWebMessageAsJson(LPCWSTR webMessageAsJson) override;
     HRESULT STDMETHODCALLTYPE PostWebMessageAsString(LPCWSTR webMessageAsString) override;
     HRESULT STDMETHODCALLTYPE add_WebMessageReceived(ICoreWebView2WebMessageReceivedEventHandler* handler,
@@ -39,6 +52,15 @@ public:
     // On the user-interface thread: one message that the page posted, as its JSON text.
     void DeliverWebMessage(const std::wstring& json) noexcept;
 
+    // On the user-interface thread, each for the driver's request `id`, answered with a record: a request
+    // from Chromium for a resource ("resourceResponse"; one no filter matches, or no handler answers, is
+    // left unanswered, as the real runtime would send it to the network), a link that asks for a new
+    // window ("newWindowResult") and a navigation of the page ("navigationResult").
+    void RequestResource(long long id, const std::wstring& method, const std::wstring& range,
+                         const std::wstring& uri) noexcept;
+    void RequestNewWindow(long long id, bool userInitiated, const std::wstring& uri) noexcept;
+    void StartNavigation(long long id, bool userInitiated, const std::wstring& uri) noexcept;
+
 private:
     struct Subscription {
         INT64 token;
@@ -47,6 +69,14 @@ private:
 
     std::shared_ptr<DevSession> session_;
     Microsoft::WRL::ComPtr<DevSettings> settings_;
+    // Raises NavigationStarting; true when a handler cancelled it.
+    bool NavigationCancelled(const std::wstring& uri, bool userInitiated);
+
     std::vector<Subscription> subscriptions_;
     INT64 nextToken_ = 1;
+    stand_in::HandlerList<ICoreWebView2NavigationStartingEventHandler> navigationHandlers_;
+    stand_in::HandlerList<ICoreWebView2NewWindowRequestedEventHandler> newWindowHandlers_;
+    stand_in::HandlerList<ICoreWebView2WebResourceRequestedEventHandler> resourceHandlers_;
+    stand_in::RequestFilters filters_;
+    UINT64 nextNavigationId_ = 1;
 };

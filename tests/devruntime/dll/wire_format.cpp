@@ -98,6 +98,21 @@ DriverCommand SplitCommand(std::string_view body) noexcept {
     return {body.substr(0, end), body.substr(end + 1)};
 }
 
+std::vector<std::string_view> SplitFields(std::string_view payload, size_t count) {
+    std::vector<std::string_view> fields;
+    while (count > 1) {
+        const size_t end = payload.find('\n');
+        if (end == std::string_view::npos) {
+            break;
+        }
+        fields.push_back(payload.substr(0, end));
+        payload.remove_prefix(end + 1);
+        --count;
+    }
+    fields.push_back(payload);
+    return fields;
+}
+
 JsonRecord::JsonRecord(std::string_view type) {
     text_ = "{\"type\":\"";
     text_ += type;

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // One document travels in one frame, whatever its size; the cap only stops a corrupt length from
 // asking for an absurd allocation.
@@ -36,6 +37,9 @@ struct DriverCommand {
 };
 // Splits a driver frame at its first line feed; a frame without one is a verb with an empty payload.
 DriverCommand SplitCommand(std::string_view body) noexcept;
+
+// Splits a payload into at most `count` fields at line feeds; the last field keeps the rest.
+std::vector<std::string_view> SplitFields(std::string_view payload, size_t count);
 
 // Builds one runtime -> driver record: {"type":"…", …} with members in the order they are added.
 class JsonRecord {

@@ -6,6 +6,7 @@
 #include "test_runtime/runtime_log.h"
 #include "test_runtime/runtime_mode.h"
 #include "test_runtime/runtime_protocol.h"
+#include "support/web_resource_objects.h"
 
 #include <cstring>
 
@@ -103,17 +104,7 @@ HRESULT STDMETHODCALLTYPE TestEnvironment::get_BrowserVersionString(LPWSTR* vers
 HRESULT STDMETHODCALLTYPE
 TestEnvironment::CreateWebResourceResponse(IStream* content, int statusCode, LPCWSTR reasonPhrase,
                                            LPCWSTR headers, ICoreWebView2WebResourceResponse** response) {
-    if (response == nullptr) {
-        return E_POINTER;
-    }
-    try {
-        *response = new TestResponse(content, statusCode, reasonPhrase == nullptr ? L"" : reasonPhrase,
-                                     headers == nullptr ? L"" : headers);
-        return S_OK;
-    } catch (...) {
-        *response = nullptr;
-        return E_OUTOFMEMORY;
-    }
+    return stand_in::MakeResponse(content, statusCode, reasonPhrase, headers, response);
 }
 
 // --- controller ------------------------------------------------------------------------------------
@@ -230,34 +221,15 @@ HRESULT STDMETHODCALLTYPE TestWebView::remove_WebMessageReceived(EventRegistrati
     return S_OK;
 }
 
-template <typename Handler> std::vector<ComPtr<Handler>> TestWebView::HandlerList<Handler>::Current() const {
-    std::vector<ComPtr<Handler>> handlers;
-    for (const auto& entry : entries) {
-        handlers.push_back(entry.second);
-    }
-    return handlers;
-}
-
+// Subscribes `handler` to one of the page's events and logs it under `tag`.
 template <typename Handler>
-HRESULT TestWebView::Subscribe(HandlerList<Handler>& list, Handler* handler, EventRegistrationToken* token,
-                               const char* tag) {
-    if (handler == nullptr || token == nullptr) {
-        return E_INVALIDARG;
+HRESULT Subscribe(stand_in::HandlerList<Handler>& list, Handler* handler, EventRegistrationToken* token,
+                  const char* tag) {
+    const HRESULT added = list.Add(handler, token);
+    if (SUCCEEDED(added)) {
+        Log(tag, {NumberField(token->value)});
     }
-    try {
-        list.entries.emplace_back(nextToken_, ComPtr<Handler>(handler));
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
-    token->value = nextToken_++;
-    Log(tag, {NumberField(token->value)});
-    return S_OK;
-}
-
-template <typename Handler>
-HRESULT TestWebView::Unsubscribe(HandlerList<Handler>& list, EventRegistrationToken token) {
-    std::erase_if(list.entries, [&](const auto& entry) { return entry.first == token.value; });
-    return S_OK;
+    return added;
 }
 
 HRESULT STDMETHODCALLTYPE TestWebView::Navigate(LPCWSTR uri) {
@@ -290,21 +262,21 @@ HRESULT STDMETHODCALLTYPE TestWebView::add_NavigationStarting(
     return Subscribe(navigationHandlers_, handler, token, "subscribe-navigation-starting");
 }
 HRESULT STDMETHODCALLTYPE TestWebView::remove_NavigationStarting(EventRegistrationToken token) {
-    return Unsubscribe(navigationHandlers_, token);
+    return navigationHandlers_.Remove(token);
 }
 HRESULT STDMETHODCALLTYPE TestWebView::add_NewWindowRequested(
     ICoreWebView2NewWindowRequestedEventHandler* handler, EventRegistrationToken* token) {
     return Subscribe(newWindowHandlers_, handler, token, "subscribe-new-window");
 }
 HRESULT STDMETHODCALLTYPE TestWebView::remove_NewWindowRequested(EventRegistrationToken token) {
-    return Unsubscribe(newWindowHandlers_, token);
+    return newWindowHandlers_.Remove(token);
 }
 HRESULT STDMETHODCALLTYPE TestWebView::add_WebResourceRequested(
     ICoreWebView2WebResourceRequestedEventHandler* handler, EventRegistrationToken* token) {
     return Subscribe(resourceHandlers_, handler, token, "subscribe-resources");
 }
 HRESULT STDMETHODCALLTYPE TestWebView::remove_WebResourceRequested(EventRegistrationToken token) {
-    return Unsubscribe(resourceHandlers_, token);
+    return resourceHandlers_.Remove(token);
 }
 
 HRESULT STDMETHODCALLTYPE TestWebView::AddWebResourceRequestedFilter(LPCWSTR uri, int context) {

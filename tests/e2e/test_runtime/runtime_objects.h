@@ -73,25 +73,16 @@ private:
         long long token;
         Microsoft::WRL::ComPtr<ICoreWebView2WebMessageReceivedEventHandler> handler;
     };
-    // Handlers of one event with their registration tokens.
-    template <typename Handler> struct HandlerList {
-        std::vector<std::pair<long long, Microsoft::WRL::ComPtr<Handler>>> entries;
-        std::vector<Microsoft::WRL::ComPtr<Handler>> Current() const;
-    };
-    template <typename Handler>
-    HRESULT Subscribe(HandlerList<Handler>& list, Handler* handler, EventRegistrationToken* token,
-                      const char* tag);
-    template <typename Handler> HRESULT Unsubscribe(HandlerList<Handler>& list, EventRegistrationToken token);
     // A navigation the runtime lets start: the document is requested through the filters; false when a
     // handler cancelled it.
     bool RunNavigation(const std::wstring& uri, bool userInitiated);
 
     std::vector<Subscription> subscriptions_;
     long long nextToken_ = 1;
-    HandlerList<ICoreWebView2NavigationStartingEventHandler> navigationHandlers_;
-    HandlerList<ICoreWebView2NewWindowRequestedEventHandler> newWindowHandlers_;
-    HandlerList<ICoreWebView2WebResourceRequestedEventHandler> resourceHandlers_;
-    RequestFilters filters_;
+    stand_in::HandlerList<ICoreWebView2NavigationStartingEventHandler> navigationHandlers_;
+    stand_in::HandlerList<ICoreWebView2NewWindowRequestedEventHandler> newWindowHandlers_;
+    stand_in::HandlerList<ICoreWebView2WebResourceRequestedEventHandler> resourceHandlers_;
+    stand_in::RequestFilters filters_;
 };
 
 class TestController final : public StubController {

@@ -1,0 +1,446 @@
+// The objects a browser runtime hands to the program's handlers of navigation starts, new-window
+// requests and web-resource requests, the responses it makes for the program, its request filters, and
+// reading a response body as the real runtime does. Shared by the two stand-in runtimes (the test runtime
+// and the development runtime), which differ only in what they do with the answers.
+#pragma once
+
+#include "platform/com_adopt.h"
+#include "platform/unique_handle.h"
+#include "support/com_stubs.h"
+
+#include <wrl/client.h>
+
+#include <cstring>
+#include <new>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace stand_in {
+
+using Microsoft::WRL::ComPtr;
+
+// A string handed to the program, which frees it with CoTaskMemFree.
+inline HRESULT CopyOut(const std::wstring& text, LPWSTR* out) noexcept {
+    if (out == nullptr) {
+        return E_POINTER;
+    }
+    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    *out = static_cast<LPWSTR>(::CoTaskMemAlloc(bytes));
+    if (*out == nullptr) {
+        return E_OUTOFMEMORY;
+    }
+    std::memcpy(*out, text.c_str(), bytes);
+    return S_OK;
+}
+
+// A request's headers: only Range, when the page asked for one.
+class RangeRequestHeaders final : public ComObject<ICoreWebView2HttpRequestHeaders> {
+public:
+    explicit RangeRequestHeaders(std::wstring range) noexcept
+        : ComObject(IID_ICoreWebView2HttpRequestHeaders), range_(std::move(range)) {}
+    HRESULT STDMETHODCALLTYPE GetHeader(LPCWSTR name, LPWSTR* value) override {
+        if (value != nullptr) {
+            *value = nullptr;
+        }
+        if (name == nullptr || range_.empty() || ::lstrcmpiW(name, L"Range") != 0) {
+            return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+        }
+        return CopyOut(range_, value);
+    }
+    HRESULT STDMETHODCALLTYPE GetHeaders(LPCWSTR, BrowserOpaque**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Contains(LPCWSTR name, BOOL* contains) override {
+        if (contains == nullptr) {
+            return E_POINTER;
+        }
+        *contains = name != nullptr && !range_.empty() && ::lstrcmpiW(name, L"Range") == 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetHeader(LPCWSTR, LPCWSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE RemoveHeader(LPCWSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIterator(BrowserOpaque**) override { return E_NOTIMPL; }
+
+private:
+    const std::wstring range_;
+};
+
+class StandInRequest final : public ComObject<ICoreWebView2WebResourceRequest> {
+public:
+    StandInRequest(std::wstring uri, std::wstring method, std::wstring range) noexcept
+        : ComObject(IID_ICoreWebView2WebResourceRequest), uri_(std::move(uri)), method_(std::move(method)),
+          range_(std::move(range)) {}
+    HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) override { return CopyOut(uri_, uri); }
+    HRESULT STDMETHODCALLTYPE put_Uri(LPCWSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_Method(LPWSTR* method) override { return CopyOut(method_, method); }
+    HRESULT STDMETHODCALLTYPE put_Method(LPCWSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_Content(IStream** content) override {
+        if (content == nullptr) {
+            return E_POINTER;
+        }
+        *content = nullptr;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE put_Content(IStream*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_Headers(ICoreWebView2HttpRequestHeaders** headers) override {
+        if (headers == nullptr) {
+            return E_POINTER;
+        }
+        *headers = new (std::nothrow) RangeRequestHeaders(range_);
+        return *headers == nullptr ? E_OUTOFMEMORY : S_OK;
+    }
+
+private:
+    const std::wstring uri_;
+    const std::wstring method_;
+    const std::wstring range_;
+};
+
+// Deferrals are not offered: every handler must answer before it returns.
+class StandInResourceArgs final : public ComObject<ICoreWebView2WebResourceRequestedEventArgs> {
+public:
+    explicit StandInResourceArgs(ComPtr<ICoreWebView2WebResourceRequest> request) noexcept
+        : ComObject(IID_ICoreWebView2WebResourceRequestedEventArgs), request_(std::move(request)) {}
+    HRESULT STDMETHODCALLTYPE get_Request(ICoreWebView2WebResourceRequest** request) override {
+        return request_.CopyTo(request);
+    }
+    HRESULT STDMETHODCALLTYPE get_Response(ICoreWebView2WebResourceResponse** response) override {
+        return response_.CopyTo(response);
+    }
+    HRESULT STDMETHODCALLTYPE put_Response(ICoreWebView2WebResourceResponse* response) override {
+        response_ = response;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral** deferral) override {
+        if (deferral != nullptr) {
+            *deferral = nullptr;
+        }
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE get_ResourceContext(int* context) override {
+        if (context == nullptr) {
+            return E_POINTER;
+        }
+        *context = 0;
+        return S_OK;
+    }
+
+    ComPtr<ICoreWebView2WebResourceResponse> response_;
+
+private:
+    const ComPtr<ICoreWebView2WebResourceRequest> request_;
+};
+
+class StandInNavigationArgs final : public ComObject<ICoreWebView2NavigationStartingEventArgs> {
+public:
+    StandInNavigationArgs(std::wstring uri, bool userInitiated, UINT64 id) noexcept
+        : ComObject(IID_ICoreWebView2NavigationStartingEventArgs), uri_(std::move(uri)),
+          userInitiated_(userInitiated), id_(id) {}
+    HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) override { return CopyOut(uri_, uri); }
+    HRESULT STDMETHODCALLTYPE get_IsUserInitiated(BOOL* value) override { return Out(value, userInitiated_); }
+    HRESULT STDMETHODCALLTYPE get_IsRedirected(BOOL* value) override { return Out(value, FALSE); }
+    HRESULT STDMETHODCALLTYPE get_RequestHeaders(BrowserOpaque** headers) override {
+        if (headers != nullptr) {
+            *headers = nullptr;
+        }
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE get_Cancel(BOOL* value) override { return Out(value, cancel); }
+    HRESULT STDMETHODCALLTYPE put_Cancel(BOOL value) override {
+        cancel = value;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_NavigationId(UINT64* id) override {
+        if (id == nullptr) {
+            return E_POINTER;
+        }
+        *id = id_;
+        return S_OK;
+    }
+
+    BOOL cancel = FALSE;
+
+private:
+    static HRESULT Out(BOOL* out, BOOL value) noexcept {
+        if (out == nullptr) {
+            return E_POINTER;
+        }
+        *out = value;
+        return S_OK;
+    }
+    const std::wstring uri_;
+    const BOOL userInitiated_;
+    const UINT64 id_;
+};
+
+class StandInNewWindowArgs final : public ComObject<ICoreWebView2NewWindowRequestedEventArgs> {
+public:
+    StandInNewWindowArgs(std::wstring uri, bool userInitiated) noexcept
+        : ComObject(IID_ICoreWebView2NewWindowRequestedEventArgs), uri_(std::move(uri)),
+          userInitiated_(userInitiated) {}
+    HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) override { return CopyOut(uri_, uri); }
+    HRESULT STDMETHODCALLTYPE put_NewWindow(ICoreWebView2* window) override {
+        newWindow = window;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_NewWindow(ICoreWebView2** window) override {
+        return newWindow.CopyTo(window);
+    }
+    HRESULT STDMETHODCALLTYPE put_Handled(BOOL value) override {
+        handled = value;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_Handled(BOOL* value) override {
+        if (value == nullptr) {
+            return E_POINTER;
+        }
+        *value = handled;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_IsUserInitiated(BOOL* value) override {
+        if (value == nullptr) {
+            return E_POINTER;
+        }
+        *value = userInitiated_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral** deferral) override {
+        if (deferral != nullptr) {
+            *deferral = nullptr;
+        }
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE get_WindowFeatures(BrowserOpaque** features) override {
+        if (features != nullptr) {
+            *features = nullptr;
+        }
+        return E_NOTIMPL;
+    }
+
+    BOOL handled = FALSE;
+    ComPtr<ICoreWebView2> newWindow;
+
+private:
+    const std::wstring uri_;
+    const BOOL userInitiated_;
+};
+
+// A response made by the environment for the program.
+class StandInResponse final : public ComObject<ICoreWebView2WebResourceResponse> {
+public:
+    StandInResponse(IStream* content, int status, std::wstring reason, std::wstring headers) noexcept
+        : ComObject(IID_ICoreWebView2WebResourceResponse), content(content), status(status),
+          reason(std::move(reason)), headers(std::move(headers)) {}
+    HRESULT STDMETHODCALLTYPE get_Content(IStream** out) override { return content.CopyTo(out); }
+    HRESULT STDMETHODCALLTYPE put_Content(IStream* value) override {
+        content = value;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_Headers(ICoreWebView2HttpResponseHeaders** out) override {
+        if (out != nullptr) {
+            *out = nullptr;
+        }
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE get_StatusCode(int* out) override {
+        if (out == nullptr) {
+            return E_POINTER;
+        }
+        *out = status;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE put_StatusCode(int value) override {
+        status = value;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_ReasonPhrase(LPWSTR* out) override { return CopyOut(reason, out); }
+    HRESULT STDMETHODCALLTYPE put_ReasonPhrase(LPCWSTR value) override {
+        reason = value == nullptr ? L"" : value;
+        return S_OK;
+    }
+
+    ComPtr<IStream> content;
+    int status;
+    std::wstring reason;
+    std::wstring headers;
+};
+
+// Makes the response for CreateWebResourceResponse.
+inline HRESULT MakeResponse(IStream* content, int status, LPCWSTR reason, LPCWSTR headers,
+                            ICoreWebView2WebResourceResponse** response) noexcept {
+    if (response == nullptr) {
+        return E_POINTER;
+    }
+    try {
+        *response = new StandInResponse(content, status, reason == nullptr ? L"" : reason,
+                                        headers == nullptr ? L"" : headers);
+        return S_OK;
+    } catch (...) {
+        *response = nullptr;
+        return E_OUTOFMEMORY;
+    }
+}
+
+// Whether `text` matches a request filter: "*" any run, "?" one character, "\\*" and "\\?" themselves,
+// over the whole URI, as the real runtime matches them.
+inline bool GlobMatches(std::wstring_view pattern, std::wstring_view text) noexcept {
+    // Iterative matching with one backtrack point for the last "*".
+    size_t p = 0;
+    size_t t = 0;
+    size_t starP = std::wstring_view::npos;
+    size_t starT = 0;
+    while (t < text.size()) {
+        if (p < pattern.size() && pattern[p] == L'*') {
+            starP = p++;
+            starT = t;
+            continue;
+        }
+        if (p < pattern.size()) {
+            const bool escaped = pattern[p] == L'\\' && p + 1 < pattern.size() &&
+                                 (pattern[p + 1] == L'*' || pattern[p + 1] == L'?');
+            const wchar_t want = escaped ? pattern[p + 1] : pattern[p];
+            if ((!escaped && want == L'?') || want == text[t]) {
+                p += escaped ? 2 : 1;
+                ++t;
+                continue;
+            }
+        }
+        if (starP == std::wstring_view::npos) {
+            return false;
+        }
+        p = starP + 1;
+        t = ++starT;
+    }
+    while (p < pattern.size() && pattern[p] == L'*') {
+        ++p;
+    }
+    return p == pattern.size();
+}
+
+// The request filters of one web view.
+class RequestFilters {
+public:
+    void Add(const std::wstring& pattern, int context) { filters_.push_back({pattern, context}); }
+    bool Remove(const std::wstring& pattern, int context) {
+        for (auto it = filters_.begin(); it != filters_.end(); ++it) {
+            if (it->pattern == pattern && it->context == context) {
+                filters_.erase(it);
+                return true;
+            }
+        }
+        return false;
+    }
+    [[nodiscard]] bool Matches(const std::wstring& uri) const {
+        const std::wstring_view withoutFragment = std::wstring_view(uri).substr(0, uri.find(L'#'));
+        for (const Filter& filter : filters_) {
+            if (GlobMatches(filter.pattern, withoutFragment)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    struct Filter {
+        std::wstring pattern;
+        int context;
+    };
+    std::vector<Filter> filters_;
+};
+
+// The handlers of one event of a web view, with their registration tokens.
+template <typename Handler> class HandlerList {
+public:
+    HRESULT Add(Handler* handler, EventRegistrationToken* token) noexcept {
+        if (handler == nullptr || token == nullptr) {
+            return E_INVALIDARG;
+        }
+        try {
+            entries_.push_back({nextToken_, ComPtr<Handler>(handler)});
+        } catch (...) {
+            return E_OUTOFMEMORY;
+        }
+        token->value = nextToken_++;
+        return S_OK;
+    }
+    HRESULT Remove(EventRegistrationToken token) noexcept {
+        std::erase_if(entries_, [&](const Entry& entry) { return entry.token == token.value; });
+        return S_OK;
+    }
+    // The handlers present now; a handler may subscribe or unsubscribe while it is being called.
+    [[nodiscard]] std::vector<ComPtr<Handler>> Current() const {
+        std::vector<ComPtr<Handler>> handlers;
+        for (const Entry& entry : entries_) {
+            handlers.push_back(entry.handler);
+        }
+        return handlers;
+    }
+
+private:
+    struct Entry {
+        INT64 token;
+        ComPtr<Handler> handler;
+    };
+    std::vector<Entry> entries_;
+    INT64 nextToken_ = 1;
+};
+
+// How long a body may take to read; the real runtime reads every body on one worker thread, so a
+// stream that blocks stalls all of them.
+inline constexpr DWORD kStreamReadTimeoutMs = 10000;
+
+// What the real runtime does with a response body: on a worker thread of its own, rewind the stream
+// and read it to the end.
+struct StreamRead {
+    IStream* stream = nullptr;
+    std::string bytes;
+    HRESULT result = E_PENDING;
+};
+
+inline DWORD WINAPI ReadStreamOnWorker(void* parameter) noexcept {
+    auto* read = static_cast<StreamRead*>(parameter);
+    ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    try {
+        LARGE_INTEGER start{};
+        HRESULT hr = read->stream->Seek(start, STREAM_SEEK_SET, nullptr);
+        char chunk[65536];
+        while (SUCCEEDED(hr)) {
+            ULONG got = 0;
+            hr = read->stream->Read(chunk, sizeof(chunk), &got);
+            if (FAILED(hr)) {
+                break;
+            }
+            read->bytes.append(chunk, got);
+            if (got == 0 || hr == S_FALSE) {
+                hr = S_OK;
+                break;
+            }
+        }
+        read->result = hr;
+    } catch (...) {
+        read->result = E_OUTOFMEMORY;
+    }
+    ::CoUninitialize();
+    return 0;
+}
+
+// Reads `stream` whole on a worker thread; a stream that does not finish within the timeout fails.
+inline HRESULT ReadWhole(IStream* stream, std::string& bytes) {
+    auto* read = new StreamRead();
+    read->stream = stream;
+    UniqueKernelHandle worker(::CreateThread(nullptr, 0, ReadStreamOnWorker, read, 0, nullptr));
+    if (!worker) {
+        delete read;
+        return HRESULT_FROM_WIN32(::GetLastError());
+    }
+    if (::WaitForSingleObject(worker.get(), kStreamReadTimeoutMs) != WAIT_OBJECT_0) {
+        // A stream that blocks would stall every response of the real runtime. The stuck worker still
+        // uses `read`, so it is left to it.
+        return HRESULT_FROM_WIN32(WAIT_TIMEOUT);
+    }
+    bytes = std::move(read->bytes);
+    const HRESULT result = read->result;
+    delete read;
+    return result;
+}
+
+} // namespace stand_in
