@@ -1,6 +1,7 @@
 #include "webhost/byte_range.h"
 
-#include <cwctype>
+#include "webhost/case_insensitive.h"
+
 #include <optional>
 
 namespace {
@@ -42,13 +43,8 @@ ByteRangeChoice ChooseByteRange(std::wstring_view rangeHeader, uint64_t fileSize
                                 uint64_t maxLength) noexcept {
     const ByteRangeChoice whole{};
     std::wstring_view text = Trim(rangeHeader);
-    if (text.size() <= kUnit.size()) {
+    if (text.size() <= kUnit.size() || !EqualsIgnoringCase(text.substr(0, kUnit.size()), kUnit)) {
         return whole;
-    }
-    for (size_t i = 0; i < kUnit.size(); ++i) {
-        if (std::towlower(text[i]) != kUnit[i]) {
-            return whole;
-        }
     }
     text = Trim(text.substr(kUnit.size()));
     if (text.empty() || text.front() != L'=') {

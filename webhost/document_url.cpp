@@ -1,5 +1,6 @@
 #include "webhost/document_url.h"
 
+#include "webhost/case_insensitive.h"
 #include "webhost/page_origin.h"
 
 #include <windows.h>
@@ -19,18 +20,6 @@ constexpr std::array<std::wstring_view, 6> kDeviceNames = {L"CON", L"PRN",    L"
                                                            L"NUL", L"CONIN$", L"CONOUT$"};
 constexpr std::wstring_view kNumberedDevices[] = {L"COM", L"LPT"};
 constexpr std::wstring_view kForbiddenCharacters = L"<>:\"/\\|?*";
-
-bool EqualsIgnoringCase(std::wstring_view a, std::wstring_view b) noexcept {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::towupper(a[i]) != std::towupper(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
 
 bool IsDeviceName(std::wstring_view name) noexcept {
     // The device part is what stands before the first dot, without trailing spaces.

@@ -1,5 +1,6 @@
 #include "webhost/link_policy.h"
 
+#include "webhost/case_insensitive.h"
 #include "webhost/document_url.h"
 #include "webhost/page_origin.h"
 
@@ -14,18 +15,6 @@ constexpr std::wstring_view kExternalSchemes[] = {L"http", L"https", L"mailto"};
 constexpr std::wstring_view kViewerExtensions[] = {L"md", L"markdown", L"txt"};
 // Characters that mean something to a command line or are not plain URL text; percent-encoded.
 constexpr std::wstring_view kEncodedCharacters = L"\"<>\\^`{|} ";
-
-bool EqualsIgnoringCase(std::wstring_view a, std::wstring_view b) noexcept {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::towlower(a[i]) != std::towlower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // The scheme before the first colon, when the text starts with one (letter, then letters, digits,
 // "+", "-" or ".").

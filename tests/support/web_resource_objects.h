@@ -384,6 +384,120 @@ private:
     INT64 nextToken_ = 1;
 };
 
+// A web view's navigation starts, new-window requests and web-resource requests, as a stand-in runtime
+// raises them: the subscriptions, the request filters and the raising itself. The derived web view
+// decides what follows from the program's answers.
+class StandInWebView : public StubWebView {
+public:
+    HRESULT STDMETHODCALLTYPE add_NavigationStarting(ICoreWebView2NavigationStartingEventHandler* handler,
+                                                     EventRegistrationToken* token) override {
+        return Subscribed("navigation-starting", navigationHandlers_.Add(handler, token), token);
+    }
+    HRESULT STDMETHODCALLTYPE remove_NavigationStarting(EventRegistrationToken token) override {
+        return navigationHandlers_.Remove(token);
+    }
+    HRESULT STDMETHODCALLTYPE add_NewWindowRequested(ICoreWebView2NewWindowRequestedEventHandler* handler,
+                                                     EventRegistrationToken* token) override {
+        return Subscribed("new-window", newWindowHandlers_.Add(handler, token), token);
+    }
+    HRESULT STDMETHODCALLTYPE remove_NewWindowRequested(EventRegistrationToken token) override {
+        return newWindowHandlers_.Remove(token);
+    }
+    HRESULT STDMETHODCALLTYPE add_WebResourceRequested(ICoreWebView2WebResourceRequestedEventHandler* handler,
+                                                       EventRegistrationToken* token) override {
+        return Subscribed("resources", resourceHandlers_.Add(handler, token), token);
+    }
+    HRESULT STDMETHODCALLTYPE remove_WebResourceRequested(EventRegistrationToken token) override {
+        return resourceHandlers_.Remove(token);
+    }
+    HRESULT STDMETHODCALLTYPE AddWebResourceRequestedFilter(LPCWSTR uri, int context) override {
+        if (uri == nullptr) {
+            return E_INVALIDARG;
+        }
+        try {
+            filters_.Add(uri, context);
+            FilterAdded(uri, context);
+            return S_OK;
+        } catch (...) {
+            return E_OUTOFMEMORY;
+        }
+    }
+    HRESULT STDMETHODCALLTYPE RemoveWebResourceRequestedFilter(LPCWSTR uri, int context) override {
+        if (uri == nullptr) {
+            return E_INVALIDARG;
+        }
+        return filters_.Remove(uri, context) ? S_OK : E_INVALIDARG;
+    }
+
+protected:
+    enum class ResourceOutcome {
+        Unfiltered, // no filter matched: the real runtime would send it to the network
+        Unanswered, // no handler gave a response: likewise
+        Answered,
+    };
+
+    // For a runtime that records them: each subscription and filter.
+    virtual void SubscriptionAdded(const char* /*event*/, INT64 /*token*/) {}
+    virtual void FilterAdded(const std::wstring& /*pattern*/, int /*context*/) {}
+
+    // True when a handler cancelled the navigation.
+    bool RaiseNavigationStarting(const std::wstring& uri, bool userInitiated) {
+        const ComPtr<ICoreWebView2> keepAlive(this);
+        const ComPtr<StandInNavigationArgs> args =
+            AdoptComPtr(new StandInNavigationArgs(uri, userInitiated, nextNavigationId_++));
+        for (const auto& handler : navigationHandlers_.Current()) {
+            handler->Invoke(this, args.Get());
+        }
+        return args->cancel != FALSE;
+    }
+
+    // The request's arguments once every handler has seen it.
+    ComPtr<StandInNewWindowArgs> RaiseNewWindowRequested(const std::wstring& uri, bool userInitiated) {
+        const ComPtr<ICoreWebView2> keepAlive(this);
+        const ComPtr<StandInNewWindowArgs> args = AdoptComPtr(new StandInNewWindowArgs(uri, userInitiated));
+        for (const auto& handler : newWindowHandlers_.Current()) {
+            handler->Invoke(this, args.Get());
+        }
+        return args;
+    }
+
+    // `response` is set when the outcome is Answered.
+    ResourceOutcome RaiseResourceRequest(const std::wstring& uri, const std::wstring& method,
+                                         const std::wstring& range, ComPtr<StandInResponse>& response) {
+        response.Reset();
+        if (!filters_.Matches(uri)) {
+            return ResourceOutcome::Unfiltered;
+        }
+        const ComPtr<ICoreWebView2> keepAlive(this);
+        const ComPtr<ICoreWebView2WebResourceRequest> request =
+            AdoptComPtr<ICoreWebView2WebResourceRequest>(new StandInRequest(uri, method, range));
+        const ComPtr<StandInResourceArgs> args = AdoptComPtr(new StandInResourceArgs(request));
+        for (const auto& handler : resourceHandlers_.Current()) {
+            handler->Invoke(this, args.Get());
+        }
+        if (!args->response_) {
+            return ResourceOutcome::Unanswered;
+        }
+        // Only the environment makes responses, and the stand-in environments make this kind.
+        response = static_cast<StandInResponse*>(args->response_.Get());
+        return ResourceOutcome::Answered;
+    }
+
+private:
+    HRESULT Subscribed(const char* event, HRESULT added, const EventRegistrationToken* token) {
+        if (SUCCEEDED(added)) {
+            SubscriptionAdded(event, token->value);
+        }
+        return added;
+    }
+
+    HandlerList<ICoreWebView2NavigationStartingEventHandler> navigationHandlers_;
+    HandlerList<ICoreWebView2NewWindowRequestedEventHandler> newWindowHandlers_;
+    HandlerList<ICoreWebView2WebResourceRequestedEventHandler> resourceHandlers_;
+    RequestFilters filters_;
+    UINT64 nextNavigationId_ = 1;
+};
+
 // How long a body may take to read; the real runtime reads every body on one worker thread, so a
 // stream that blocks stalls all of them.
 inline constexpr DWORD kStreamReadTimeoutMs = 10000;

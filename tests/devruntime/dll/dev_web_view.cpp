@@ -177,7 +177,7 @@ HRESULT STDMETHODCALLTYPE DevWebView::Navigate(LPCWSTR uri) {
         const std::wstring target = uri;
         return session_->Dispatcher().Post([self, target] {
             try {
-                if (!self->NavigationCancelled(target, true)) {
+                if (!self->RaiseNavigationStarting(target, true)) {
                     self->session_->Record(JsonRecord("navigate").String("uri", target).Finish());
                 }
             } catch (...) {
@@ -187,58 +187,9 @@ HRESULT STDMETHODCALLTYPE DevWebView::Navigate(LPCWSTR uri) {
     });
 }
 
-HRESULT STDMETHODCALLTYPE DevWebView::add_NavigationStarting(
-    ICoreWebView2NavigationStartingEventHandler* handler, EventRegistrationToken* token) {
-    return navigationHandlers_.Add(handler, token);
-}
-HRESULT STDMETHODCALLTYPE DevWebView::remove_NavigationStarting(EventRegistrationToken token) {
-    return navigationHandlers_.Remove(token);
-}
-HRESULT STDMETHODCALLTYPE DevWebView::add_NewWindowRequested(
-    ICoreWebView2NewWindowRequestedEventHandler* handler, EventRegistrationToken* token) {
-    return newWindowHandlers_.Add(handler, token);
-}
-HRESULT STDMETHODCALLTYPE DevWebView::remove_NewWindowRequested(EventRegistrationToken token) {
-    return newWindowHandlers_.Remove(token);
-}
-HRESULT STDMETHODCALLTYPE DevWebView::add_WebResourceRequested(
-    ICoreWebView2WebResourceRequestedEventHandler* handler, EventRegistrationToken* token) {
-    return resourceHandlers_.Add(handler, token);
-}
-HRESULT STDMETHODCALLTYPE DevWebView::remove_WebResourceRequested(EventRegistrationToken token) {
-    return resourceHandlers_.Remove(token);
-}
-
-HRESULT STDMETHODCALLTYPE DevWebView::AddWebResourceRequestedFilter(LPCWSTR uri, int context) {
-    if (uri == nullptr) {
-        return E_INVALIDARG;
-    }
-    return Guarded([&] {
-        filters_.Add(uri, context);
-        return S_OK;
-    });
-}
-
-HRESULT STDMETHODCALLTYPE DevWebView::RemoveWebResourceRequestedFilter(LPCWSTR uri, int context) {
-    if (uri == nullptr) {
-        return E_INVALIDARG;
-    }
-    return filters_.Remove(uri, context) ? S_OK : E_INVALIDARG;
-}
-
-bool DevWebView::NavigationCancelled(const std::wstring& uri, bool userInitiated) {
-    const ComPtr<ICoreWebView2> keepAlive(this);
-    const ComPtr<stand_in::StandInNavigationArgs> args =
-        AdoptComPtr(new stand_in::StandInNavigationArgs(uri, userInitiated, nextNavigationId_++));
-    for (const auto& handler : navigationHandlers_.Current()) {
-        handler->Invoke(this, args.Get());
-    }
-    return args->cancel != FALSE;
-}
-
 void DevWebView::StartNavigation(long long id, bool userInitiated, const std::wstring& uri) noexcept {
     try {
-        const bool cancel = NavigationCancelled(uri, userInitiated);
+        const bool cancel = RaiseNavigationStarting(uri, userInitiated);
         session_->Record(JsonRecord("navigationResult").Number("id", id).Bool("cancel", cancel).Finish());
     } catch (...) {
         // Out of memory: the driver's request stays unanswered and the navigation never happens.
@@ -247,12 +198,7 @@ void DevWebView::StartNavigation(long long id, bool userInitiated, const std::ws
 
 void DevWebView::RequestNewWindow(long long id, bool userInitiated, const std::wstring& uri) noexcept {
     try {
-        const ComPtr<ICoreWebView2> keepAlive(this);
-        const ComPtr<stand_in::StandInNewWindowArgs> args =
-            AdoptComPtr(new stand_in::StandInNewWindowArgs(uri, userInitiated));
-        for (const auto& handler : newWindowHandlers_.Current()) {
-            handler->Invoke(this, args.Get());
-        }
+        const auto args = RaiseNewWindowRequested(uri, userInitiated);
         const bool handled = args->handled != FALSE || args->newWindow != nullptr;
         session_->Record(JsonRecord("newWindowResult").Number("id", id).Bool("handled", handled).Finish());
     } catch (...) {
@@ -265,22 +211,11 @@ void DevWebView::RequestResource(long long id, const std::wstring& method, const
     try {
         JsonRecord record("resourceResponse");
         record.Number("id", id);
-        ComPtr<ICoreWebView2WebResourceResponse> answer;
-        if (filters_.Matches(uri)) {
-            const ComPtr<ICoreWebView2> keepAlive(this);
-            const ComPtr<ICoreWebView2WebResourceRequest> request =
-                AdoptComPtr<ICoreWebView2WebResourceRequest>(
-                    new stand_in::StandInRequest(uri, method, range));
-            const ComPtr<stand_in::StandInResourceArgs> args =
-                AdoptComPtr(new stand_in::StandInResourceArgs(request));
-            for (const auto& handler : resourceHandlers_.Current()) {
-                handler->Invoke(this, args.Get());
-            }
-            answer = args->response_;
-        }
+        ComPtr<stand_in::StandInResponse> answer;
+        RaiseResourceRequest(uri, method, range, answer);
         std::string body;
         if (answer) {
-            auto* response = static_cast<stand_in::StandInResponse*>(answer.Get());
+            const stand_in::StandInResponse* response = answer.Get();
             if (response->content && FAILED(stand_in::ReadWhole(response->content.Get(), body))) {
                 answer.Reset();
             } else {

@@ -24,7 +24,7 @@ private:
     BOOL statusBarEnabled_ = TRUE;
 };
 
-class DevWebView : public StubWebView {
+class DevWebView : public stand_in::StandInWebView {
 public:
     explicit DevWebView(std::shared_ptr<DevSession> session) noexcept;
     ~DevWebView() override;
@@ -32,17 +32,6 @@ public:
     HRESULT STDMETHODCALLTYPE get_Settings(ICoreWebView2Settings** settings) override;
     HRESULT STDMETHODCALLTYPE NavigateToString(LPCWSTR htmlContent) override;
     HRESULT STDMETHODCALLTYPE Navigate(LPCWSTR uri) override;
-    HRESULT STDMETHODCALLTYPE add_NavigationStarting(ICoreWebView2NavigationStartingEventHandler* handler,
-                                                     EventRegistrationToken* token) override;
-    HRESULT STDMETHODCALLTYPE remove_NavigationStarting(EventRegistrationToken token) override;
-    HRESULT STDMETHODCALLTYPE add_NewWindowRequested(ICoreWebView2NewWindowRequestedEventHandler* handler,
-                                                     EventRegistrationToken* token) override;
-    HRESULT STDMETHODCALLTYPE remove_NewWindowRequested(EventRegistrationToken token) override;
-    HRESULT STDMETHODCALLTYPE add_WebResourceRequested(ICoreWebView2WebResourceRequestedEventHandler* handler,
-                                                       EventRegistrationToken* token) override;
-    HRESULT STDMETHODCALLTYPE remove_WebResourceRequested(EventRegistrationToken token) override;
-    HRESULT STDMETHODCALLTYPE AddWebResourceRequestedFilter(LPCWSTR uri, int context) override;
-    HRESULT STDMETHODCALLTYPE RemoveWebResourceRequestedFilter(LPCWSTR uri, int context) override;
     HRESULT STDMETHODCALLTYPE PostWebMessageAsJson(LPCWSTR webMessageAsJson) override;
     HRESULT STDMETHODCALLTYPE PostWebMessageAsString(LPCWSTR webMessageAsString) override;
     HRESULT STDMETHODCALLTYPE add_WebMessageReceived(ICoreWebView2WebMessageReceivedEventHandler* handler,
@@ -69,14 +58,6 @@ private:
 
     std::shared_ptr<DevSession> session_;
     Microsoft::WRL::ComPtr<DevSettings> settings_;
-    // Raises NavigationStarting; true when a handler cancelled it.
-    bool NavigationCancelled(const std::wstring& uri, bool userInitiated);
-
     std::vector<Subscription> subscriptions_;
     INT64 nextToken_ = 1;
-    stand_in::HandlerList<ICoreWebView2NavigationStartingEventHandler> navigationHandlers_;
-    stand_in::HandlerList<ICoreWebView2NewWindowRequestedEventHandler> newWindowHandlers_;
-    stand_in::HandlerList<ICoreWebView2WebResourceRequestedEventHandler> resourceHandlers_;
-    stand_in::RequestFilters filters_;
-    UINT64 nextNavigationId_ = 1;
 };

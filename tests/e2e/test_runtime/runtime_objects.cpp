@@ -6,6 +6,7 @@
 #include "test_runtime/runtime_log.h"
 #include "test_runtime/runtime_mode.h"
 #include "test_runtime/runtime_protocol.h"
+#include "test_runtime/web_resources.h"
 #include "support/web_resource_objects.h"
 
 #include <cstring>
@@ -17,20 +18,6 @@ namespace {
 
 HWND g_parentWindow = nullptr;
 TestWebView* g_currentWebView = nullptr;
-
-// A string handed to the host, which frees it with CoTaskMemFree.
-HRESULT CopyToTaskMemory(const std::wstring& text, LPWSTR* out) noexcept {
-    if (out == nullptr) {
-        return E_POINTER;
-    }
-    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    *out = static_cast<LPWSTR>(::CoTaskMemAlloc(bytes));
-    if (*out == nullptr) {
-        return E_OUTOFMEMORY;
-    }
-    std::memcpy(*out, text.c_str(), bytes);
-    return S_OK;
-}
 
 std::wstring WindowClassName(HWND window) {
     wchar_t name[256] = {};
@@ -98,7 +85,7 @@ HRESULT STDMETHODCALLTYPE TestEnvironment::CreateCoreWebView2Controller(
 }
 
 HRESULT STDMETHODCALLTYPE TestEnvironment::get_BrowserVersionString(LPWSTR* version) {
-    return CopyToTaskMemory(L"120.0.0.1 (test runtime)", version);
+    return stand_in::CopyOut(L"120.0.0.1 (test runtime)", version);
 }
 
 HRESULT STDMETHODCALLTYPE
@@ -221,17 +208,6 @@ HRESULT STDMETHODCALLTYPE TestWebView::remove_WebMessageReceived(EventRegistrati
     return S_OK;
 }
 
-// Subscribes `handler` to one of the page's events and logs it under `tag`.
-template <typename Handler>
-HRESULT Subscribe(stand_in::HandlerList<Handler>& list, Handler* handler, EventRegistrationToken* token,
-                  const char* tag) {
-    const HRESULT added = list.Add(handler, token);
-    if (SUCCEEDED(added)) {
-        Log(tag, {NumberField(token->value)});
-    }
-    return added;
-}
-
 HRESULT STDMETHODCALLTYPE TestWebView::Navigate(LPCWSTR uri) {
     if (uri == nullptr) {
         return E_INVALIDARG;
@@ -250,64 +226,52 @@ HRESULT STDMETHODCALLTYPE TestWebView::Navigate(LPCWSTR uri) {
 }
 
 bool TestWebView::RunNavigation(const std::wstring& uri, bool userInitiated) {
-    if (RaiseNavigationStarting(this, navigationHandlers_.Current(), uri, userInitiated)) {
+    Log("navigation-starting", {EscapeField(uri), NumberField(userInitiated)});
+    const bool cancelled = RaiseNavigationStarting(uri, userInitiated);
+    Log("navigation-cancel", {NumberField(cancelled)});
+    if (cancelled) {
         return false;
     }
-    RaiseResourceRequest(this, filters_, resourceHandlers_.Current(), uri, L"GET", L"");
+    LogResourceRequest(uri, L"GET", L"");
     return true;
 }
 
-HRESULT STDMETHODCALLTYPE TestWebView::add_NavigationStarting(
-    ICoreWebView2NavigationStartingEventHandler* handler, EventRegistrationToken* token) {
-    return Subscribe(navigationHandlers_, handler, token, "subscribe-navigation-starting");
-}
-HRESULT STDMETHODCALLTYPE TestWebView::remove_NavigationStarting(EventRegistrationToken token) {
-    return navigationHandlers_.Remove(token);
-}
-HRESULT STDMETHODCALLTYPE TestWebView::add_NewWindowRequested(
-    ICoreWebView2NewWindowRequestedEventHandler* handler, EventRegistrationToken* token) {
-    return Subscribe(newWindowHandlers_, handler, token, "subscribe-new-window");
-}
-HRESULT STDMETHODCALLTYPE TestWebView::remove_NewWindowRequested(EventRegistrationToken token) {
-    return newWindowHandlers_.Remove(token);
-}
-HRESULT STDMETHODCALLTYPE TestWebView::add_WebResourceRequested(
-    ICoreWebView2WebResourceRequestedEventHandler* handler, EventRegistrationToken* token) {
-    return Subscribe(resourceHandlers_, handler, token, "subscribe-resources");
-}
-HRESULT STDMETHODCALLTYPE TestWebView::remove_WebResourceRequested(EventRegistrationToken token) {
-    return resourceHandlers_.Remove(token);
+void TestWebView::LogResourceRequest(const std::wstring& uri, const std::wstring& method,
+                                     const std::wstring& range) {
+    Log("request", {EscapeField(uri), EscapeField(method), EscapeField(range)});
+    ComPtr<stand_in::StandInResponse> response;
+    switch (RaiseResourceRequest(uri, method, range, response)) {
+    case ResourceOutcome::Unfiltered:
+        Log("request-unfiltered", {EscapeField(uri)});
+        break;
+    case ResourceOutcome::Unanswered:
+        Log("response-unset", {EscapeField(uri)});
+        break;
+    case ResourceOutcome::Answered:
+        LogResponse(*response.Get());
+        break;
+    }
 }
 
-HRESULT STDMETHODCALLTYPE TestWebView::AddWebResourceRequestedFilter(LPCWSTR uri, int context) {
-    if (uri == nullptr) {
-        return E_INVALIDARG;
-    }
-    try {
-        filters_.Add(uri, context);
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
-    Log("filter", {EscapeField(uri), NumberField(context)});
-    return S_OK;
+void TestWebView::SubscriptionAdded(const char* event, INT64 token) {
+    Log(std::string("subscribe-") + event, {NumberField(token)});
 }
 
-HRESULT STDMETHODCALLTYPE TestWebView::RemoveWebResourceRequestedFilter(LPCWSTR uri, int context) {
-    if (uri == nullptr) {
-        return E_INVALIDARG;
-    }
-    return filters_.Remove(uri, context) ? S_OK : E_INVALIDARG;
+void TestWebView::FilterAdded(const std::wstring& pattern, int context) {
+    Log("filter", {EscapeField(pattern), NumberField(context)});
 }
 
 void TestWebView::RequestFromPage(const std::wstring& uri, const std::wstring& range,
                                   const std::wstring& method) {
     const ComPtr<TestWebView> self(this);
-    RaiseResourceRequest(this, filters_, resourceHandlers_.Current(), uri, method, range);
+    LogResourceRequest(uri, method, range);
 }
 
 void TestWebView::RequestNewWindow(const std::wstring& uri, bool userInitiated) {
-    const ComPtr<TestWebView> self(this);
-    if (!RaiseNewWindowRequested(this, newWindowHandlers_.Current(), uri, userInitiated)) {
+    Log("new-window", {EscapeField(uri), NumberField(userInitiated)});
+    const auto args = RaiseNewWindowRequested(uri, userInitiated);
+    Log("new-window-handled", {NumberField(args->handled != FALSE), NumberField(args->newWindow != nullptr)});
+    if (args->handled == FALSE && args->newWindow == nullptr) {
         // Unhandled, the real runtime opens the address in a window of its own.
         Log("popup-opened", {EscapeField(uri)});
     }
@@ -359,11 +323,11 @@ TestWebMessageArgs::TestWebMessageArgs(std::wstring json) noexcept
 }
 
 HRESULT STDMETHODCALLTYPE TestWebMessageArgs::get_Source(LPWSTR* source) {
-    return CopyToTaskMemory(L"about:blank", source);
+    return stand_in::CopyOut(L"about:blank", source);
 }
 
 HRESULT STDMETHODCALLTYPE TestWebMessageArgs::get_WebMessageAsJson(LPWSTR* json) {
-    return CopyToTaskMemory(json_, json);
+    return stand_in::CopyOut(json_, json);
 }
 
 HRESULT STDMETHODCALLTYPE TestWebMessageArgs::TryGetWebMessageAsString(LPWSTR* text) {

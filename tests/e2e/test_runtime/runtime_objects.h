@@ -4,12 +4,11 @@
 #pragma once
 
 #include "support/com_stubs.h"
-#include "test_runtime/web_resources.h"
+#include "support/web_resource_objects.h"
 
 #include <wrl/client.h>
 
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace test_runtime {
@@ -30,7 +29,7 @@ private:
     ~TestEnvironment() override;
 };
 
-class TestWebView final : public StubWebView {
+class TestWebView final : public stand_in::StandInWebView {
 public:
     TestWebView() noexcept;
     HRESULT STDMETHODCALLTYPE get_Settings(ICoreWebView2Settings** settings) override;
@@ -40,18 +39,6 @@ public:
                                                      EventRegistrationToken* token) override;
     HRESULT STDMETHODCALLTYPE remove_WebMessageReceived(EventRegistrationToken token) override;
     HRESULT STDMETHODCALLTYPE Navigate(LPCWSTR uri) override;
-    HRESULT STDMETHODCALLTYPE add_NavigationStarting(ICoreWebView2NavigationStartingEventHandler* handler,
-                                                     EventRegistrationToken* token) override;
-    HRESULT STDMETHODCALLTYPE remove_NavigationStarting(EventRegistrationToken token) override;
-    HRESULT STDMETHODCALLTYPE add_NewWindowRequested(ICoreWebView2NewWindowRequestedEventHandler* handler,
-                                                     EventRegistrationToken* token) override;
-    HRESULT STDMETHODCALLTYPE remove_NewWindowRequested(EventRegistrationToken token) override;
-    HRESULT STDMETHODCALLTYPE add_WebResourceRequested(ICoreWebView2WebResourceRequestedEventHandler* handler,
-                                                       EventRegistrationToken* token) override;
-    HRESULT STDMETHODCALLTYPE remove_WebResourceRequested(EventRegistrationToken token) override;
-    HRESULT STDMETHODCALLTYPE AddWebResourceRequestedFilter(LPCWSTR uri, int context) override;
-    HRESULT STDMETHODCALLTYPE RemoveWebResourceRequestedFilter(LPCWSTR uri, int context) override;
-
     // What the page does, as the real runtime reports it: a request for a resource (Range header
     // optional), a link that asks for a new window, and a navigation of the page itself (when the
     // program lets it start, the page is left: "page-left").
@@ -76,13 +63,13 @@ private:
     // A navigation the runtime lets start: the document is requested through the filters; false when a
     // handler cancelled it.
     bool RunNavigation(const std::wstring& uri, bool userInitiated);
+    // Raises a resource request and logs the answer (see README.md).
+    void LogResourceRequest(const std::wstring& uri, const std::wstring& method, const std::wstring& range);
+    void SubscriptionAdded(const char* event, INT64 token) override;
+    void FilterAdded(const std::wstring& pattern, int context) override;
 
     std::vector<Subscription> subscriptions_;
     long long nextToken_ = 1;
-    stand_in::HandlerList<ICoreWebView2NavigationStartingEventHandler> navigationHandlers_;
-    stand_in::HandlerList<ICoreWebView2NewWindowRequestedEventHandler> newWindowHandlers_;
-    stand_in::HandlerList<ICoreWebView2WebResourceRequestedEventHandler> resourceHandlers_;
-    stand_in::RequestFilters filters_;
 };
 
 class TestController final : public StubController {

@@ -1,6 +1,5 @@
 #include "test_runtime/web_resources.h"
 
-#include "platform/com_adopt.h"
 #include "platform/unique_handle.h"
 #include "support/web_resource_objects.h"
 #include "test_runtime/runtime_log.h"
@@ -59,64 +58,19 @@ std::wstring ByteText(const std::string& bytes) {
 
 } // namespace
 
-void RaiseResourceRequest(ICoreWebView2* sender, const RequestFilters& filters,
-                          const std::vector<ComPtr<ICoreWebView2WebResourceRequestedEventHandler>>& handlers,
-                          const std::wstring& uri, const std::wstring& method, const std::wstring& range) {
-    Log("request", {EscapeField(uri), EscapeField(method), EscapeField(range)});
-    if (!filters.Matches(uri)) {
-        Log("request-unfiltered", {EscapeField(uri)});
-        return;
-    }
-    const ComPtr<ICoreWebView2WebResourceRequest> request =
-        AdoptComPtr<ICoreWebView2WebResourceRequest>(new StandInRequest(uri, method, range));
-    const ComPtr<StandInResourceArgs> args = AdoptComPtr(new StandInResourceArgs(request));
-    for (const auto& handler : handlers) {
-        handler->Invoke(sender, args.Get());
-    }
-    ComPtr<ICoreWebView2WebResourceResponse> answered = args->response_;
-    if (!answered) {
-        Log("response-unset", {EscapeField(uri)});
-        return;
-    }
-    auto* response = static_cast<StandInResponse*>(answered.Get());
+void LogResponse(const StandInResponse& response) {
     std::string body;
-    if (response->content) {
-        const HRESULT read = ReadWhole(response->content.Get(), body);
+    if (response.content) {
+        const HRESULT read = ReadWhole(response.content.Get(), body);
         if (FAILED(read)) {
             Log("stream-failed", {HresultField(read)});
             return;
         }
     }
     Log("response",
-        {NumberField(response->status), EscapeField(response->reason), EscapeField(response->headers),
+        {NumberField(response.status), EscapeField(response.reason), EscapeField(response.headers),
          NumberField(static_cast<long long>(body.size())), Sha256Hex(body),
          body.size() <= kLoggedBodyLimit ? EscapeField(ByteText(body)) : std::string("\\z")});
-}
-
-bool RaiseNavigationStarting(ICoreWebView2* sender,
-                             const std::vector<ComPtr<ICoreWebView2NavigationStartingEventHandler>>& handlers,
-                             const std::wstring& uri, bool userInitiated) {
-    static UINT64 nextId = 1;
-    Log("navigation-starting", {EscapeField(uri), NumberField(userInitiated)});
-    const ComPtr<StandInNavigationArgs> args =
-        AdoptComPtr(new StandInNavigationArgs(uri, userInitiated, nextId++));
-    for (const auto& handler : handlers) {
-        handler->Invoke(sender, args.Get());
-    }
-    Log("navigation-cancel", {NumberField(args->cancel != FALSE)});
-    return args->cancel != FALSE;
-}
-
-bool RaiseNewWindowRequested(ICoreWebView2* sender,
-                             const std::vector<ComPtr<ICoreWebView2NewWindowRequestedEventHandler>>& handlers,
-                             const std::wstring& uri, bool userInitiated) {
-    Log("new-window", {EscapeField(uri), NumberField(userInitiated)});
-    const ComPtr<StandInNewWindowArgs> args = AdoptComPtr(new StandInNewWindowArgs(uri, userInitiated));
-    for (const auto& handler : handlers) {
-        handler->Invoke(sender, args.Get());
-    }
-    Log("new-window-handled", {NumberField(args->handled != FALSE), NumberField(args->newWindow != nullptr)});
-    return args->handled != FALSE || args->newWindow != nullptr;
 }
 
 } // namespace test_runtime
