@@ -159,6 +159,17 @@ size_t PathRootLength(std::wstring_view path) noexcept {
     return driveRoot(0);
 }
 
+std::wstring ExtendedLengthForm(std::wstring_view fullPath) {
+    constexpr std::wstring_view kVerbatim = L"\\\\?\\";
+    if (fullPath.substr(0, kVerbatim.size()) == kVerbatim) {
+        return std::wstring(fullPath);
+    }
+    if (fullPath.substr(0, 2) == L"\\\\") {
+        return L"\\\\?\\UNC\\" + std::wstring(fullPath.substr(2));
+    }
+    return std::wstring(kVerbatim) + std::wstring(fullPath);
+}
+
 bool IsPlainFileName(std::wstring_view name) noexcept {
     if (name.empty() || name == L"." || name == L"..") {
         return false;

@@ -20,6 +20,11 @@ std::optional<std::wstring> DocumentFileForUrl(std::wstring_view uri, std::wstri
 // Whether `name` may be opened as one path segment (the test above).
 bool IsPlainFileName(std::wstring_view name) noexcept;
 
+// The form of a full path that file functions take at any length: the extended-length prefix added
+// ("\\?\C:\...", "\\?\UNC\server\share\..."), unless it is there already. Only for paths made by
+// DocumentFileForUrl, which are full and hold no dot segments (the prefix turns off their folding).
+std::wstring ExtendedLengthForm(std::wstring_view fullPath);
+
 // The length of the root of a full path ("C:\", "\\server\share\", "\\?\C:\", "\\?\UNC\server\share\"),
 // its last backslash included; 0 for a path without one.
 size_t PathRootLength(std::wstring_view path) noexcept;

@@ -55,7 +55,7 @@ bool HasViewerExtension(std::wstring_view path) noexcept {
 }
 
 bool IsExistingFile(const std::wstring& path) noexcept {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    const DWORD attributes = ::GetFileAttributesW(ExtendedLengthForm(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 

@@ -63,7 +63,7 @@ HRESULT AnswerPage(const std::string& page, ResourceAnswer& answer) {
 
 // Opens a regular file for reading, letting others read, write, rename or delete it meanwhile.
 UniqueFile OpenPlainFile(const std::wstring& path, uint64_t& size) {
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ,
+    UniqueFile file(::CreateFileW(ExtendedLengthForm(path).c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file || ::GetFileType(file.get()) != FILE_TYPE_DISK) {

@@ -60,6 +60,10 @@ TEST(DocumentUrl, NamesFilesBesideTheDocumentAndNothingElse) {
               L"\\\\server\\share\\x.png");
     EXPECT_EQ(DocumentFileForUrl(base + L"5/x.png", L"\\\\?\\D:\\deep\\a.md"), L"\\\\?\\D:\\x.png");
     EXPECT_EQ(DocumentFileForUrl(base + L"0/x.png", L"E:\\a.md"), L"E:\\x.png");
+    // Opened at any length.
+    EXPECT_EQ(ExtendedLengthForm(L"C:\\a\\b.png"), L"\\\\?\\C:\\a\\b.png");
+    EXPECT_EQ(ExtendedLengthForm(L"\\\\srv\\share\\b.png"), L"\\\\?\\UNC\\srv\\share\\b.png");
+    EXPECT_EQ(ExtendedLengthForm(L"\\\\?\\D:\\b.png"), L"\\\\?\\D:\\b.png");
 }
 
 TEST(ByteRange, HonoursOneRangeClampedToTheFileAndTheLimit) {
