@@ -1,6 +1,6 @@
 #include "app/command_line.h"
 
-#include "app/long_path.h"
+#include "platform/long_path.h"
 #include "platform/unique_handle.h"
 
 #include <windows.h>

@@ -1,8 +1,8 @@
 #include "app/current_document.h"
 
 #include "app/document_watch.h"
-#include "app/long_path.h"
 #include "app/open_document.h"
+#include "platform/long_path.h"
 
 #include <utility>
 

@@ -1,6 +1,6 @@
 #include "app/document_text.h"
 
-#include "app/long_path.h"
+#include "platform/long_path.h"
 #include "platform/unique_handle.h"
 #include "platform/utf8.h"
 

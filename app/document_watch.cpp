@@ -1,6 +1,6 @@
 #include "app/document_watch.h"
 
-#include "app/long_path.h"
+#include "platform/long_path.h"
 
 #include <utility>
 

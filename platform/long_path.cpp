@@ -1,4 +1,4 @@
-#include "app/long_path.h"
+#include "platform/long_path.h"
 
 #include <windows.h>
 
