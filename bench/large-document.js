@@ -1,0 +1,187 @@
+'use strict';
+// Large-document benchmark: `node bench/large-document.js [--sizes 1,10] [--huge]` (after building
+// the viewer_page target; the page is read from PAGEWRIGHT_HTML, default build/pagewright.html).
+//
+// Opens realistic documents of 1 and 10 MiB, with and without the dialect's media lines, in
+// headless Chromium, once through the page's openFile message and once as a baseline: the same
+// text converted by markdown-it and set as the inner HTML of the same page's content element (same
+// style sheet, same browser, same run). Each measurement gets a fresh browser, so the renderer's
+// memory is its own. For each it prints, as absolute figures and as ratios to the baseline, with
+// the goal beside each ratio:
+// - first screen: from the message to the end of the first frame that shows the document's first
+//   screen (for the baseline that frame is its full render); goal 0.3x the baseline's full render
+//   at 1 MiB, 0.1x at 10 MiB;
+// - complete: until statistics, outline and title are all in place;
+// - longest main-thread task after the first screen (long-task entries); goal 200 ms;
+// - media elements that started loading (player work) and how many lie far from the viewport;
+//   goal: none far away;
+// - the renderer's peak and settled resident memory; goal 1.2x the baseline's (at 50 MiB).
+// --huge adds the 50 MiB document with media lines (slow: run it a few times only).
+const fs = require('node:fs');
+const path = require('node:path');
+const { launchBrowser, installWebViewStandIn, pageHtml } = require('../tests/browser/harness');
+const { realisticDocument } = require('../tests/page/realistic-document.js');
+
+const MIB = 1024 * 1024;
+// One media or attachment extension ("!video[…](…)", "!audio[…](…)", "!file[…](…)").
+const MEDIA_EXTENSION_RE = /!(?:video|audio|file)\[[^\]]*\]\([^)]*\)/g;
+const MARKDOWN_IT_BUNDLE = path.join(__dirname, '..', 'node_modules', 'markdown-it', 'dist', 'markdown-it.min.js');
+const VIEWPORT = { width: 1280, height: 800 };
+const FIRST_SCREEN_GOAL = { 1: 0.3, 10: 0.1 };
+const LONGEST_TASK_GOAL_MS = 200;
+const MEMORY_GOAL = 1.2;
+// Media this far below the viewport (in viewport heights) count as far away.
+const FAR_VIEWPORTS = 3;
+
+function option(name, fallback) {
+  const at = process.argv.indexOf(name);
+  return at === -1 ? fallback : process.argv[at + 1];
+}
+
+// The whole lines of text that fit in the given number of UTF-8 bytes.
+function firstBytes(text, bytes) {
+  const head = Buffer.from(text, 'utf8').subarray(0, bytes).toString('utf8');
+  return head.slice(0, head.lastIndexOf('\n') + 1);
+}
+
+function documentOf(mib, media) {
+  if (media) return realisticDocument(mib * MIB);
+  return firstBytes(realisticDocument(mib * MIB * 1.3).replace(MEDIA_EXTENSION_RE, ''), mib * MIB);
+}
+
+// Runs in the page: shows the text either through the page's own path or through markdown-it,
+// and resolves with the timings. The first frame after the message is the first screen; the
+// document is complete when the content is no longer marked busy.
+function measureInPage({ text, baseline, farViewports }) {
+  return new Promise((resolve) => {
+    const content = document.getElementById('content');
+    const longTasks = [];
+    new PerformanceObserver((list) => longTasks.push(...list.getEntries())).observe({ type: 'longtask' });
+    const afterNextFrame = (callback) => requestAnimationFrame(() => {
+      const channel = new MessageChannel();
+      channel.port1.onmessage = () => callback(performance.now());
+      channel.port2.postMessage(0);
+    });
+    const t0 = performance.now();
+    if (baseline) content.innerHTML = window.__markdownIt.render(text);
+    else window.__host.send({ action: 'openFile', name: 'large.md', content: text });
+    const dispatched = performance.now() - t0;
+    afterNextFrame((firstFrame) => {
+      const filled = content.getBoundingClientRect().bottom >= innerHeight || content.getAttribute('aria-busy') !== 'true';
+      const waitForComplete = () => {
+        if (content.getAttribute('aria-busy') === 'true') {
+          setTimeout(waitForComplete, 20);
+          return;
+        }
+        const complete = performance.now();
+        // Idle: an idle period of nearly the full 50 ms, with nothing else waiting.
+        const waitForIdle = () => requestIdleCallback((deadline) => {
+          if (deadline.timeRemaining() < 45) {
+            waitForIdle();
+            return;
+          }
+          const idle = performance.now();
+          setTimeout(() => {
+            const media = [...content.querySelectorAll('video, audio')];
+            const far = innerHeight * farViewports;
+            const loading = media.filter((m) => m.networkState !== HTMLMediaElement.NETWORK_EMPTY);
+            const afterFirst = longTasks.filter((t) => t.startTime + t.duration > firstFrame);
+            resolve({
+              dispatched,
+              firstScreen: firstFrame - t0,
+              filled,
+              complete: complete - t0,
+              idle: idle - t0,
+              longestAfterFirst: Math.max(0, ...afterFirst.map((t) => t.startTime + t.duration - Math.max(t.startTime, firstFrame))),
+              longTasksAfterFirst: afterFirst.filter((t) => t.duration > 200).length,
+              media: media.length,
+              mediaLoading: loading.length,
+              mediaLoadingFar: loading.filter((m) => m.getBoundingClientRect().top > far).length,
+              meta: document.getElementById('meta').textContent,
+              outline: document.querySelectorAll('#tocList a').length,
+              title: document.title,
+            });
+          }, 0);
+        });
+        waitForIdle();
+      };
+      waitForComplete();
+    });
+  });
+}
+
+async function rendererMemory(browser) {
+  const session = await browser.newBrowserCDPSession();
+  const { processInfo } = await session.send('SystemInfo.getProcessInfo');
+  await session.detach();
+  let peak = 0;
+  let resident = 0;
+  for (const info of processInfo.filter((p) => p.type === 'renderer')) {
+    const status = fs.readFileSync(`/proc/${info.id}/status`, 'utf8');
+    peak = Math.max(peak, Number(/VmHWM:\s+(\d+)/.exec(status)[1]) * 1024);
+    resident = Math.max(resident, Number(/VmRSS:\s+(\d+)/.exec(status)[1]) * 1024);
+  }
+  return { peak, resident };
+}
+
+async function measure(text, baseline) {
+  const browser = await launchBrowser();
+  try {
+    const page = await browser.newPage({ viewport: VIEWPORT });
+    await page.addInitScript(installWebViewStandIn);
+    // A data: URL: relative media sources resolve to nothing, so no network traffic runs beside
+    // the measurement (a media element that starts loading still does its player work).
+    await page.goto('data:text/html;charset=utf-8;base64,' + Buffer.from(pageHtml()).toString('base64'));
+    if (baseline) {
+      // Evaluated through the debugging protocol, which the page's script policy does not govern.
+      await page.evaluate(fs.readFileSync(MARKDOWN_IT_BUNDLE, 'utf8'));
+      await page.evaluate(() => {
+        window.__markdownIt = window.markdownit();
+      });
+    }
+    const result = await page.evaluate(measureInPage, { text, baseline, farViewports: FAR_VIEWPORTS });
+    return { ...result, ...(await rendererMemory(browser)) };
+  } finally {
+    await browser.close();
+  }
+}
+
+const seconds = (ms) => (ms / 1000).toFixed(2).padStart(7) + ' s';
+const megabytes = (bytes) => (bytes / MIB).toFixed(0).padStart(6) + ' MB';
+const ratio = (a, b) => (a / b).toFixed(2) + 'x';
+
+async function compare(mib, media, goals) {
+  const text = documentOf(mib, media);
+  const label = `${mib} MiB ${media ? 'with' : 'without'} media lines`;
+  console.log(`\n${label}: ${Buffer.byteLength(text, 'utf8')} bytes UTF-8`);
+  const base = await measure(text, true);
+  const ours = await measure(text, false);
+  console.log(`  baseline (markdown-it + innerHTML): full render ${seconds(base.firstScreen)}, busy until ${seconds(base.idle)}, ` +
+    `${base.mediaLoading} of ${base.media} media loading, memory peak ${megabytes(base.peak)}, settled ${megabytes(base.resident)}`);
+  console.log(`  page: first screen ${seconds(ours.firstScreen)}${ours.filled ? '' : ' (NOT FILLED)'}, complete ${seconds(ours.complete)}, ` +
+    `busy until ${seconds(ours.idle)}; shows ${ours.meta}; ${ours.outline} outline entries; title "${ours.title}"`);
+  const firstGoal = goals.firstScreen;
+  console.log(`  first screen / baseline full render: ${ratio(ours.firstScreen, base.firstScreen)}` +
+    (firstGoal ? ` (goal <= ${firstGoal}x)` : ''));
+  console.log(`  complete / baseline full render: ${ratio(ours.complete, base.firstScreen)}; busy / baseline busy: ${ratio(ours.idle, base.idle)}`);
+  console.log(`  longest task after the first screen: ${ours.longestAfterFirst.toFixed(0)} ms, ${ours.longTasksAfterFirst} over ` +
+    `${LONGEST_TASK_GOAL_MS} ms (goal <= ${LONGEST_TASK_GOAL_MS} ms)`);
+  console.log(`  media loading: ${ours.mediaLoading} of ${ours.media}, ${ours.mediaLoadingFar} more than ${FAR_VIEWPORTS} screens ` +
+    'below the viewport (goal 0)');
+  console.log(`  memory: peak ${megabytes(ours.peak)}, settled ${megabytes(ours.resident)}; peak / baseline ${ratio(ours.peak, base.peak)}, ` +
+    `settled / baseline ${ratio(ours.resident, base.resident)}` + (goals.memory ? ` (goal <= ${goals.memory}x)` : ''));
+}
+
+async function main() {
+  const sizes = option('--sizes', '1,10').split(',').map(Number);
+  console.log(`Chromium, viewport ${VIEWPORT.width} x ${VIEWPORT.height}, one fresh browser per measurement`);
+  for (const mib of sizes) {
+    for (const media of [true, false]) await compare(mib, media, { firstScreen: FIRST_SCREEN_GOAL[mib] });
+  }
+  if (process.argv.includes('--huge')) await compare(50, true, { memory: MEMORY_GOAL });
+}
+
+main().catch((error) => {
+  console.error(error);
+  process.exit(1);
+});
