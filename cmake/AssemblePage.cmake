@@ -7,7 +7,8 @@
 #   PAGE_MARKDOWN_SCRIPT page/markdown.js (inlined verbatim, first in the main script)
 #   PAGE_ANCHORS_SCRIPT  page/anchors.js (follows markdown.js in the main script)
 #   PAGE_LINKS_SCRIPT    page/links.js (follows anchors.js in the main script)
-#   PAGE_VIEWER_SCRIPT   page/viewer.js (follows links.js in the main script)
+#   PAGE_INSERTION_SCRIPT page/document-insertion.js (follows links.js in the main script)
+#   PAGE_VIEWER_SCRIPT   page/viewer.js (last in the main script; its start-up uses the others)
 #   PAGE_CONSOLE_SCRIPT  page/console-forward.js (the second script)
 #   PAGE_OUTPUT          the file to write
 #
@@ -17,8 +18,8 @@
 
 cmake_minimum_required(VERSION 3.25)
 
-foreach(input PAGE_TEMPLATE PAGE_STYLES PAGE_MARKDOWN_SCRIPT PAGE_ANCHORS_SCRIPT PAGE_LINKS_SCRIPT PAGE_VIEWER_SCRIPT
-        PAGE_CONSOLE_SCRIPT PAGE_OUTPUT)
+foreach(input PAGE_TEMPLATE PAGE_STYLES PAGE_MARKDOWN_SCRIPT PAGE_ANCHORS_SCRIPT PAGE_LINKS_SCRIPT PAGE_INSERTION_SCRIPT
+        PAGE_VIEWER_SCRIPT PAGE_CONSOLE_SCRIPT PAGE_OUTPUT)
     if(NOT DEFINED ${input})
         message(FATAL_ERROR "AssemblePage: ${input} is not set")
     endif()
@@ -101,6 +102,7 @@ read_page_piece("${PAGE_STYLES}" styles)
 read_page_piece("${PAGE_MARKDOWN_SCRIPT}" markdown_script)
 read_page_piece("${PAGE_ANCHORS_SCRIPT}" anchors_script)
 read_page_piece("${PAGE_LINKS_SCRIPT}" links_script)
+read_page_piece("${PAGE_INSERTION_SCRIPT}" insertion_script)
 read_page_piece("${PAGE_VIEWER_SCRIPT}" viewer_script)
 read_page_piece("${PAGE_CONSOLE_SCRIPT}" console_script)
 
@@ -112,7 +114,7 @@ foreach(placeholder @PAGE_CSP@ @PAGE_STYLES@ @PAGE_MAIN_SCRIPT@ @PAGE_CONSOLE_SC
 endforeach()
 
 # The exact texts of the two script elements; their hashes are taken over these.
-set(main_script "\n${markdown_script}\n${anchors_script}\n${links_script}\n${viewer_script}")
+set(main_script "\n${markdown_script}\n${anchors_script}\n${links_script}\n${insertion_script}\n${viewer_script}")
 set(second_script "\n${console_script}")
 check_inline_script("${main_script}" "the main script")
 check_inline_script("${second_script}" "the console script")

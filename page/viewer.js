@@ -5,14 +5,15 @@
 // A document is untrusted. Its HTML is rendered, but nothing in it may run or take over the page:
 // - the page's Content-Security-Policy admits only this script and the console script, by hash;
 // - the converter's fragment is parsed in an inert document and disarmed before it enters the
-//   page (see disarmFragment): no scripts, handlers, script URLs, meta refresh, base, plugins,
-//   scriptable frames or form targets, and ids and names that would shadow the page's own are
-//   kept under a prefix (see page/anchors.js);
+//   page, slice by slice (see page/document-insertion.js and disarmFragment): no scripts, handlers,
+//   script URLs, meta refresh, base, plugins, scriptable frames or form targets, and ids and
+//   names that would shadow the page's own are kept under a prefix (see page/anchors.js);
 // - everything the page needs later (elements, the host channel, document methods) is looked up
 //   once here at start-up, before any document exists, so a document cannot stand in for it.
 //
-// This script follows page/markdown.js, page/anchors.js and page/links.js in the same script element
-// and uses their esc, parse, anchor and document link functions.
+// This script follows page/markdown.js, page/anchors.js, page/links.js and page/document-insertion.js
+// in the same script element and uses their functions (esc, parse, the anchor and document link
+// functions, insertDocumentHtml and its companions).
 // Its string literals write non-ASCII text as \u escapes and closing tags as "<\/".
 
 const THEME_STORAGE_KEY = 'md-theme';
@@ -115,15 +116,18 @@ document.querySelectorAll('[id]').forEach((el) => reservedNames.add(el.id));
 // The host channel, present only inside the web view.
 const hostView = window.chrome && window.chrome.webview ? window.chrome.webview : null;
 
-// Where a document's HTML is parsed: a document without a window, in which nothing loads or runs.
+// Where a document's HTML is disarmed: a document without a window, in which nothing loads or runs.
 const inertHolder = document.implementation.createHTMLDocument('').createElement('div');
+// A document that never holds content: the names any document has, which a document's ids and
+// names may not shadow. (The page itself would also count the names of slices already shown.)
+const namesOfEveryDocument = inertHolder.ownerDocument;
 
 let contentEl = null;
 // The name of the document the host delivered last, while the page still shows it; null otherwise.
 let hostDocumentName = null;
 
 function isReservedName(value) {
-  return reservedNames.has(value) || value in document || OUTLINE_ID_RE.test(value);
+  return reservedNames.has(value) || value in namesOfEveryDocument || OUTLINE_ID_RE.test(value);
 }
 
 function isScriptUrl(value, anywhere) {
@@ -156,19 +160,6 @@ function disarmFragment(root) {
   // would otherwise run under this page's policy, and remote pages are not the document's to run
   // either.
   root.querySelectorAll('iframe').forEach((frame) => elementSetAttribute.call(frame, 'sandbox', ''));
-}
-
-// Replaces the content area with a document's HTML, disarmed.
-function showDocumentHtml(html) {
-  // Emptied first: the old document's names must not count against the new one's.
-  contentEl.textContent = '';
-  inertHolder.innerHTML = html;
-  disarmFragment(inertHolder);
-  boxWideTables(inertHolder);
-  settleDocumentLinks(inertHolder);
-  const fragment = createFragment();
-  while (inertHolder.firstChild) fragment.appendChild(inertHolder.firstChild);
-  contentEl.appendChild(fragment);
 }
 
 // Puts every table of a parsed document in a box of its own, which scrolls sideways when the table
@@ -252,15 +243,30 @@ function storedTheme() {
   }
 }
 
+// A large document arrives in slices (see page/document-insertion.js): the name, statistics and
+// the first screen at once; the outline grows and the title follows the first h1 as slices come,
+// so that when the last is in, everything equals what showing it in one pass gives.
 function renderDoc(md, name) {
-  showDocumentHtml(parse(md));
   showFileName(name || '');
   ui.closeBtn.style.display = '';
   ui.meta.textContent = documentStatistics(md);
-  const h1 = contentEl.querySelector('h1');
-  if (h1) setDocumentTitle(h1.textContent + TITLE_SUFFIX);
-  else if (name) setDocumentTitle(name + TITLE_SUFFIX);
-  buildTOC();
+  if (name) setDocumentTitle(name + TITLE_SUFFIX);
+  ui.tocList.textContent = '';
+  ui.tocBtn.style.display = 'none';
+  let headings = 0;
+  let titled = false;
+  const formerIds = new Map();
+  insertDocumentHtml(parse(md), (slice) => {
+    boxWideTables(slice);
+    settleDocumentLinks(slice);
+    const h1 = titled ? null : slice.querySelector('h1');
+    if (h1) {
+      setDocumentTitle(h1.textContent + TITLE_SUFFIX);
+      titled = true;
+    }
+    headings += appendOutline(slice.querySelectorAll('h1, h2, h3'), headings, formerIds);
+    if (headings > 0) ui.tocBtn.style.display = '';
+  }, () => pointDocumentLinks(formerIds));
 }
 
 // The host delivers the shown document again whenever its file changes on disk. Under the same name it
@@ -286,23 +292,29 @@ function renderOwnDoc(md, name) {
 }
 
 function buildTOC() {
-  const headings = contentEl.querySelectorAll('h1, h2, h3');
-  const entries = createFragment();
+  ui.tocList.textContent = '';
   const formerIds = new Map();
+  const count = appendOutline(contentEl.querySelectorAll('h1, h2, h3'), 0, formerIds);
+  ui.tocBtn.style.display = count > 0 ? '' : 'none';
+  pointDocumentLinks(formerIds);
+}
+
+// Numbers the headings from firstIndex on and appends their outline entries; returns their count.
+// formerIds gathers the ids the numbering replaced, mapped to the ids that replaced them.
+function appendOutline(headings, firstIndex, formerIds) {
+  const entries = createFragment();
   headings.forEach((heading, i) => {
-    if (heading.id && !formerIds.has(heading.id)) formerIds.set(heading.id, HEADING_ID_PREFIX + i);
-    heading.id = HEADING_ID_PREFIX + i;
+    if (heading.id && !formerIds.has(heading.id)) formerIds.set(heading.id, HEADING_ID_PREFIX + (firstIndex + i));
+    heading.id = HEADING_ID_PREFIX + (firstIndex + i);
     const entry = createElement('a');
-    entry.href = '#' + HEADING_ID_PREFIX + i;
+    entry.href = '#' + heading.id;
     entry.textContent = heading.textContent;
     if (heading.localName === 'h2') entry.className = 'l2';
     else if (heading.localName === 'h3') entry.className = 'l3';
     entries.appendChild(entry);
   });
-  ui.tocList.textContent = '';
   ui.tocList.appendChild(entries);
-  ui.tocBtn.style.display = headings.length > 0 ? '' : 'none';
-  pointDocumentLinks(formerIds);
+  return headings.length;
 }
 
 function setTocOpen(open) {
@@ -321,11 +333,13 @@ function closeTocOnOutsideClick(event) {
 }
 
 function showLoading(msg) {
+  stopDocumentInsertion();
   contentEl.innerHTML = '<div id="status"><div class="spinner"><\/div><div class="msg">' + (msg || TEXT_LOADING) +
     '<\/div><\/div>';
 }
 
 function showError(title, detail) {
+  stopDocumentInsertion();
   contentEl.innerHTML = '<div id="status"><div class="icon">' + TEXT_WARNING_ICON + '<\/div><div class="msg"><strong>' +
     esc(title) + '<\/strong><\/div><div class="sub">' + detail + '<\/div><\/div>';
 }
@@ -370,6 +384,7 @@ function showWelcome() {
   ui.closeBtn.style.display = 'none';
   showFileName(TEXT_NO_DOCUMENT);
   forgetDocument();
+  stopDocumentInsertion();
   contentEl.innerHTML = WELCOME_HTML;
   const dropzone = contentEl.querySelector('#dropzone');
   dropzone.addEventListener('click', () => ui.filePicker.click());
@@ -495,6 +510,8 @@ function installEventBindings() {
   activateOnKeys(ui.logoBtn, showAbout);
   for (const [button, theme] of THEME_BUTTONS) button.addEventListener('click', () => setTheme(theme));
   ui.printBtn.addEventListener('click', () => window.print());
+  // Whatever prints it, a document prints whole, also while it is still arriving.
+  window.addEventListener('beforeprint', finishDocumentInsertion);
   ui.tocBtn.addEventListener('click', toggleTOC);
   ui.totop.addEventListener('click', () => window.scrollTo({ top: 0, behavior: 'smooth' }));
   ui.aboutOverlay.addEventListener('click', hideAbout);

@@ -1,0 +1,211 @@
+'use strict';
+// A large document arrives in slices: the complete page equals a one-pass render, a new document
+// or a screen cancels the one still arriving, printing takes all of it, outline jumps land.
+const { describe, it, before, after } = require('node:test');
+const assert = require('node:assert/strict');
+const { launchBrowser, startServer, openViewer, openDocument } = require('./harness');
+const { realisticDocument } = require('../page/realistic-document.js');
+
+// HTML written in the document that the parser must carry across slices unchanged: an element
+// left open over many blocks, formatting that the parser reconstructs in later blocks, a comment
+// and a raw-text element spanning blank lines, and what the disarming must take out of them.
+const HOSTILE = '<img src="x.png" onerror="document.title = 1"> <script>document.title = 2</script>';
+const RAW_HTML = [
+  '<!-- a comment',
+  'over blank lines -->',
+  '<textarea>',
+  '# not a heading',
+  '</textarea>',
+  '<video controls src="raw.mp4"></video> <audio controls><source src="raw.mp3"></audio>',
+  'some <b>bold that never closes',
+  'and goes on',
+  HOSTILE,
+].join('\n\n');
+
+// About 200 KiB: many slices, some of them inside the details element.
+const LARGE = [
+  realisticDocument(64 * 1024, 5),
+  '<details open><summary>More</summary>',
+  realisticDocument(48 * 1024, 7),
+  HOSTILE,
+  '</details>',
+  RAW_HTML,
+  realisticDocument(64 * 1024, 6),
+  '# Last heading',
+  'the very end',
+].join('\n\n');
+
+let browser;
+let server;
+let context;
+
+before(async () => {
+  browser = await launchBrowser();
+  server = await startServer();
+  context = await browser.newContext({ viewport: { width: 1000, height: 700 } });
+});
+
+after(async () => {
+  await browser.close();
+  await server.close();
+});
+
+function whenComplete(page) {
+  return page.waitForFunction(() => document.getElementById('content').getAttribute('aria-busy') === null, null, {
+    timeout: 60000,
+  });
+}
+
+// What the page shows, with every deferred media player brought in by scrolling past it.
+async function finalPage(page) {
+  await whenComplete(page);
+  const viewport = page.viewportSize();
+  await page.setViewportSize({ width: viewport.width, height: 4000 });
+  await page.evaluate(async () => {
+    const frame = () => new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve)));
+    for (let y = 0; document.querySelector('#content .media-slot') && y < 1e7; y += 2 * innerHeight) {
+      window.scrollTo(0, y);
+      await frame();
+    }
+    window.scrollTo(0, 0);
+  });
+  await page.setViewportSize(viewport);
+  return page.evaluate(() => ({
+    content: document.getElementById('content').innerHTML,
+    outline: [...document.querySelectorAll('#tocList a')].map((a) => [a.textContent, a.getAttribute('href'), a.className]),
+    title: document.title,
+    meta: document.getElementById('meta').textContent,
+  }));
+}
+
+// The same document shown in one pass: the converter's HTML parsed as a whole in an inert
+// document and disarmed, headings numbered.
+function onePass(page, md) {
+  return page.evaluate((text) => {
+    const holder = document.implementation.createHTMLDocument('').createElement('div');
+    holder.innerHTML = parse(text);
+    disarmFragment(holder);
+    const headings = [...holder.querySelectorAll('h1, h2, h3')];
+    headings.forEach((h, i) => {
+      h.id = 'heading-' + i;
+    });
+    return { content: holder.innerHTML, headings: headings.length, h1: holder.querySelector('h1').textContent };
+  }, md);
+}
+
+describe('a large document', () => {
+  it('shows its first screen at once and ends equal to a one-pass render', async () => {
+    const page = await openViewer(context, server);
+    await openDocument(page, LARGE, 'large.md');
+    const atOnce = await page.evaluate(() => ({
+      busy: document.getElementById('content').getAttribute('aria-busy'),
+      filled: document.getElementById('content').getBoundingClientRect().bottom > innerHeight,
+      players: document.querySelectorAll('#content video, #content audio').length,
+      meta: document.getElementById('meta').textContent,
+    }));
+    assert.equal(atOnce.busy, 'true', 'the rest is still arriving');
+    assert.equal(atOnce.filled, true, 'the first screen is full');
+    assert.match(atOnce.meta, /^\d+ 字符/, 'the statistics come at once');
+
+    const shown = await finalPage(page);
+    const expected = await onePass(page, LARGE);
+    assert.equal(shown.content, expected.content);
+    assert.equal(shown.outline.length, expected.headings);
+    assert.deepEqual(shown.outline.at(-1), ['Last heading', `#heading-${expected.headings - 1}`, '']);
+    assert.equal(shown.title, expected.h1 + ' - Quillpane');
+    await page.close();
+  });
+
+  it('creates media players only near the viewport', async () => {
+    const page = await openViewer(context, server);
+    await openDocument(page, LARGE, 'large.md');
+    await whenComplete(page);
+    const players = () =>
+      page.$$eval('#content video, #content audio', (media) => media.map((m) => m.getBoundingClientRect().top / innerHeight));
+    const near = await players();
+    const slots = await page.$$eval('#content .media-slot', (s) => s.length);
+    assert.ok(slots > 20, `${slots} players wait outside the page`);
+    assert.ok(near.every((top) => top < 2.5), `players at ${near} viewport heights`);
+
+    const slot = await page.$('#content .media-slot.video');
+    const before = await slot.evaluate((s) => [s.getBoundingClientRect().height, s.nextElementSibling.getBoundingClientRect().top - s.getBoundingClientRect().top]);
+    await slot.evaluate((s) => s.scrollIntoView());
+    await page.waitForFunction((s) => !s.isConnected, slot);
+    const player = await page.evaluate(() => {
+      const video = [...document.querySelectorAll('#content video')].find((v) => Math.abs(v.getBoundingClientRect().top) < innerHeight);
+      return [video.getBoundingClientRect().height, video.nextElementSibling.getBoundingClientRect().top - video.getBoundingClientRect().top, video.querySelector('source') !== null];
+    });
+    assert.deepEqual(player, [...before, true], 'the player takes the place and size of its stand-in');
+    await page.close();
+  });
+
+  const deliveries = [
+    ['a second large document', 'host', realisticDocument(150 * 1024, 9), 'second.md'],
+    ['a small document', 'host', '# Small\n\ntext', 'small.md'],
+    ['a drop', 'drop', '# Dropped\n\nfile', 'dropped.md'],
+  ];
+  for (const [label, how, text, name] of deliveries) {
+    it(`is replaced cleanly by ${label} arriving mid-insertion`, async () => {
+      const page = await openViewer(context, server);
+      await openDocument(page, LARGE, 'large.md');
+      if (how === 'host') {
+        await openDocument(page, text, name);
+      } else {
+        await page.evaluate(([content, fileName]) => {
+          const transfer = new DataTransfer();
+          transfer.items.add(new File([content], fileName));
+          document.dispatchEvent(new DragEvent('drop', { dataTransfer: transfer, bubbles: true, cancelable: true }));
+        }, [text, name]);
+        await page.waitForFunction((n) => document.getElementById('filename').textContent === n, name);
+      }
+      const shown = await finalPage(page);
+      const expected = await onePass(page, text);
+      assert.equal(shown.content, expected.content, 'nothing of the first document is left');
+      assert.equal(shown.outline.length, expected.headings);
+      assert.equal(shown.title, expected.h1 + ' - Quillpane');
+      assert.match(shown.meta, new RegExp(`^${text.length} 字符`));
+      await page.close();
+    });
+  }
+
+  it('stops arriving when the document is closed', async () => {
+    const page = await openViewer(context, server);
+    await openDocument(page, LARGE, 'large.md');
+    await page.click('#closeBtn');
+    await page.waitForTimeout(500);
+    const state = await page.evaluate(() => ({
+      dropzone: document.querySelectorAll('#content #dropzone').length,
+      children: document.getElementById('content').childElementCount,
+      busy: document.getElementById('content').getAttribute('aria-busy'),
+    }));
+    assert.deepEqual(state, { dropzone: 1, children: 1, busy: null });
+    await page.close();
+  });
+
+  it('prints whole, also while still arriving, with as many pages as without containment', async () => {
+    const page = await openViewer(context, server);
+    const doc = realisticDocument(200 * 1024, 11).replace(/!(?:video|audio)\[[^\]]*\]\([^)]*\)/g, '');
+    await openDocument(page, doc, 'print.md');
+    assert.equal(await page.$eval('#content', (c) => c.className), 'large');
+    const pages = async () => (await page.pdf()).toString('latin1').match(/\/Type\s*\/Page\b/g).length;
+    const arriving = await pages();
+    assert.equal(await page.$eval('#content', (c) => c.getAttribute('aria-busy')), null, 'printing completed it');
+    await page.evaluate(() => document.getElementById('content').classList.remove('large'));
+    assert.equal(arriving, await pages());
+    await page.close();
+  });
+
+  it('lands an outline jump far down on its heading', async () => {
+    const page = await openViewer(context, server);
+    await openDocument(page, LARGE, 'large.md');
+    await whenComplete(page);
+    await page.click('#tocBtn');
+    const entries = await page.$$('#tocList a');
+    await entries[Math.floor(entries.length * 0.8)].click();
+    await page.waitForFunction(() => location.hash !== '');
+    await page.waitForTimeout(300);
+    const top = await page.evaluate(() => document.querySelector(location.hash).getBoundingClientRect().top);
+    assert.ok(Math.abs(top) < 2, `the heading is at ${top}px`);
+    await page.close();
+  });
+});
