@@ -14,8 +14,10 @@
 // - its top-level blocks skip style and layout while far from the viewport (the "large" class on
 //   the content area; see the style sheet). Text stays searchable, outline jumps land, and
 //   printing lays out everything;
-// - media players far from the viewport wait outside the page, a stand-in of the same size in
-//   their place, and come in as they near it.
+// - media players far from the viewport are not created: their tags are renamed before parsing,
+//   so that the parser makes plain stand-ins of the same size, and each stand-in is replaced by
+//   its player (made then, and disarmed like the rest) as it nears the viewport. A renamed tag
+//   that made no element gets its old name back before its slice enters the page.
 //
 // A new document, a screen or printing ends the insertion in progress: the first two drop it, the
 // third completes it at once. A caller that must restore a scroll position (live reload) can wait
@@ -38,17 +40,26 @@ const HIDDEN_SLICE_DELAY_MS = 100;
 const LARGE_DOCUMENT_UNITS = 128 * 1024;
 // Media players within one viewport height above or below the window are brought in.
 const MEDIA_NEAR_MARGIN = '100% 0px';
-// Media players that wait outside the page while far from the viewport: those whose size before
-// loading is the same for all, so that a stand-in can hold their place exactly.
-const DEFERRED_MEDIA = 'video[controls]:not([width], [height], [poster]), audio[controls]';
+// Media start and end tags in the converter's HTML ("<video", "</AUDIO", ...).
+const MEDIA_TAG_RE = /<(\/?)(video|audio)(?=[\s/>])/gi;
+// What a media tag is renamed to; a document that already holds the new name keeps its tags.
+const MEDIA_STAND_IN_SUFFIX = '-deferred';
+const MEDIA_STAND_IN_NAME_RE = /(?:video|audio)-deferred/i;
+// A renamed tag that landed in text, a comment or an attribute value instead of making an element.
+const RENAMED_MEDIA_TAG_RE = /(<\/?(?:video|audio))-deferred/gi;
+// Renamed start tags only.
+const RENAMED_MEDIA_START_TAG_RE = /<(?:video|audio)-deferred/gi;
+const MEDIA_STAND_INS = 'video-deferred, audio-deferred';
+// Stand-ins that stay until their player nears the viewport: players whose size before loading
+// is the same for all, so that the stand-in holds their place exactly (see the style sheet).
+const DEFERRED_STAND_INS = 'video-deferred[controls]:not([width], [height], [poster]), audio-deferred[controls]';
+const HTML_NAMESPACE = 'http://www.w3.org/1999/xhtml';
 // Puts the parser of a fresh inert document in the state that parsing inside a div gives: in the
 // body, no-quirks, and past the point where a frameset could replace the body (the hr sets that).
 const PARSER_PRELUDE = '<!DOCTYPE html><body><hr>';
 
 let insertion = null;
 let mediaObserver = null;
-// Stand-in -> the media player waiting in the inert document.
-let deferredMedia = new WeakMap();
 
 // Shows html (the converter's output) in the content area, replacing what it held. onNodes(root)
 // is called with an inert element holding each slice's nodes after disarming and before they
@@ -61,8 +72,13 @@ function insertDocumentHtml(html, onNodes, onComplete) {
   parserDocument.open();
   parserDocument.write(PARSER_PRELUDE);
   parserDocument.body.textContent = '';
+  const renamed = !MEDIA_STAND_IN_NAME_RE.test(html);
   insertion = {
-    html,
+    html: renamed ? html.replace(MEDIA_TAG_RE, '<$1$2' + MEDIA_STAND_IN_SUFFIX) : html,
+    renamed,
+    // Renamed start tags written, and stand-ins (or repairs) found for them so far.
+    tagsWritten: 0,
+    tagsFound: 0,
     offset: 0,
     parserDocument,
     onNodes,
@@ -81,10 +97,14 @@ function insertDocumentHtml(html, onNodes, onComplete) {
   else completeInsertion(insertion);
 }
 
+// Writes about units more characters, ending before a "<" so that no tag is cut in two.
 function writeHtml(state, units) {
-  const end = Math.min(state.html.length, state.offset + units);
-  state.parserDocument.write(state.html.slice(state.offset, end));
+  let end = state.html.indexOf('<', Math.min(state.html.length, state.offset + units));
+  if (end === -1) end = state.html.length;
+  const piece = state.html.slice(state.offset, end);
+  state.parserDocument.write(piece);
   state.offset = end;
+  if (state.renamed) state.tagsWritten += (piece.match(RENAMED_MEDIA_START_TAG_RE) || []).length;
   if (end === state.html.length) state.parserDocument.close();
 }
 
@@ -95,15 +115,17 @@ function moveFinishedNodes(state) {
   const keep = state.offset < state.html.length ? body.lastChild : null;
   if (body.firstChild === keep) return;
   while (body.firstChild !== keep) inertHolder.appendChild(body.firstChild);
+  if (state.renamed) accountForRenamedTags(state);
   disarmFragment(inertHolder);
-  const slots = [];
-  deferMedia(inertHolder, slots);
+  for (const standIn of inertHolder.querySelectorAll(MEDIA_STAND_INS)) {
+    if (!standIn.matches(DEFERRED_STAND_INS)) standIn.replaceWith(playerFor(standIn));
+  }
+  const standIns = inertHolder.querySelectorAll(DEFERRED_STAND_INS);
   state.onNodes(inertHolder);
   const fragment = createFragment();
   while (inertHolder.firstChild) fragment.appendChild(inertHolder.firstChild);
   contentEl.appendChild(fragment);
-  observeMediaSlots(slots);
-  if (state.first) restoreMediaInView(slots);
+  if (standIns.length > 0) observeStandIns(standIns, state.first);
 }
 
 // Inserts one slice, then yields to the page and comes back, until all is in place. The time
@@ -166,29 +188,79 @@ function stopDocumentInsertion() {
   contentEl.removeAttribute('aria-busy');
   contentEl.classList.remove('large');
   if (mediaObserver) mediaObserver.disconnect();
-  deferredMedia = new WeakMap();
 }
 
-// Puts a stand-in of the same size (see the style sheet) in the place of each media player under
-// root. The player itself stays in the inert document, where it does nothing, until
-// restoreNearMedia brings it in: creating players in the page costs milliseconds each, and a large
-// document has thousands. Players whose size depends on their attributes are not deferred.
-function deferMedia(root, slots) {
-  for (const el of root.querySelectorAll(DEFERRED_MEDIA)) {
-    const slot = el.ownerDocument.createElement('span');
-    slot.className = 'media-slot ' + el.localName;
-    const style = el.getAttribute('style');
-    if (style !== null) slot.setAttribute('style', style);
-    el.replaceWith(slot);
-    deferredMedia.set(slot, el);
-    slots.push(slot);
+// Every renamed start tag the parser has seen should have made an HTML element. One that did not
+// (it stood in a comment, an attribute value, a textarea, foreign content or a template) left its
+// new name in the slice: put the old one back there.
+function accountForRenamedTags(state) {
+  const made = (root) => [...root.querySelectorAll(MEDIA_STAND_INS)].filter((el) => el.namespaceURI === HTML_NAMESPACE);
+  state.tagsFound += made(inertHolder).length;
+  const pending = made(state.parserDocument.body).length;
+  if (state.tagsFound + pending < state.tagsWritten) state.tagsFound += repairRenamedTags(inertHolder);
+}
+
+// Gives every renamed tag under root that made no HTML element its old name back; returns how
+// many start tags it found. In a template's content even the elements get their names back.
+function repairRenamedTags(root, inTemplate = false) {
+  let repaired = 0;
+  const restore = (text) =>
+    text.replace(RENAMED_MEDIA_TAG_RE, (match, tag) => {
+      if (tag[1] !== '/') repaired++;
+      return tag;
+    });
+  const show = NodeFilter.SHOW_ELEMENT | NodeFilter.SHOW_TEXT | NodeFilter.SHOW_COMMENT;
+  const walker = root.ownerDocument.createTreeWalker(root, show);
+  const misnamed = [];
+  while (walker.nextNode()) {
+    const node = walker.currentNode;
+    if (node.nodeType !== Node.ELEMENT_NODE) {
+      if (node.data.includes(MEDIA_STAND_IN_SUFFIX)) node.data = restore(node.data);
+      continue;
+    }
+    for (const attr of node.attributes) {
+      if (attr.value.includes(MEDIA_STAND_IN_SUFFIX)) attr.value = restore(attr.value);
+    }
+    if (node.localName === 'template') repaired += repairRenamedTags(node.content, true);
+    const standIn = node.localName === 'video-deferred' || node.localName === 'audio-deferred';
+    if (standIn && (inTemplate || node.namespaceURI !== HTML_NAMESPACE)) misnamed.push(node);
   }
+  for (const el of misnamed) {
+    const name = el.localName.slice(0, -MEDIA_STAND_IN_SUFFIX.length);
+    const renamed = el.ownerDocument.createElementNS(el.namespaceURI, name);
+    for (const attr of el.attributes) renamed.setAttributeNS(attr.namespaceURI, attr.name, attr.value);
+    while (el.firstChild) renamed.appendChild(el.firstChild);
+    el.replaceWith(renamed);
+    repaired++;
+  }
+  return repaired;
 }
 
-function observeMediaSlots(slots) {
-  if (slots.length === 0) return;
+// The player a stand-in holds the place of, made in the inert document and disarmed there: its
+// attributes in their order, and the stand-in's children (sources, tracks, fallback text).
+function playerFor(standIn) {
+  const holder = standIn.ownerDocument === inertHolder.ownerDocument ? null : inertHolder;
+  const player = inertHolder.ownerDocument.createElement(standIn.localName.slice(0, -MEDIA_STAND_IN_SUFFIX.length));
+  for (const name of standIn.getAttributeNames()) player.setAttribute(name, standIn.getAttribute(name));
+  while (standIn.firstChild) player.appendChild(standIn.firstChild);
+  if (holder) {
+    holder.appendChild(player);
+    disarmFragment(holder);
+    player.remove();
+  }
+  return player;
+}
+
+function observeStandIns(standIns, first) {
   if (!mediaObserver) mediaObserver = new IntersectionObserver(restoreNearMedia, { rootMargin: MEDIA_NEAR_MARGIN });
-  for (const slot of slots) mediaObserver.observe(slot);
+  for (const standIn of standIns) mediaObserver.observe(standIn);
+  // The first screen's players are in place before it is first shown.
+  if (first) {
+    const near = innerHeight * 2;
+    for (const standIn of standIns) {
+      if (standIn.getBoundingClientRect().top < near) restoreMedia(standIn);
+    }
+  }
 }
 
 function restoreNearMedia(entries) {
@@ -197,18 +269,7 @@ function restoreNearMedia(entries) {
   }
 }
 
-// The first screen's players are brought in before it is first shown.
-function restoreMediaInView(slots) {
-  const near = innerHeight * 2;
-  for (const slot of slots) {
-    if (slot.getBoundingClientRect().top < near) restoreMedia(slot);
-  }
-}
-
-function restoreMedia(slot) {
-  const el = deferredMedia.get(slot);
-  if (!el) return;
-  mediaObserver.unobserve(slot);
-  deferredMedia.delete(slot);
-  slot.replaceWith(el);
+function restoreMedia(standIn) {
+  mediaObserver.unobserve(standIn);
+  if (standIn.isConnected) standIn.replaceWith(playerFor(standIn));
 }

@@ -11,11 +11,13 @@ const { realisticDocument } = require('../page/realistic-document.js');
 // and a raw-text element spanning blank lines, and what the disarming must take out of them.
 const HOSTILE = '<img src="x.png" onerror="document.title = 1"> <script>document.title = 2</script>';
 const RAW_HTML = [
-  '<!-- a comment',
+  '<!-- a comment with <audio controls> in it',
   'over blank lines -->',
   '<textarea>',
-  '# not a heading',
+  '# not a heading, and a <video> tag',
   '</textarea>',
+  '![an alt text naming <video controls>](x.png) <svg><video/><audio>x</audio></svg>',
+  '<template><video controls></video></template>',
   '<video controls src="raw.mp4"></video> <audio controls><source src="raw.mp3"></audio>',
   'some <b>bold that never closes',
   'and goes on',
@@ -63,7 +65,7 @@ async function finalPage(page) {
   await page.setViewportSize({ width: viewport.width, height: 4000 });
   await page.evaluate(async () => {
     const frame = () => new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve)));
-    for (let y = 0; document.querySelector('#content .media-slot') && y < 1e7; y += 2 * innerHeight) {
+    for (let y = 0; document.querySelector('#content :is(video-deferred, audio-deferred)') && y < 1e7; y += 2 * innerHeight) {
       window.scrollTo(0, y);
       await frame();
     }
@@ -72,7 +74,8 @@ async function finalPage(page) {
   await page.setViewportSize(viewport);
   return page.evaluate(() => ({
     content: document.getElementById('content').innerHTML,
-    outline: [...document.querySelectorAll('#tocList a')].map((a) => [a.textContent, a.getAttribute('href'), a.className]),
+    outline: [...document.querySelectorAll('#tocList a')].map(
+      (a) => [a.textContent, a.getAttribute('href'), a.className]),
     title: document.title,
     meta: document.getElementById('meta').textContent,
   }));
@@ -120,22 +123,27 @@ describe('a large document', () => {
     const page = await openViewer(context, server);
     await openDocument(page, LARGE, 'large.md');
     await whenComplete(page);
-    const players = () =>
-      page.$$eval('#content video, #content audio', (media) => media.map((m) => m.getBoundingClientRect().top / innerHeight));
-    const near = await players();
-    const slots = await page.$$eval('#content .media-slot', (s) => s.length);
+    const near = await page.$$eval('#content video, #content audio', (media) =>
+      media.map((m) => m.getBoundingClientRect().top / innerHeight),
+    );
+    const slots = await page.$$eval('#content :is(video-deferred, audio-deferred)', (s) => s.length);
     assert.ok(slots > 20, `${slots} players wait outside the page`);
     assert.ok(near.every((top) => top < 2.5), `players at ${near} viewport heights`);
 
-    const slot = await page.$('#content .media-slot.video');
-    const before = await slot.evaluate((s) => [s.getBoundingClientRect().height, s.nextElementSibling.getBoundingClientRect().top - s.getBoundingClientRect().top]);
+    // Height, and the distance to the caption below: the same for the stand-in and the player.
+    const box = (el) => {
+      const top = el.getBoundingClientRect().top;
+      return [el.getBoundingClientRect().height, el.nextElementSibling.getBoundingClientRect().top - top];
+    };
+    const slot = await page.$('#content video-deferred');
+    const before = await slot.evaluate(box);
     await slot.evaluate((s) => s.scrollIntoView());
     await page.waitForFunction((s) => !s.isConnected, slot);
-    const player = await page.evaluate(() => {
-      const video = [...document.querySelectorAll('#content video')].find((v) => Math.abs(v.getBoundingClientRect().top) < innerHeight);
-      return [video.getBoundingClientRect().height, video.nextElementSibling.getBoundingClientRect().top - video.getBoundingClientRect().top, video.querySelector('source') !== null];
-    });
-    assert.deepEqual(player, [...before, true], 'the player takes the place and size of its stand-in');
+    const video = await page.evaluateHandle(() =>
+      [...document.querySelectorAll('#content video')].find((v) => Math.abs(v.getBoundingClientRect().top) < innerHeight),
+    );
+    assert.deepEqual(await video.evaluate(box), before, 'the player takes the place and size of its stand-in');
+    assert.equal(await video.evaluate((v) => v.querySelector('source') !== null), true);
     await page.close();
   });
 
