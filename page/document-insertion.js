@@ -28,14 +28,11 @@
 // HTML characters parsed before the first screen is shown: a screenful of dense text with room to
 // spare, small enough to parse and lay out at once.
 const FIRST_SLICE_UNITS = 32 * 1024;
-// Each later slice is sized so that it and the frame that shows it take about this long together,
-// whatever the machine's speed and load: well within the longest pause the page allows itself.
-const SLICE_CYCLE_MS = 80;
-// Bounds of a later slice, in HTML characters; the first of them takes the smallest.
-const MIN_SLICE_UNITS = 4 * 1024;
-const MAX_SLICE_UNITS = 512 * 1024;
-// Milliseconds between slices while the page gets no frames (hidden or minimised).
-const HIDDEN_SLICE_DELAY_MS = 100;
+// HTML characters handed to the parser per step after the first slice.
+const STEP_UNITS = 8 * 1024;
+// Milliseconds of steps per task: the page answers input and paints between tasks, and a frame
+// rarely has more than a few tasks' worth of new blocks to lay out.
+const SLICE_BUDGET_MS = 40;
 // From this size of HTML, top-level blocks far from the viewport skip style and layout.
 const LARGE_DOCUMENT_UNITS = 128 * 1024;
 // Media players within one viewport height above or below the window are brought in.
@@ -60,6 +57,8 @@ const PARSER_PRELUDE = '<!DOCTYPE html><body><hr>';
 
 let insertion = null;
 let mediaObserver = null;
+// Where a player is made and disarmed before it replaces its stand-in: a document without a window.
+const playerHolder = document.implementation.createHTMLDocument('').createElement('div');
 
 // Shows html (the converter's output) in the content area, replacing what it held. onNodes(root)
 // is called with an inert element holding each slice's nodes after disarming and before they
@@ -85,15 +84,12 @@ function insertDocumentHtml(html, onNodes, onComplete) {
     onComplete,
     first: true,
     channel: null,
-    slices: 0,
-    sliceUnits: MIN_SLICE_UNITS,
-    sliceStarted: 0,
   };
   contentEl.setAttribute('aria-busy', 'true');
   writeHtml(insertion, FIRST_SLICE_UNITS);
   moveFinishedNodes(insertion);
   insertion.first = false;
-  if (insertion.offset < html.length) scheduleSlice(insertion);
+  if (insertion.offset < insertion.html.length) scheduleSlice(insertion);
   else completeInsertion(insertion);
 }
 
@@ -128,38 +124,26 @@ function moveFinishedNodes(state) {
   if (standIns.length > 0) observeStandIns(standIns, state.first);
 }
 
-// Inserts one slice, then yields to the page and comes back, until all is in place. The time
-// since the previous slice began (that slice, its frame and whatever else ran) sizes this one.
+// Inserts one slice, a task's worth of steps, then yields to the page and comes back, until all
+// is in place.
 function continueInsertion(state) {
   if (state !== insertion) return;
   const started = performance.now();
-  if (state.sliceStarted > 0) {
-    const units = Math.round((state.sliceUnits * SLICE_CYCLE_MS) / Math.max(1, started - state.sliceStarted));
-    state.sliceUnits = Math.min(MAX_SLICE_UNITS, Math.max(MIN_SLICE_UNITS, units));
-  }
-  state.sliceStarted = started;
-  writeHtml(state, state.sliceUnits);
-  moveFinishedNodes(state);
+  do {
+    writeHtml(state, STEP_UNITS);
+    moveFinishedNodes(state);
+  } while (state.offset < state.html.length && performance.now() - started < SLICE_BUDGET_MS);
   if (state.offset < state.html.length) scheduleSlice(state);
   else completeInsertion(state);
 }
 
-// The next slice runs right after the next frame has shown this one, so that each frame lays out
-// one slice's worth of new blocks. A hidden page gets no frames; the timer carries on there.
+// A message task, not a timer: timers chained this way are slowed down to 4 ms apart.
 function scheduleSlice(state) {
   if (!state.channel) {
     state.channel = new MessageChannel();
     state.channel.port1.onmessage = () => continueInsertion(state);
   }
-  const slice = ++state.slices;
-  const run = () => {
-    if (state.slices !== slice) return;
-    state.slices++;
-    // A message task, not a timer: it runs as soon as the frame is done.
-    state.channel.port2.postMessage(null);
-  };
-  requestAnimationFrame(run);
-  setTimeout(run, HIDDEN_SLICE_DELAY_MS);
+  state.channel.port2.postMessage(null);
 }
 
 function completeInsertion(state) {
@@ -239,15 +223,12 @@ function repairRenamedTags(root, inTemplate = false) {
 // The player a stand-in holds the place of, made in the inert document and disarmed there: its
 // attributes in their order, and the stand-in's children (sources, tracks, fallback text).
 function playerFor(standIn) {
-  const holder = standIn.ownerDocument === inertHolder.ownerDocument ? null : inertHolder;
-  const player = inertHolder.ownerDocument.createElement(standIn.localName.slice(0, -MEDIA_STAND_IN_SUFFIX.length));
+  const player = playerHolder.ownerDocument.createElement(standIn.localName.slice(0, -MEDIA_STAND_IN_SUFFIX.length));
   for (const name of standIn.getAttributeNames()) player.setAttribute(name, standIn.getAttribute(name));
   while (standIn.firstChild) player.appendChild(standIn.firstChild);
-  if (holder) {
-    holder.appendChild(player);
-    disarmFragment(holder);
-    player.remove();
-  }
+  playerHolder.appendChild(player);
+  disarmFragment(playerHolder);
+  player.remove();
   return player;
 }
 
@@ -256,10 +237,8 @@ function observeStandIns(standIns, first) {
   for (const standIn of standIns) mediaObserver.observe(standIn);
   // The first screen's players are in place before it is first shown.
   if (first) {
-    const near = innerHeight * 2;
-    for (const standIn of standIns) {
-      if (standIn.getBoundingClientRect().top < near) restoreMedia(standIn);
-    }
+    const near = [...standIns].filter((standIn) => standIn.getBoundingClientRect().top < innerHeight * 2);
+    near.forEach(restoreMedia);
   }
 }
 
