@@ -11,17 +11,26 @@
 // open thus arrives whole at the end, as it must.
 //
 // Two more things keep a large document light:
-// - its top-level blocks skip style and layout while far from the viewport (the "large" class on
-//   the content area; see the style sheet). Text stays searchable, outline jumps land, and
-//   printing lays out everything;
+// - its top-level blocks are grouped in parts (div.part, two or three screens each) that skip
+//   style and layout while far from the viewport, standing in with an estimate of their height
+//   until first laid out (the "large" class on the content area; see the style sheet). The
+//   browser walks every box it holds in each frame: a few thousand parts cost little there, where
+//   hundreds of thousands of blocks, even skipped one by one, made every frame slower than the
+//   last. A part changes nothing that shows: it starts only at a block whose top margin is zero
+//   and that has a height of its own, so that no margin would have collapsed across its edge; and
+//   from the first slice that holds anything that could reach outside its part (floats,
+//   positioned or fixed-width elements of the document's own HTML) on, parts contain nothing. A
+//   document with a style sheet of its own is not grouped at all: its selectors could tell.
+//   Skipped text is still found by the browser's search, a jump to a heading lays out what it
+//   lands on, and printing lays out everything;
 // - media players far from the viewport are not created: their tags are renamed before parsing,
 //   so that the parser makes plain stand-ins of the same size, and each stand-in is replaced by
 //   its player (made then, and disarmed like the rest) as it nears the viewport. A renamed tag
 //   that made no element gets its old name back before its slice enters the page.
 //
 // A new document, a screen or printing ends the insertion in progress: the first two drop it, the
-// third completes it at once. A caller that must restore a scroll position (live reload) can wait
-// for onComplete, or call finishDocumentInsertion() to have every node in place first.
+// third completes it at once. A caller that must return to a place further down (live reload)
+// asks for the blocks up to that place at once.
 //
 // Uses contentEl and disarmFragment from the page script that follows.
 
@@ -33,8 +42,26 @@ const STEP_UNITS = 8 * 1024;
 // Milliseconds of steps per task: the page answers input and paints between tasks, and a frame
 // rarely has more than a few tasks' worth of new blocks to lay out.
 const SLICE_BUDGET_MS = 40;
-// From this size of HTML, top-level blocks far from the viewport skip style and layout.
+// From this size of HTML, a document is grouped in parts.
 const LARGE_DOCUMENT_UNITS = 128 * 1024;
+// HTML characters per part (two or three screens).
+const PART_UNITS = 16 * 1024;
+// A part's height per HTML character, for its estimate before it is first laid out, until the
+// first part has shown the real figure for this document and window.
+const ESTIMATED_PX_PER_UNIT = 0.5;
+// A style sheet of the document's own.
+const DOCUMENT_STYLE_SHEET_RE = /<style[\s>/]/i;
+// Content that could reach outside its part: floating, cleared, positioned or sized elements of the
+// document's own HTML, and form controls and the like. The converter's own inline styles stay inside.
+const CONTENT_REACHING_OUT =
+  '[style]:not([style="margin:8px 0"], [style="max-width:100%;border-radius:7px"], [style="width:100%"], ' +
+  '[style="font-size:12px;color:#64748b;margin:2px 0"], [style="font-size:20px"], ' +
+  '[style="font-size:13px;font-weight:500"], [style="font-size:10px;color:#64748b"]), [align], [clear], ' +
+  '[width]:not(img, video, iframe, svg, canvas, table, col, colgroup, td, th), textarea, select, input, button, ' +
+  'nobr, xmp, listing, plaintext, marquee, math';
+// Blocks a part may start with: their top margin is zero (see canStartPart).
+const PART_START_ELEMENTS = new Set(['p', 'pre', 'blockquote', 'ul', 'ol', 'h1']);
+const TABLE_BOX_CLASS = 'table-scroll';
 // Media players within one viewport height above or below the window are brought in.
 const MEDIA_NEAR_MARGIN = '100% 0px';
 // Media start and end tags in the converter's HTML ("<video", "</AUDIO", ...).
@@ -62,11 +89,13 @@ const playerHolder = document.implementation.createHTMLDocument('').createElemen
 
 // Shows html (the converter's output) in the content area, replacing what it held. onNodes(root)
 // is called with an inert element holding each slice's nodes after disarming and before they
-// enter the page; onComplete(), when given, once every node is in place.
-function insertDocumentHtml(html, onNodes, onComplete) {
+// enter the page; onComplete(), when given, once every node is in place. The first slice holds at
+// least blocksAtOnce top-level blocks (while there are that many).
+function insertDocumentHtml(html, onNodes, onComplete, blocksAtOnce = 0) {
   stopDocumentInsertion();
   contentEl.textContent = '';
-  if (html.length >= LARGE_DOCUMENT_UNITS) contentEl.classList.add('large');
+  const parted = html.length >= LARGE_DOCUMENT_UNITS && !DOCUMENT_STYLE_SHEET_RE.test(html);
+  if (parted) contentEl.classList.add('large');
   const parserDocument = document.implementation.createHTMLDocument('');
   parserDocument.open();
   parserDocument.write(PARSER_PRELUDE);
@@ -79,6 +108,16 @@ function insertDocumentHtml(html, onNodes, onComplete) {
     tagsWritten: 0,
     tagsFound: 0,
     offset: 0,
+    // Where the nodes moved last ended in the HTML: the units since are the next nodes' share.
+    movedOffset: 0,
+    // Top-level blocks moved into the page so far.
+    blocks: 0,
+    parted,
+    parts: [],
+    pxPerUnit: ESTIMATED_PX_PER_UNIT,
+    calibrated: false,
+    // Parts from here on contain nothing (see the top of this file).
+    plainParts: false,
     parserDocument,
     onNodes,
     onComplete,
@@ -89,6 +128,10 @@ function insertDocumentHtml(html, onNodes, onComplete) {
   writeHtml(insertion, FIRST_SLICE_UNITS);
   moveFinishedNodes(insertion);
   insertion.first = false;
+  while (insertion.blocks < blocksAtOnce && insertion.offset < insertion.html.length) {
+    writeHtml(insertion, STEP_UNITS);
+    moveFinishedNodes(insertion);
+  }
   if (insertion.offset < insertion.html.length) scheduleSlice(insertion);
   else completeInsertion(insertion);
 }
@@ -118,16 +161,102 @@ function moveFinishedNodes(state) {
   }
   const standIns = inertHolder.querySelectorAll(DEFERRED_STAND_INS);
   state.onNodes(inertHolder);
-  const fragment = createFragment();
-  while (inertHolder.firstChild) fragment.appendChild(inertHolder.firstChild);
-  contentEl.appendChild(fragment);
+  state.blocks += inertHolder.childElementCount;
+  const units = state.offset - state.movedOffset;
+  state.movedOffset = state.offset;
+  if (state.parted) {
+    placeInParts(state, units);
+  } else {
+    const fragment = createFragment();
+    while (inertHolder.firstChild) fragment.appendChild(inertHolder.firstChild);
+    contentEl.appendChild(fragment);
+  }
   if (standIns.length > 0) observeStandIns(standIns, state.first);
+}
+
+// Whether a part may start with node: a block whose top margin is zero and which has a height of
+// its own, so that no margin would have collapsed through it with the one before: the converter's
+// blocks, and the boxes the page puts tables in. Blocks with attributes could be styled otherwise.
+function canStartPart(node) {
+  if (node.nodeType !== Node.ELEMENT_NODE || node.namespaceURI !== HTML_NAMESPACE) return false;
+  if (node.localName === 'div') return node.className === TABLE_BOX_CLASS && node.attributes.length === 1;
+  if (!PART_START_ELEMENTS.has(node.localName)) return false;
+  for (const attr of node.attributes) {
+    if (attr.name !== 'id') return false;
+  }
+  // Headings, quotes and code have borders or padding; a paragraph or a list needs text.
+  return node.localName === 'h1' || node.localName === 'pre' || node.localName === 'blockquote' || node.textContent.trim() !== '';
+}
+
+// Moves the slice's nodes into parts: the open part takes them until it has its share of the HTML,
+// and a new one starts at the next block that can start one.
+function placeInParts(state, units) {
+  if (!state.plainParts && inertHolder.querySelector(CONTENT_REACHING_OUT)) {
+    state.plainParts = true;
+    const open = state.parts.at(-1);
+    if (open) open.el.classList.add('plain');
+  }
+  const share = units / Math.max(1, inertHolder.childNodes.length);
+  let part = state.parts.at(-1);
+  let fragment = createFragment();
+  const close = () => {
+    part.el.appendChild(fragment);
+    estimatePartHeight(state, part);
+  };
+  for (const node of [...inertHolder.childNodes]) {
+    if (!part || (part.units >= PART_UNITS && canStartPart(node))) {
+      if (part) close();
+      part = openPart(state);
+      fragment = createFragment();
+    }
+    part.units += share;
+    fragment.appendChild(node);
+  }
+  close();
+}
+
+function openPart(state) {
+  const el = createElement('div');
+  el.className = state.plainParts ? 'part plain' : 'part';
+  const part = { el, units: 0 };
+  state.parts.push(part);
+  contentEl.appendChild(el);
+  return part;
+}
+
+// The height a part stands in with until it is first laid out; it keeps its real height after.
+function estimatePartHeight(state, part) {
+  part.el.style.containIntrinsicSize = 'auto ' + Math.round(part.units * state.pxPerUnit) + 'px';
+}
+
+// Once the first part has been laid out (it is on the first screen), its height per HTML character
+// replaces the guess in the estimates: narrow windows and dense text make parts taller.
+function calibrateEstimates(state) {
+  const first = state.parts[0];
+  if (state.parts.length < 2) return;
+  const sample = first.el.firstElementChild;
+  if (first.el.classList.contains('plain') || !sample) {
+    state.calibrated = true;
+    return;
+  }
+  if (!sample.checkVisibility({ contentVisibilityAuto: true })) return;
+  state.calibrated = true;
+  const height = first.el.getBoundingClientRect().height;
+  if (!(height > 0) || !(first.units > 0)) return;
+  state.pxPerUnit = height / first.units;
+  for (const part of state.parts.slice(1)) estimatePartHeight(state, part);
+}
+
+// The document's top-level blocks in order, whether or not it is grouped in parts.
+function documentBlocks() {
+  return contentEl.classList.contains('large') ? contentEl.querySelectorAll(':scope > .part > *') : contentEl.children;
 }
 
 // Inserts one slice, a task's worth of steps, then yields to the page and comes back, until all
 // is in place.
 function continueInsertion(state) {
   if (state !== insertion) return;
+  if (state.parted && !state.calibrated) calibrateEstimates(state);
   const started = performance.now();
   do {
     writeHtml(state, STEP_UNITS);

@@ -22,6 +22,10 @@ const TITLE_SUFFIX = ' - Quillpane';
 const PAGE_TITLE = 'Pagewright';
 const HEADING_ID_PREFIX = 'heading-';
 const TOTOP_THRESHOLD_PX = 300;
+// How long a document built again holds the reader's place while its blocks are first laid out, and
+// what the reader does to scroll away from it.
+const PLACE_HOLD_MS = 1000;
+const READER_SCROLL_EVENTS = ['wheel', 'keydown', 'pointerdown', 'touchstart'];
 
 // The page's own texts. String literals hold non-ASCII text as \u escapes; each comment shows it.
 const TEXT_CHARACTERS = ' \u5b57\u7b26 \u00b7 '; // " 字符 · "
@@ -245,8 +249,9 @@ function storedTheme() {
 
 // A large document arrives in slices (see page/document-insertion.js): the name, statistics and
 // the first screen at once; the outline grows and the title follows the first h1 as slices come,
-// so that when the last is in, everything equals what showing it in one pass gives.
-function renderDoc(md, name) {
+// so that when the last is in, everything equals what showing it in one pass gives. At least
+// blocksAtOnce top-level blocks are in place when it returns.
+function renderDoc(md, name, blocksAtOnce = 0) {
   showFileName(name || '');
   ui.closeBtn.style.display = '';
   ui.meta.textContent = documentStatistics(md);
@@ -266,7 +271,7 @@ function renderDoc(md, name) {
     }
     headings += appendOutline(slice.querySelectorAll('h1, h2, h3'), headings, formerIds);
     if (headings > 0) ui.tocBtn.style.display = '';
-  }, () => pointDocumentLinks(formerIds));
+  }, () => pointDocumentLinks(formerIds), blocksAtOnce);
 }
 
 // The host delivers the shown document again whenever its file changes on disk. Under the same name it
@@ -274,12 +279,60 @@ function renderDoc(md, name) {
 // starts at the top.
 function renderHostDoc(md, name) {
   beginHostDocument();
-  const again = name === hostDocumentName;
-  const x = again ? window.scrollX : 0;
-  const y = again ? window.scrollY : 0;
-  renderDoc(md, name);
+  const place = name === hostDocumentName ? readersPlace() : null;
+  renderDoc(md, name, place ? place.index + 1 : 0);
   hostDocumentName = name;
-  window.scrollTo(x, y);
+  returnToPlace(place);
+}
+
+// The reader's place as the top-level block at the top of the window and where it stands: a place
+// that holds when the document is built again, where a scroll offset would not (blocks of a large
+// document far from the window stand in with estimated heights until first laid out).
+function readersPlace() {
+  const blocks = documentBlocks();
+  const top = ui.topbar.getBoundingClientRect().bottom;
+  let low = 0;
+  let high = blocks.length - 1;
+  while (low < high) {
+    const middle = (low + high) >> 1;
+    if (blocks[middle].getBoundingClientRect().bottom > top) high = middle;
+    else low = middle + 1;
+  }
+  const block = blocks[low];
+  return { x: window.scrollX, y: window.scrollY, index: low, offset: block ? block.getBoundingClientRect().top : 0 };
+}
+
+// Puts the block of the reader's place back where it stood (null: the top of the document).
+function returnToPlace(place) {
+  if (!place) {
+    window.scrollTo(0, 0);
+    return;
+  }
+  const block = documentBlocks()[place.index];
+  if (place.y === 0 || !block) {
+    window.scrollTo(place.x, place.y);
+    return;
+  }
+  holdPlace(place, block);
+}
+
+// In the frames after a large document is built again, the blocks that come near the window are
+// laid out for the first time and change from their estimated heights to their real ones, which
+// moves the reader's block. Until the reader scrolls, or for a moment at most, the block is put back
+// after every layout that changes the content's size, before the frame is painted.
+function holdPlace(place, block) {
+  const observer = new ResizeObserver(() => {
+    if (block.isConnected) window.scrollTo(place.x, window.scrollY + block.getBoundingClientRect().top - place.offset);
+    else release();
+  });
+  const release = () => {
+    observer.disconnect();
+    for (const type of READER_SCROLL_EVENTS) removeEventListener(type, release, true);
+  };
+  window.scrollTo(place.x, window.scrollY + block.getBoundingClientRect().top - place.offset);
+  observer.observe(contentEl);
+  for (const type of READER_SCROLL_EVENTS) addEventListener(type, release, { capture: true, passive: true });
+  setTimeout(release, PLACE_HOLD_MS);
 }
 
 // A document the page read itself replaces the host's: the host is told to stop following its own,
