@@ -185,7 +185,8 @@ function canStartPart(node) {
     if (attr.name !== 'id') return false;
   }
   // Headings, quotes and code have borders or padding; a paragraph or a list needs text.
-  return node.localName === 'h1' || node.localName === 'pre' || node.localName === 'blockquote' || node.textContent.trim() !== '';
+  const boxed = node.localName === 'h1' || node.localName === 'pre' || node.localName === 'blockquote';
+  return boxed || node.textContent.trim() !== '';
 }
 
 // Moves the slice's nodes into parts: the open part takes them until it has its share of the HTML,

@@ -133,7 +133,8 @@ describe('a large document', () => {
     // (each part laid out with the containment it has when it is near the viewport).
     const places = await page.evaluate(() => {
       const content = document.getElementById('content');
-      const tops = (blocks) => [...blocks].map((b) => b.getBoundingClientRect().top - content.getBoundingClientRect().top);
+      const top = () => content.getBoundingClientRect().top;
+      const tops = (blocks) => [...blocks].map((b) => b.getBoundingClientRect().top - top());
       const parts = content.querySelectorAll(':scope > .part');
       for (const part of parts) {
         part.style.contentVisibility = 'visible';
