@@ -36,7 +36,7 @@
 
 // HTML characters parsed before the first screen is shown: a screenful of dense text with room to
 // spare, small enough to parse and lay out at once.
-const FIRST_SLICE_UNITS = 32 * 1024;
+const FIRST_SLICE_UNITS = 16 * 1024;
 // HTML characters handed to the parser per step after the first slice.
 const STEP_UNITS = 8 * 1024;
 // Milliseconds of steps per task: the page answers input and paints between tasks, and a frame
