@@ -22,9 +22,11 @@ const TITLE_SUFFIX = ' - Quillpane';
 const PAGE_TITLE = 'Pagewright';
 const HEADING_ID_PREFIX = 'heading-';
 const TOTOP_THRESHOLD_PX = 300;
-// How long a document built again holds the reader's place while its blocks are first laid out, and
-// what the reader does to scroll away from it.
+// How long the content of a document built again must keep its size before the reader's place is
+// no longer held, and what the reader does to scroll away from it.
 const PLACE_HOLD_MS = 1000;
+// How deep into a block the reader's place is looked for.
+const PLACE_MOST_DEPTH = 16;
 const READER_SCROLL_EVENTS = ['wheel', 'keydown', 'pointerdown', 'touchstart'];
 
 // The page's own texts. String literals hold non-ASCII text as \u escapes; each comment shows it.
@@ -285,54 +287,84 @@ function renderHostDoc(md, name) {
   returnToPlace(place);
 }
 
-// The reader's place as the top-level block at the top of the window and where it stands: a place
-// that holds when the document is built again, where a scroll offset would not (blocks of a large
-// document far from the window stand in with estimated heights until first laid out).
+// The reader's place as the element at the top of the window and where it stands: the top-level
+// block there, and within it the path of child positions down to the innermost element that crosses
+// the window's top. A place that holds when the document is built again, where a scroll offset would
+// not (blocks of a large document far from the window stand in with estimated heights until first
+// laid out, and pictures above may not have loaded yet).
 function readersPlace() {
+  const line = ui.topbar.getBoundingClientRect().bottom;
   const blocks = documentBlocks();
-  const top = ui.topbar.getBoundingClientRect().bottom;
-  let low = 0;
-  let high = blocks.length - 1;
-  while (low < high) {
-    const middle = (low + high) >> 1;
-    if (blocks[middle].getBoundingClientRect().bottom > top) high = middle;
-    else low = middle + 1;
+  const index = firstEndingBelow(blocks, line);
+  let el = blocks[index];
+  const path = [];
+  while (el && el.children.length > 0 && path.length < PLACE_MOST_DEPTH) {
+    const at = firstEndingBelow(el.children, line);
+    const child = el.children[at];
+    const box = child ? child.getBoundingClientRect() : null;
+    if (!box || box.top > line || box.bottom <= line) break;
+    path.push(at);
+    el = child;
   }
-  const block = blocks[low];
-  return { x: window.scrollX, y: window.scrollY, index: low, offset: block ? block.getBoundingClientRect().top : 0 };
+  return { x: window.scrollX, y: window.scrollY, index, path, offset: el ? el.getBoundingClientRect().top : 0 };
 }
 
-// Puts the block of the reader's place back where it stood (null: the top of the document).
+// The position of the first of the elements (in document order) whose bottom lies below line.
+function firstEndingBelow(elements, line) {
+  let low = 0;
+  let high = elements.length - 1;
+  while (low < high) {
+    const middle = (low + high) >> 1;
+    if (elements[middle].getBoundingClientRect().bottom > line) high = middle;
+    else low = middle + 1;
+  }
+  return low;
+}
+
+// Puts the element of the reader's place back where it stood (null: the top of the document).
 function returnToPlace(place) {
   if (!place) {
     window.scrollTo(0, 0);
     return;
   }
-  const block = documentBlocks()[place.index];
-  if (place.y === 0 || !block) {
+  let el = documentBlocks()[place.index];
+  for (const at of place.path) {
+    if (!el || !el.children[at]) break;
+    el = el.children[at];
+  }
+  if (place.y === 0 || !el) {
     window.scrollTo(place.x, place.y);
     return;
   }
-  holdPlace(place, block);
+  holdPlace(place, el);
 }
 
 // In the frames after a large document is built again, the blocks that come near the window are
 // laid out for the first time and change from their estimated heights to their real ones, which
-// moves the reader's block. Until the reader scrolls, or for a moment at most, the block is put back
-// after every layout that changes the content's size, before the frame is painted.
+// moves the reader's block. Until the reader scrolls, or the content has kept its size for a moment,
+// the block is put back after every layout that changes the content's size, before the frame is
+// painted.
 function holdPlace(place, block) {
+  let quiet = 0;
+  const putBack = () => window.scrollTo(place.x, window.scrollY + block.getBoundingClientRect().top - place.offset);
   const observer = new ResizeObserver(() => {
-    if (block.isConnected) window.scrollTo(place.x, window.scrollY + block.getBoundingClientRect().top - place.offset);
-    else release();
+    if (!block.isConnected) {
+      release();
+      return;
+    }
+    putBack();
+    clearTimeout(quiet);
+    quiet = setTimeout(release, PLACE_HOLD_MS);
   });
   const release = () => {
+    clearTimeout(quiet);
     observer.disconnect();
     for (const type of READER_SCROLL_EVENTS) removeEventListener(type, release, true);
   };
-  window.scrollTo(place.x, window.scrollY + block.getBoundingClientRect().top - place.offset);
+  putBack();
   observer.observe(contentEl);
   for (const type of READER_SCROLL_EVENTS) addEventListener(type, release, { capture: true, passive: true });
-  setTimeout(release, PLACE_HOLD_MS);
+  quiet = setTimeout(release, PLACE_HOLD_MS);
 }
 
 // A document the page read itself replaces the host's: the host is told to stop following its own,
