@@ -291,10 +291,10 @@ test('the real program shows, replaces and closes documents in Chromium, then le
   const evaluate = (expression) => driver.control({ op: 'evaluate', expression });
   await waitFor('the picture beside the document', async () =>
     (await evaluate("document.querySelector('#content img').naturalWidth")) === 2);
-  // A player is made only once it nears the window.
+  // A player is made only once it nears the window, a frame or two after it comes into view.
   await evaluate("document.querySelector('#content :is(audio, audio-deferred)').scrollIntoView()");
   await waitFor('the sound to load', async () =>
-    (await evaluate("Math.round(document.querySelector('#content audio').duration)")) === TONE_SECONDS);
+    (await evaluate("Math.round(document.querySelector('#content audio')?.duration)")) === TONE_SECONDS);
   await evaluate(`(() => { const a = document.querySelector('#content audio'); a.currentTime = ${TONE_SECONDS - 1}; })()`);
   await waitFor('the sound to seek to its end', async () =>
     (await evaluate("(() => { const a = document.querySelector('#content audio'); return !a.seeking && a.readyState >= 2 && a.currentTime > 600; })()")));
