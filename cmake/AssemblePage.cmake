@@ -8,18 +8,20 @@
 #   PAGE_ANCHORS_SCRIPT  page/anchors.js (follows markdown.js in the main script)
 #   PAGE_LINKS_SCRIPT    page/links.js (follows anchors.js in the main script)
 #   PAGE_INSERTION_SCRIPT page/document-insertion.js (follows links.js in the main script)
+#   PAGE_DIAGRAMS_SCRIPT page/diagrams.js (follows document-insertion.js in the main script)
 #   PAGE_VIEWER_SCRIPT   page/viewer.js (last in the main script; its start-up uses the others)
 #   PAGE_CONSOLE_SCRIPT  page/console-forward.js (the second script)
 #   PAGE_OUTPUT          the file to write
 #
 # The page's Content-Security-Policy admits exactly its two inline scripts by their SHA-256
-# hashes, so anything else that tries to run as script (a document's own script, handler
-# attributes, javascript: URLs, a copy of the policy's nonce) is refused by the browser.
+# hashes and the diagram library by its one URL, so anything else that tries to run as script (a
+# document's own script, handler attributes, javascript: URLs, a copy of the policy's nonce) is
+# refused by the browser.
 
 cmake_minimum_required(VERSION 3.25)
 
 foreach(input PAGE_TEMPLATE PAGE_STYLES PAGE_MARKDOWN_SCRIPT PAGE_ANCHORS_SCRIPT PAGE_LINKS_SCRIPT PAGE_INSERTION_SCRIPT
-        PAGE_VIEWER_SCRIPT PAGE_CONSOLE_SCRIPT PAGE_OUTPUT)
+        PAGE_DIAGRAMS_SCRIPT PAGE_VIEWER_SCRIPT PAGE_CONSOLE_SCRIPT PAGE_OUTPUT)
     if(NOT DEFINED ${input})
         message(FATAL_ERROR "AssemblePage: ${input} is not set")
     endif()
@@ -103,6 +105,7 @@ read_page_piece("${PAGE_MARKDOWN_SCRIPT}" markdown_script)
 read_page_piece("${PAGE_ANCHORS_SCRIPT}" anchors_script)
 read_page_piece("${PAGE_LINKS_SCRIPT}" links_script)
 read_page_piece("${PAGE_INSERTION_SCRIPT}" insertion_script)
+read_page_piece("${PAGE_DIAGRAMS_SCRIPT}" diagrams_script)
 read_page_piece("${PAGE_VIEWER_SCRIPT}" viewer_script)
 read_page_piece("${PAGE_CONSOLE_SCRIPT}" console_script)
 
@@ -114,7 +117,7 @@ foreach(placeholder @PAGE_CSP@ @PAGE_STYLES@ @PAGE_MAIN_SCRIPT@ @PAGE_CONSOLE_SC
 endforeach()
 
 # The exact texts of the two script elements; their hashes are taken over these.
-set(main_script "\n${markdown_script}\n${anchors_script}\n${links_script}\n${insertion_script}\n${viewer_script}")
+set(main_script "\n${markdown_script}\n${anchors_script}\n${links_script}\n${insertion_script}\n${diagrams_script}\n${viewer_script}")
 set(second_script "\n${console_script}")
 check_inline_script("${main_script}" "the main script")
 check_inline_script("${second_script}" "the console script")
@@ -123,11 +126,14 @@ script_hash_source("${second_script}" second_hash)
 
 # Documents may show images and media from the web, data:, blob: and file URLs, and the page may
 # fetch the document named by its "file" parameter; nothing else is loaded. Styles stay inline
-# (the page's own and a document's); scripts are the two above and nothing more.
+# (the page's own and a document's); scripts are the two above and the diagram library, which the
+# page loads from the program's origin when it first draws a diagram: that one URL (a path without a
+# trailing slash matches that file alone), not the origin, which also serves a document's files.
 set(media_sources "http: https: data: blob: file:")
+set(diagram_library_url "https://tallowmere.invalid/vendor/mermaid.min.js")
 string(JOIN "; " csp
     "default-src 'none'"
-    "script-src ${main_hash} ${second_hash}"
+    "script-src ${main_hash} ${second_hash} ${diagram_library_url}"
     "style-src 'unsafe-inline'"
     "img-src ${media_sources}"
     "media-src ${media_sources}"

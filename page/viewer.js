@@ -11,9 +11,9 @@
 // - everything the page needs later (elements, the host channel, document methods) is looked up
 //   once here at start-up, before any document exists, so a document cannot stand in for it.
 //
-// This script follows page/markdown.js, page/anchors.js, page/links.js and page/document-insertion.js
-// in the same script element and uses their functions (esc, parse, the anchor and document link
-// functions, insertDocumentHtml and its companions).
+// This script follows page/markdown.js, page/anchors.js, page/links.js, page/document-insertion.js
+// and page/diagrams.js in the same script element and uses their functions (esc, parse, the anchor
+// and document link functions, insertDocumentHtml and its companions, redrawDiagramsForTheme).
 // Its string literals write non-ASCII text as \u escapes and closing tags as "<\/".
 
 const THEME_STORAGE_KEY = 'md-theme';
@@ -116,7 +116,7 @@ const THEME_BUTTONS = [
 
 // Names a document's ids and names may not take: the page's element ids (including those of its
 // screens), and the page globals that are read by name but exist only sometimes.
-const reservedNames = new Set(['_qrCodeUri', 'chrome', 'status', 'dropzone']);
+const reservedNames = new Set(['_qrCodeUri', 'chrome', 'status', 'dropzone', ...DIAGRAM_LIBRARY_GLOBALS]);
 document.querySelectorAll('[id]').forEach((el) => reservedNames.add(el.id));
 
 // The host channel, present only inside the web view.
@@ -239,6 +239,7 @@ function setTheme(t) {
   } catch (e) {
     // No storage (opaque origin, disabled storage): the theme lasts for this run only.
   }
+  redrawDiagramsForTheme();
 }
 
 function storedTheme() {

@@ -1,4 +1,4 @@
-// The program's own RCDATA resources: the viewer page and the support image.
+// The program's own RCDATA resources: the viewer page, the support image and the diagram library.
 #pragma once
 
 #include <windows.h>
@@ -7,8 +7,9 @@
 #include <optional>
 #include <span>
 
-inline constexpr WORD kViewerPageResourceId = 101;   // the viewer page, UTF-8 HTML
-inline constexpr WORD kSupportImageResourceId = 102; // the support image, JPEG
+inline constexpr WORD kViewerPageResourceId = 101;     // the viewer page, UTF-8 HTML
+inline constexpr WORD kSupportImageResourceId = 102;   // the support image, JPEG
+inline constexpr WORD kDiagramLibraryResourceId = 103; // the diagram library, UTF-8 script
 
 // The bytes of RCDATA resource `id` in `module` (null: the running executable), or nothing when the
 // resource is absent or cannot be loaded. The bytes live as long as the module stays loaded.

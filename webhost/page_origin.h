@@ -9,6 +9,9 @@
 inline constexpr std::wstring_view kPageOrigin = L"https://tallowmere.invalid";
 // The address the web view is navigated to; the page is answered here and nowhere else.
 inline constexpr wchar_t kPageUrl[] = L"https://tallowmere.invalid/";
+// The diagram library, loaded by the page the first time it draws a diagram: a separate resource,
+// so that the page's start-up never parses it.
+inline constexpr std::wstring_view kDiagramLibraryUrl = L"https://tallowmere.invalid/vendor/mermaid.min.js";
 // The one request filter: every path under the origin, so that none goes to the network.
 inline constexpr wchar_t kPageRequestFilter[] = L"https://tallowmere.invalid/*";
 

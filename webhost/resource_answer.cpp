@@ -5,9 +5,7 @@
 #include "webhost/content_type.h"
 #include "webhost/document_url.h"
 #include "webhost/file_range_stream.h"
-#include "webhost/page_origin.h"
-
-#include <shlwapi.h>
+#include "webhost/in_memory_answer.h"
 
 #include <optional>
 
@@ -40,25 +38,6 @@ void NotFound(ResourceAnswer& answer) {
     answer.status = 404;
     answer.reason = L"Not Found";
     AddHeader(answer.headers, kNoStore);
-}
-
-bool IsPageAddress(std::wstring_view uri) noexcept {
-    constexpr std::wstring_view page = kPageUrl;
-    return uri.substr(0, page.size()) == page && (uri.size() == page.size() || uri[page.size()] == L'?');
-}
-
-HRESULT AnswerPage(const std::string& page, ResourceAnswer& answer) {
-    answer = ResourceAnswer{};
-    answer.body.Attach(
-        ::SHCreateMemStream(reinterpret_cast<const BYTE*>(page.data()), static_cast<UINT>(page.size())));
-    if (!answer.body) {
-        return E_OUTOFMEMORY;
-    }
-    answer.status = 200;
-    answer.reason = L"OK";
-    AddHeader(answer.headers, L"Content-Type", L"text/html; charset=utf-8");
-    AddHeader(answer.headers, kNoStore);
-    return S_OK;
 }
 
 // Opens a regular file for reading, letting others read, write, rename or delete it meanwhile.
@@ -137,8 +116,9 @@ HRESULT AnswerResourceRequest(const ResourceRequest& request, const std::string&
             AddHeader(answer.headers, kNoStore);
             return S_OK;
         }
-        if (IsPageAddress(request.uri)) {
-            return AnswerPage(page, answer);
+        const HRESULT fromMemory = AnswerFromMemory(request.uri, page, answer);
+        if (fromMemory != S_FALSE) {
+            return fromMemory;
         }
         if (IsUnderDocumentBase(request.uri)) {
             return AnswerFile(request, documentPath, answer);

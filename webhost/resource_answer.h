@@ -1,5 +1,6 @@
-// The program's answer to every request under its own origin: the page at its address, files beside
-// the current document under the document base, and "not found" for everything else.
+// The program's answer to every request under its own origin: the page and the diagram library at
+// their addresses (see in_memory_answer.h), files beside the current document under the document
+// base, and "not found" for everything else.
 #pragma once
 
 #include <windows.h>

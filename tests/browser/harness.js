@@ -76,6 +76,23 @@ async function startServer(files = {}) {
   };
 }
 
+// The diagram library as the program answers it, at its fixed address on the program's origin, from
+// the file the program embeds.
+const DIAGRAM_LIBRARY_URL = 'https://tallowmere.invalid/vendor/mermaid.min.js';
+const DIAGRAM_LIBRARY_PATH = path.join(ROOT, 'page', 'vendor', 'mermaid', 'mermaid.min.js');
+
+// Lets a browser context reach the program's origin for the diagram library (the one address the page
+// loads from there itself); without it the library cannot be had, as in a browser outside the program.
+async function serveDiagramLibrary(context) {
+  const library = fs.readFileSync(DIAGRAM_LIBRARY_PATH);
+  await context.route(DIAGRAM_LIBRARY_URL, (route) =>
+    route.fulfill({
+      status: 200,
+      headers: { 'content-type': 'text/javascript; charset=utf-8', 'x-content-type-options': 'nosniff' },
+      body: library,
+    }));
+}
+
 // Runs in the page before its own scripts: a host channel like the web view's. It records what
 // the page posts (with the number of message listeners at that moment) and lets the test deliver
 // messages as the host would.
@@ -132,6 +149,7 @@ module.exports = {
   pageWithSupportImage,
   launchBrowser,
   startServer,
+  serveDiagramLibrary,
   installWebViewStandIn,
   openViewer,
   openDocument,

@@ -35,6 +35,7 @@ const std::wstring kRegisteredFolder = TALLOWMERE_E2E_REGISTERED_FOLDER;
 const std::wstring kWorkFolder = TALLOWMERE_E2E_WORK_FOLDER;
 const std::wstring kStagedPage = TALLOWMERE_E2E_STAGED_PAGE;
 const std::wstring kStagedImage = TALLOWMERE_E2E_STAGED_IMAGE;
+const std::wstring kStagedLibrary = TALLOWMERE_E2E_STAGED_LIBRARY;
 const std::wstring kUrlRecorder = TALLOWMERE_E2E_URL_RECORDER;
 const std::wstring kPageUrl = L"https://tallowmere.invalid/";
 
@@ -323,8 +324,11 @@ TEST_F(EndToEnd, CommandLineDocumentArrivesOnceAfterReadyExactlyAsWritten) {
 }
 
 TEST_F(EndToEnd, StartUpSizesTheControlHidesTheStatusBarAndServesThePreparedPageOnItsOwnOrigin) {
-    const RunResult run = Run(
-        Options(L"", {Step("await", {L"navigation"}), Step("ready"), Step("wait", {L"50"}), Step("close")}));
+    const std::wstring library = L"https://tallowmere.invalid/vendor/mermaid.min.js";
+    const RunResult run =
+        Run(Options(L"", {Step("await", {L"navigation"}), Step("ready"), Step("request", {library}),
+                          Step("request", {library + L"?x"}), Step("request", {library, L"", L"POST"}),
+                          Step("wait", {L"50"}), Step("close")}));
     const RuntimeLog& log = run.log;
     ASSERT_TRUE(run.exited);
     EXPECT_EQ(run.exitCode, 0u);
@@ -369,12 +373,23 @@ TEST_F(EndToEnd, StartUpSizesTheControlHidesTheStatusBarAndServesThePreparedPage
     EXPECT_EQ(FirstFields(log.All("navigation-starting")), std::vector<std::wstring>{kPageUrl});
     EXPECT_EQ(FirstFields(log.All("navigation-cancel")), std::vector<std::wstring>{L"0"});
     const std::vector<LoggedResponse> responses = Responses(log);
-    ASSERT_EQ(responses.size(), 1u) << log.Describe();
+    ASSERT_EQ(responses.size(), 4u) << log.Describe();
     const std::string expectedPage = EncodeUtf8(ExpectedPageText());
     EXPECT_EQ(responses[0].status, L"200");
     EXPECT_TRUE(HasHeader(responses[0], L"Content-Type: text/html; charset=utf-8")) << responses[0].headers;
     EXPECT_EQ(responses[0].length, std::to_wstring(expectedPage.size()));
     EXPECT_EQ(responses[0].digest, Sha256Hex(expectedPage));
+
+    // The diagram library, from the program's own resources as published, at its exact address only.
+    const std::string expectedLibrary = ReadBytes(kStagedLibrary);
+    EXPECT_EQ(responses[1].status, L"200");
+    EXPECT_TRUE(HasHeader(responses[1], L"Content-Type: text/javascript; charset=utf-8"))
+        << responses[1].headers;
+    EXPECT_TRUE(HasHeader(responses[1], L"X-Content-Type-Options: nosniff")) << responses[1].headers;
+    EXPECT_EQ(responses[1].length, std::to_wstring(expectedLibrary.size()));
+    EXPECT_EQ(responses[1].digest, Sha256Hex(expectedLibrary));
+    EXPECT_EQ(responses[2].status, L"404");
+    EXPECT_EQ(responses[3].status, L"405");
 
     // Without a document nothing is posted, however ready the page is.
     EXPECT_EQ(log.Count("post"), 0u) << log.Describe();
