@@ -8,7 +8,7 @@ const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const path = require('node:path');
 const { pathToFileURL } = require('node:url');
-const { ROOT, PAGE_PATH, launchBrowser, startServer, openViewer, openDocument, pageHtml, isShown } = require('./harness');
+const { ROOT, PAGE_PATH, launchBrowser, startServer, serveDiagramLibrary, openViewer, openDocument, pageHtml, isShown } = require('./harness');
 
 const PIXEL_PNG_BASE64 = 'iVBORw0KGgoAAAANSUhEUgAAAAIAAAACCAIAAAD91JpzAAAAEElEQVR4nGOwbvoGRAwQCgAstgbNk8YhFAAAAABJRU5ErkJggg==';
 
@@ -27,7 +27,7 @@ function attributeText(text) {
 const ORIGIN = '%ORIGIN%';
 
 // Payloads: [name, markdown, { click: selector to click for real, hover: selector, keeps: selector
-// that must still be rendered }]. js(id) leaves every trace it can; go(id) navigates and suits
+// that must still be rendered, draw: its diagrams must be drawn (and then checked) }]. js(id) leaves every trace it can; go(id) navigates and suits
 // places where the converter's syntax forbids parentheses.
 function payloads() {
   const origin = ORIGIN;
@@ -98,6 +98,11 @@ function payloads() {
     ['raw link to a protocol handler', `<a id="p-proto" target="_blank" href="ms-settings:privacy">x</a>`, { click: '#p-proto' }],
     ['raw link to a local file', `<a id="p-file" target="_blank" href="file:///C:/Windows/System32/calc.exe">x</a>`, { click: '#p-file' }],
     ['svg link to a data: page in a new window', `<svg width="60" height="60"><a target="_blank" href="data:text/html,<script>${js('svg-data')}</script>"><rect width="60" height="60"/></a></svg>`, { click: 'svg' }],
+    // Diagram sources: the library's output is disarmed too, and its own settings stay strict.
+    ['diagram label with a handler', '```mermaid\ngraph TD\n  A["<img src=x onerror=' + go('mermaid-img') + '>"] --> B\n```', { draw: true, keeps: 'svg .node' }],
+    ['diagram click calling a function', '```mermaid\ngraph TD\n  A --> B\n  click A call evil()\n```', { draw: true, click: 'svg .node' }],
+    ['diagram link to javascript:', '```mermaid\ngraph TD\n  A --> B\n  click A "javascript:' + go('mermaid-link') + '"\n```', { draw: true, click: 'svg .node' }],
+    ['diagram directive lowering the security level', '```mermaid\n%%{init: {"securityLevel": "loose", "startOnLoad": true}}%%\ngraph TD\n  A["<img src=x onerror=' + go('mermaid-loose') + '>"] --> B\n  click B call evil()\n```', { draw: true, click: 'svg .node:last-of-type' }],
     ['image map area to a custom scheme', `<img src="/pixel.png" usemap="#m" width="60" height="60"><map name="m"><area id="p-area" shape="rect" coords="0,0,60,60" target="_blank" href="mocha:x"></map>`, {}],
   ];
 }
@@ -118,9 +123,12 @@ before(async () => {
     '/pixel.png': Buffer.from(PIXEL_PNG_BASE64, 'base64'),
   });
   const context = await browser.newContext();
+  await serveDiagramLibrary(context);
   await context.addInitScript(() => {
     if (window !== top) return;
     window.__pwned = [];
+    // What a diagram's click would call.
+    window.evil = () => window.__pwned.push('evil');
     // Messages from the document's frames; the page's own records come from the page itself.
     window.addEventListener('message', (event) => {
       if (typeof event.data === 'string' && event.data.startsWith('pwned')) window.__pwned.push(event.data);
@@ -214,6 +222,10 @@ describe('hostile documents', () => {
     it(name, async () => {
       await resetTraces();
       await openDocument(page, markdown.replaceAll(ORIGIN, server.origin), 'hostile.md');
+      if (options.draw) {
+        const drawn = await page.evaluate(() => Promise.all([...document.querySelectorAll('#content pre')].map((pre) => drawDiagram(pre))));
+        assert.deepEqual(drawn, [true], 'the diagram is drawn');
+      }
       if (options.keeps) assert.notEqual(await page.$(`#content ${options.keeps}`), null, 'the HTML still renders');
       await page.evaluate((types) => {
         for (const el of document.querySelectorAll('#content *')) {

@@ -260,6 +260,11 @@ test('the real program shows, replaces and closes documents in Chromium, then le
 !audio[tone](../sounds/tone.wav)
 `;
   const secondText = `${fs.readFileSync(path.join(FIXTURES, 'second-harvest.md'), 'utf8')}
+\`\`\`mermaid
+graph LR
+  Drop[Dropped on the window] --> Deliver[Delivered to the page] --> Show[Shown]
+\`\`\`
+
 [Back to the field notes](${FIRST_NAME})
 `;
   fs.writeFileSync(first, firstText);
@@ -337,6 +342,13 @@ test('the real program shows, replaces and closes documents in Chromium, then le
     driver.records('dropPosted').map((r) => [r.path, r.result]),
     [[windowsPath(second), 0]],
   );
+  // Its diagram is drawn with the library the program serves from its own resources, loaded on first use.
+  assert.equal(await evaluate("drawDiagram(document.querySelector('#content pre'))"), true);
+  assert.equal(await evaluate("document.querySelectorAll('#content pre.diagram svg .node').length"), 3);
+  const scripts = driver.records('resourceResponse').filter((r) => /Content-Type: text\/javascript/.test(r.headers));
+  assert.deepEqual(scripts.map((r) => r.status), [200], 'the library, once');
+  const diagramShot = await driver.control({ op: 'screenshot', path: path.join(WORK, 'second-harvest-diagram.png') });
+  t.diagnostic(`screenshot of the drawn diagram: ${diagramShot}`);
   // A link to a document beside it opens that document in the viewer (the program hears the new-window
   // request and delivers the file as if dropped).
   await driver.control({ op: 'click', selector: '#content a' });
