@@ -182,6 +182,8 @@ async function drawWithLibrary(library, pre, source) {
   const svg = disarmedDrawing(svgText);
   if (!svg) return false;
   showDrawing(pre, svg, theme);
+  // The theme changed while the library drew: the drawing is drawn again in the new one.
+  if (pageTheme() !== theme) redrawDiagramsForTheme();
   return true;
 }
 
