@@ -203,7 +203,9 @@ function drawDiagram(pre) {
       diagramQueue = drawn.catch(() => false);
       return drawn;
     })
-    .catch(() => pre.classList.contains(DIAGRAM_CLASS))
+    // A drawing that fails again leaves the one the block already shows.
+    .catch(() => false)
+    .then((drawn) => drawn || pre.classList.contains(DIAGRAM_CLASS))
     .finally(() => diagramsInProgress.delete(pre));
   diagramsInProgress.set(pre, drawing);
   return drawing;
