@@ -2,13 +2,18 @@
 #
 # Inputs (-D):
 #   PAGE_TEMPLATE        page/index.html, with the placeholders @PAGE_CSP@, @PAGE_STYLES@,
-#                        @PAGE_MAIN_SCRIPT@ and @PAGE_CONSOLE_SCRIPT@
+#                        @PAGE_HIGHLIGHTER@, @PAGE_FORMULAS@, @PAGE_MAIN_SCRIPT@ and
+#                        @PAGE_CONSOLE_SCRIPT@
 #   PAGE_STYLES          page/styles.css
 #   PAGE_MARKDOWN_SCRIPT page/markdown.js (inlined verbatim, first in the main script)
 #   PAGE_ANCHORS_SCRIPT  page/anchors.js (follows markdown.js in the main script)
 #   PAGE_LINKS_SCRIPT    page/links.js (follows anchors.js in the main script)
 #   PAGE_INSERTION_SCRIPT page/document-insertion.js (follows links.js in the main script)
 #   PAGE_DIAGRAMS_SCRIPT page/diagrams.js (follows document-insertion.js in the main script)
+#   PAGE_CODE_BLOCKS_SCRIPT page/code-blocks.js (follows diagrams.js in the main script)
+#   PAGE_HIGHLIGHTER     the highlighter's files, separated by "|", joined into the text of the
+#                        libHighlight element (@PAGE_HIGHLIGHTER@)
+#   PAGE_FORMULAS        the formula typesetter's file, the text of libFormulas (@PAGE_FORMULAS@)
 #   PAGE_VIEWER_SCRIPT   page/viewer.js (last in the main script; its start-up uses the others)
 #   PAGE_CONSOLE_SCRIPT  page/console-forward.js (the second script)
 #   PAGE_OUTPUT          the file to write
@@ -16,12 +21,14 @@
 # The page's Content-Security-Policy admits exactly its two inline scripts by their SHA-256
 # hashes and the diagram library by its one URL, so anything else that tries to run as script (a
 # document's own script, handler attributes, javascript: URLs, a copy of the policy's nonce) is
-# refused by the browser.
+# refused by the browser. The libraries the page embeds stand in script elements of type
+# text/plain, which never run in the page; only workers made from their text run them.
 
 cmake_minimum_required(VERSION 3.25)
 
 foreach(input PAGE_TEMPLATE PAGE_STYLES PAGE_MARKDOWN_SCRIPT PAGE_ANCHORS_SCRIPT PAGE_LINKS_SCRIPT PAGE_INSERTION_SCRIPT
-        PAGE_DIAGRAMS_SCRIPT PAGE_VIEWER_SCRIPT PAGE_CONSOLE_SCRIPT PAGE_OUTPUT)
+        PAGE_DIAGRAMS_SCRIPT PAGE_CODE_BLOCKS_SCRIPT PAGE_HIGHLIGHTER PAGE_FORMULAS PAGE_VIEWER_SCRIPT PAGE_CONSOLE_SCRIPT
+        PAGE_OUTPUT)
     if(NOT DEFINED ${input})
         message(FATAL_ERROR "AssemblePage: ${input} is not set")
     endif()
@@ -48,6 +55,41 @@ function(check_inline_script text what)
             message(FATAL_ERROR "AssemblePage: ${what} contains \"${forbidden}\"; write \"<\\/\" in string literals")
         endif()
     endforeach()
+endfunction()
+
+# A text that stands as the content of a script element that never runs must not end the element
+# early nor keep the parser from ending it: no "</script", and no "<script" followed by a space, "/"
+# or ">" after a "<!--" (that pair switches the parser into its double-escaped state).
+function(check_raw_script_text text what)
+    string(TOLOWER "${text}" lower)
+    string(FIND "${lower}" "</script" at)
+    if(NOT at EQUAL -1)
+        message(FATAL_ERROR "AssemblePage: ${what} contains \"</script\"")
+    endif()
+    string(FIND "${lower}" "<!--" comment_at)
+    if(NOT comment_at EQUAL -1)
+        string(SUBSTRING "${lower}" ${comment_at} -1 rest)
+        string(REGEX MATCH "<script[ \t\n\r/>]" opening "${rest}")
+        if(opening)
+            message(FATAL_ERROR "AssemblePage: ${what} contains \"<!--\" followed by a script start tag")
+        endif()
+    endif()
+endfunction()
+
+# The text of an embedded library: its files, one after the other, separated by a line end.
+function(read_library files what out_var)
+    string(REPLACE "|" ";" files "${files}")
+    set(text "")
+    foreach(file IN LISTS files)
+        read_page_piece("${file}" piece)
+        if(text STREQUAL "")
+            set(text "${piece}")
+        else()
+            string(APPEND text "\n${piece}")
+        endif()
+    endforeach()
+    check_raw_script_text("${text}" "${what}")
+    set(${out_var} "${text}" PARENT_SCOPE)
 endfunction()
 
 # Base64 (RFC 4648) of the bytes given as a hexadecimal string.
@@ -106,10 +148,13 @@ read_page_piece("${PAGE_ANCHORS_SCRIPT}" anchors_script)
 read_page_piece("${PAGE_LINKS_SCRIPT}" links_script)
 read_page_piece("${PAGE_INSERTION_SCRIPT}" insertion_script)
 read_page_piece("${PAGE_DIAGRAMS_SCRIPT}" diagrams_script)
+read_page_piece("${PAGE_CODE_BLOCKS_SCRIPT}" code_blocks_script)
+read_library("${PAGE_HIGHLIGHTER}" "the highlighter" highlighter_text)
+read_library("${PAGE_FORMULAS}" "the formula typesetter" formulas_text)
 read_page_piece("${PAGE_VIEWER_SCRIPT}" viewer_script)
 read_page_piece("${PAGE_CONSOLE_SCRIPT}" console_script)
 
-foreach(placeholder @PAGE_CSP@ @PAGE_STYLES@ @PAGE_MAIN_SCRIPT@ @PAGE_CONSOLE_SCRIPT@)
+foreach(placeholder @PAGE_CSP@ @PAGE_STYLES@ @PAGE_HIGHLIGHTER@ @PAGE_FORMULAS@ @PAGE_MAIN_SCRIPT@ @PAGE_CONSOLE_SCRIPT@)
     string(FIND "${page}" "${placeholder}" at)
     if(at EQUAL -1)
         message(FATAL_ERROR "AssemblePage: the template lacks ${placeholder}")
@@ -117,7 +162,7 @@ foreach(placeholder @PAGE_CSP@ @PAGE_STYLES@ @PAGE_MAIN_SCRIPT@ @PAGE_CONSOLE_SC
 endforeach()
 
 # The exact texts of the two script elements; their hashes are taken over these.
-set(main_script "\n${markdown_script}\n${anchors_script}\n${links_script}\n${insertion_script}\n${diagrams_script}\n${viewer_script}")
+set(main_script "\n${markdown_script}\n${anchors_script}\n${links_script}\n${insertion_script}\n${diagrams_script}\n${code_blocks_script}\n${viewer_script}")
 set(second_script "\n${console_script}")
 check_inline_script("${main_script}" "the main script")
 check_inline_script("${second_script}" "the console script")
@@ -135,6 +180,9 @@ string(JOIN "; " csp
     "default-src 'none'"
     "script-src ${main_hash} ${second_hash} ${diagram_library_url}"
     "style-src 'unsafe-inline'"
+    # The highlighter and the formula typesetter run in workers made from the page's own embedded
+    # text (blob: URLs the page creates); a worker made so keeps this policy.
+    "worker-src blob:"
     "img-src ${media_sources}"
     "media-src ${media_sources}"
     "connect-src 'self' ${media_sources}"
@@ -152,6 +200,18 @@ string(LENGTH "@PAGE_MAIN_SCRIPT@" main_placeholder_length)
 math(EXPR after_main_at "${main_at} + ${main_placeholder_length}")
 string(SUBSTRING "${page}" ${after_main_at} -1 after_main)
 string(REPLACE "@PAGE_CONSOLE_SCRIPT@" "${second_script}" after_main "${after_main}")
+# The libraries last, so that nothing searches their text for a placeholder.
+string(FIND "${before_main}" "@PAGE_HIGHLIGHTER@" highlighter_at)
+string(SUBSTRING "${before_main}" 0 ${highlighter_at} before_highlighter)
+string(LENGTH "@PAGE_HIGHLIGHTER@" highlighter_placeholder_length)
+math(EXPR after_highlighter_at "${highlighter_at} + ${highlighter_placeholder_length}")
+string(SUBSTRING "${before_main}" ${after_highlighter_at} -1 after_highlighter)
+string(FIND "${after_highlighter}" "@PAGE_FORMULAS@" formulas_at)
+string(SUBSTRING "${after_highlighter}" 0 ${formulas_at} between_libraries)
+string(LENGTH "@PAGE_FORMULAS@" formulas_placeholder_length)
+math(EXPR after_formulas_at "${formulas_at} + ${formulas_placeholder_length}")
+string(SUBSTRING "${after_highlighter}" ${after_formulas_at} -1 after_formulas)
+set(before_main "${before_highlighter}${highlighter_text}${between_libraries}${formulas_text}${after_formulas}")
 set(page "${before_main}${main_script}${after_main}")
 
 # The host writes the support image into the first empty data-src attribute of the page; that has

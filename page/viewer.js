@@ -11,9 +11,10 @@
 // - everything the page needs later (elements, the host channel, document methods) is looked up
 //   once here at start-up, before any document exists, so a document cannot stand in for it.
 //
-// This script follows page/markdown.js, page/anchors.js, page/links.js, page/document-insertion.js
-// and page/diagrams.js in the same script element and uses their functions (esc, parse, the anchor
-// and document link functions, insertDocumentHtml and its companions, redrawDiagramsForTheme).
+// This script follows page/markdown.js, page/anchors.js, page/links.js, page/document-insertion.js,
+// page/diagrams.js and page/code-blocks.js in the same script element and uses their functions
+// (esc, parse, the anchor and document link functions, insertDocumentHtml and its companions, redrawDiagramsForTheme,
+// the code blocks' scheduler).
 // Its string literals write non-ASCII text as \u escapes and closing tags as "<\/".
 
 const THEME_STORAGE_KEY = 'md-theme';
@@ -253,8 +254,9 @@ function storedTheme() {
 // A large document arrives in slices (see page/document-insertion.js): the name, statistics and
 // the first screen at once; the outline grows and the title follows the first h1 as slices come,
 // so that when the last is in, everything equals what showing it in one pass gives. At least
-// blocksAtOnce top-level blocks are in place when it returns.
-function renderDoc(md, name, blocksAtOnce = 0) {
+// blocksAtOnce top-level blocks are in place when it returns. Its code blocks are finished as they
+// near the window, in the given dialect's way (see page/code-blocks.js).
+function renderDoc(md, name, blocksAtOnce = 0, dialect = 'classic') {
   showFileName(name || '');
   ui.closeBtn.style.display = '';
   ui.meta.textContent = documentStatistics(md);
@@ -264,9 +266,11 @@ function renderDoc(md, name, blocksAtOnce = 0) {
   let headings = 0;
   let titled = false;
   const formerIds = new Map();
+  resetCodeBlocks(dialect);
   insertDocumentHtml(parse(md), (slice) => {
     boxWideTables(slice);
     settleDocumentLinks(slice);
+    watchCodeBlocks(slice);
     const h1 = titled ? null : slice.querySelector('h1');
     if (h1) {
       setDocumentTitle(h1.textContent + TITLE_SUFFIX);
@@ -420,12 +424,14 @@ function closeTocOnOutsideClick(event) {
 
 function showLoading(msg) {
   stopDocumentInsertion();
+  resetCodeBlocks();
   contentEl.innerHTML = '<div id="status"><div class="spinner"><\/div><div class="msg">' + (msg || TEXT_LOADING) +
     '<\/div><\/div>';
 }
 
 function showError(title, detail) {
   stopDocumentInsertion();
+  resetCodeBlocks();
   contentEl.innerHTML = '<div id="status"><div class="icon">' + TEXT_WARNING_ICON + '<\/div><div class="msg"><strong>' +
     esc(title) + '<\/strong><\/div><div class="sub">' + detail + '<\/div><\/div>';
 }
@@ -471,6 +477,7 @@ function showWelcome() {
   showFileName(TEXT_NO_DOCUMENT);
   forgetDocument();
   stopDocumentInsertion();
+  resetCodeBlocks();
   contentEl.innerHTML = WELCOME_HTML;
   const dropzone = contentEl.querySelector('#dropzone');
   dropzone.addEventListener('click', () => ui.filePicker.click());
@@ -595,9 +602,19 @@ function installEventBindings() {
   ui.logoBtn.addEventListener('click', showAbout);
   activateOnKeys(ui.logoBtn, showAbout);
   for (const [button, theme] of THEME_BUTTONS) button.addEventListener('click', () => setTheme(theme));
-  ui.printBtn.addEventListener('click', () => window.print());
-  // Whatever prints it, a document prints whole, also while it is still arriving.
-  window.addEventListener('beforeprint', finishDocumentInsertion);
+  // The print button and Ctrl+P print once every code block, formula and diagram is finished. A
+  // print started otherwise cannot be waited for: it still prints the whole document, with the
+  // blocks finished so far.
+  ui.printBtn.addEventListener('click', printWhenComplete);
+  document.addEventListener('keydown', (event) => {
+    if (!isPrintShortcut(event)) return;
+    event.preventDefault();
+    printWhenComplete();
+  });
+  window.addEventListener('beforeprint', () => {
+    finishDocumentInsertion();
+    applyArrivedResults();
+  });
   ui.tocBtn.addEventListener('click', toggleTOC);
   ui.totop.addEventListener('click', () => window.scrollTo({ top: 0, behavior: 'smooth' }));
   ui.aboutOverlay.addEventListener('click', hideAbout);
