@@ -1,8 +1,8 @@
 'use strict';
 // Pictures of the page for people to look at (written next to the built page, in screenshots/):
 // the welcome screen and one rich document at three window widths in each theme, the document as
-// printed from each theme, the outline panel and the about dialog with the support image in the
-// default window. The checks here make sure each picture shows what its name says.
+// printed from each theme, code blocks and formulas (GitHub markup) on screen and printed in each
+// theme, the outline panel and the about dialog with the support image in the default window. The checks here make sure each picture shows what its name says.
 const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
@@ -89,7 +89,19 @@ async function openRichDocument(page, theme) {
   await page.mouse.move(0, 400);
   await openDocument(page, RICH_DOCUMENT, '使用指南-第三版-2024年修订稿-内部发布.md');
   await page.waitForFunction(() => [...document.querySelectorAll('#content img')].every((img) => img.complete));
+  await page.waitForSelector('#content pre code .hljs-keyword');
 }
+
+// Code, formulas and a formula that does not typeset, as the GitHub dialect marks them up.
+const CODE_AND_FORMULAS = [
+  '## Code',
+  '```python\n@dataclass\nclass Note:\n    title: str = "draft"  # default\n    def words(self) -> int:\n        return len(self.title.split())\n```',
+  '```diff\n- old line\n+ new line\n```',
+  '## Formulas',
+  '<p>Inline: <code class="language-math math-inline">e^{i\\pi} + 1 = 0</code>; broken: ' +
+    '<code class="language-math math-inline">\\frac{1</code>.</p>',
+  '<pre><code class="language-math">\\int_0^1 x^2\\,dx = \\frac{1}{3}, \\quad \\sum_{k=1}^{n} k = \\frac{n(n+1)}{2}</code></pre>',
+].join('\n\n');
 
 describe('screenshots', () => {
   for (const width of WIDTHS) {
@@ -123,6 +135,22 @@ describe('screenshots', () => {
       await page.emulateMedia({ media: 'print' });
       assert.equal(await page.evaluate(() => getComputedStyle(document.body).backgroundColor), 'rgb(255, 255, 255)');
       await shot(page, `print-${theme}.png`, { fullPage: true });
+      await page.close();
+    });
+  }
+
+  for (const theme of ['dark', 'light', 'hc']) {
+    it(`code and formulas, ${theme} theme, on screen and printed`, async () => {
+      const page = await openViewer(context, server);
+      await page.click(THEME_BUTTONS[theme]);
+      await page.mouse.move(0, 400);
+      await page.evaluate((md) => renderDoc(md, 'code.md', 0, 'github'), CODE_AND_FORMULAS);
+      await page.waitForSelector('#content .math-display math');
+      await page.waitForSelector('#content .math-error');
+      await page.waitForSelector('#content pre code .hljs-keyword');
+      await shot(page, `code-${theme}.png`);
+      await page.emulateMedia({ media: 'print' });
+      await shot(page, `code-print-${theme}.png`, { fullPage: true });
       await page.close();
     });
   }

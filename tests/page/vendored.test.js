@@ -13,6 +13,12 @@ const PINNED = require(path.join(ROOT, 'package.json')).devDependencies;
 const VENDORED = [
   ['mermaid', 'dist/mermaid.min.js', 'page/vendor/mermaid/mermaid.min.js'],
   ['mermaid', 'LICENSE', 'page/vendor/mermaid/LICENSE'],
+  ['@highlightjs/cdn-assets', 'highlight.min.js', 'page/vendor/@highlightjs/cdn-assets/highlight.min.js'],
+  ['@highlightjs/cdn-assets', 'languages/powershell.min.js', 'page/vendor/@highlightjs/cdn-assets/languages/powershell.min.js'],
+  ['@highlightjs/cdn-assets', 'languages/dockerfile.min.js', 'page/vendor/@highlightjs/cdn-assets/languages/dockerfile.min.js'],
+  ['@highlightjs/cdn-assets', 'LICENSE', 'page/vendor/@highlightjs/cdn-assets/LICENSE'],
+  ['temml', 'dist/temml.min.js', 'page/vendor/temml/dist/temml.min.js'],
+  ['temml', 'LICENSE', 'page/vendor/temml/LICENSE'],
 ];
 
 for (const [name, published, inTree] of VENDORED) {
