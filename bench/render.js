@@ -13,6 +13,11 @@
 // the median of each and the ratio.
 // Goal: page / markdown-it <= 1.00 (to the painted frame, with media extensions).
 //
+// First it times the page's own start-up, from navigation to the end of its DOMContentLoaded event
+// (parsing the page with its embedded libraries, compiling and running its script), median of
+// START_UP_RUNS fresh tabs: the libraries must stay text until a block needs them. Compare two
+// builds by running it with PAGEWRIGHT_HTML set to each.
+//
 // The document uses the page's video, audio and attachment extensions, which markdown-it shows as
 // plain links; the hundreds of media players they create are a large share of the page's time.
 // A second round therefore times a 1 MiB document of the same kind with those three extensions
@@ -24,6 +29,7 @@ const { realisticDocument } = require('../tests/page/realistic-document.js');
 
 const MIB = 1024 * 1024;
 const RUNS = 9;
+const START_UP_RUNS = 15;
 // One media or attachment extension ("!video[…](…)", "!audio[…](…)", "!file[…](…)").
 const MEDIA_EXTENSION_RE = /!(?:video|audio|file)\[[^\]]*\]\([^)]*\)/g;
 const MARKDOWN_IT_BUNDLE = path.join(__dirname, '..', 'node_modules', 'markdown-it', 'dist', 'markdown-it.min.js');
@@ -79,6 +85,21 @@ function measureMarkdownIt(page, text) {
       window.__afterNextFrame(() => resolve({ script, painted: performance.now() - t0 }));
     });
   }, text);
+}
+
+async function measureStartUp(browser, html) {
+  const url = 'data:text/html;charset=utf-8;base64,' + Buffer.from(html).toString('base64');
+  const times = [];
+  for (let i = 0; i <= START_UP_RUNS; i++) {
+    const page = await browser.newPage({ viewport: { width: 1280, height: 800 } });
+    await page.goto(url);
+    const loaded = await page.evaluate(() => performance.getEntriesByType('navigation')[0].domContentLoadedEventEnd);
+    // The first run warms the browser up.
+    if (i > 0) times.push(loaded);
+    await page.close();
+  }
+  console.log(`Page start-up (${Buffer.byteLength(html)} bytes): navigation -> DOMContentLoaded done, ` +
+    `median ${median(times).toFixed(1)} ms of ${START_UP_RUNS}`);
 }
 
 // The whole lines of text that fit in 1 MiB of UTF-8.
@@ -140,6 +161,7 @@ async function main() {
     });
 
     console.log(`Chromium ${browser.version()}, median of ${RUNS} runs each`);
+    await measureStartUp(browser, pageHtml());
     await compare(page, 'Document with media extensions', text);
     const plain = realisticDocument(MIB * 1.3).replace(MEDIA_EXTENSION_RE, '');
     await compare(page, 'Same kind of document without them', firstMebibyte(plain));

@@ -39,6 +39,8 @@ const COPY_BUTTON_CLASS = 'copy-code';
 const COPY_FEEDBACK_MS = 1500;
 const TEXT_COPY_CODE = '\u590d\u5236\u4ee3\u7801'; // "复制代码"
 const PRINT_KEY_RE = /^p$/i;
+// Printing waits at most this long for the workers and diagrams, then prints what is there.
+const PRINT_WAIT_MOST_MS = 10000;
 
 // The embedded library texts, looked up before any document exists.
 const highlighterSource = document.getElementById('libHighlight');
@@ -243,8 +245,10 @@ function startBlock(el) {
   }
   addCopyButton(el, code);
   if (github && language === DIAGRAM_LANGUAGE) {
+    // A block left as code keeps (or gets back) its copy button.
     track(drawDiagram(el).catch(() => false), (drawn) => {
-      if (!drawn && codeOf(el) && !el.querySelector(':scope > .' + COPY_BUTTON_CLASS)) addCopyButton(el, codeOf(el));
+      const shownCode = el.querySelector(':scope > code');
+      if (!drawn && shownCode && !el.querySelector(':scope > .' + COPY_BUTTON_CLASS)) addCopyButton(el, shownCode);
     });
     return;
   }
@@ -334,7 +338,7 @@ function copyBySelection(code) {
 }
 
 // Deals with every block of the shown document at once and waits for all the results: for
-// printing. Resolves when everything is in the page.
+// printing. Resolves when everything is in the page, or after PRINT_WAIT_MOST_MS with what is.
 async function completeCodeBlocks() {
   finishDocumentInsertion();
   for (const el of codeBlocks.waiting) {
@@ -343,7 +347,9 @@ async function completeCodeBlocks() {
   }
   codeBlocks.waiting.clear();
   while (codeBlocks.near.length > 0) startBlock(codeBlocks.near.shift());
-  while (codeBlocks.pending.size > 0) await Promise.all([...codeBlocks.pending]);
+  let waited = true;
+  const deadline = new Promise((resolve) => setTimeout(() => resolve(false), PRINT_WAIT_MOST_MS));
+  while (waited && codeBlocks.pending.size > 0) waited = await Promise.race([Promise.all([...codeBlocks.pending]).then(() => true), deadline]);
   applyArrivedResults();
 }
 

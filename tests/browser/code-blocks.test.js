@@ -194,14 +194,17 @@ describe('code blocks', () => {
 
   it('blocks far from the window are left alone until scrolled to; printing finishes them all first', async () => {
     const page = await openViewer(context, server);
-    const blocks = Array.from({ length: 400 }, (_, i) => `## Part ${i}\n\nText ${i}.\n\n\`\`\`python\nx_${i} = ${i}  # n\n\`\`\``);
+    // Large enough (about 200 KiB of HTML) to be grouped in parts that skip layout far away.
+    const words = 'words of a paragraph that fill the document '.repeat(10);
+    const blocks = Array.from({ length: 400 }, (_, i) => `## Part ${i}\n\n${words}${i}.\n\n\`\`\`python\nx_${i} = ${i}  # n\n\`\`\``);
     await show(page, blocks.join('\n\n'));
     await page.waitForFunction(() => document.getElementById('content').getAttribute('aria-busy') === null);
+    assert.ok(await page.$eval('#content', (el) => el.classList.contains('large')));
     await settled(page);
     const count = () => page.evaluate(() => ({
       coloured: document.querySelectorAll('#content pre code:has(.hljs-comment)').length,
       buttons: document.querySelectorAll('#content .copy-code').length,
-      last: !!document.querySelector('#content pre:last-of-type code .hljs-comment, #content .part:last-child pre:last-child .hljs-comment'),
+      last: !![...document.querySelectorAll('#content pre')].at(-1).querySelector('.hljs-comment'),
     }));
     const first = await count();
     assert.ok(first.coloured > 0 && first.coloured < 60, `${first.coloured} coloured near the top`);
