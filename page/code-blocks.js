@@ -347,9 +347,13 @@ async function completeCodeBlocks() {
   }
   codeBlocks.waiting.clear();
   while (codeBlocks.near.length > 0) startBlock(codeBlocks.near.shift());
-  let waited = true;
-  const deadline = new Promise((resolve) => setTimeout(() => resolve(false), PRINT_WAIT_MOST_MS));
-  while (waited && codeBlocks.pending.size > 0) waited = await Promise.race([Promise.all([...codeBlocks.pending]).then(() => true), deadline]);
+  if (codeBlocks.pending.size > 0) {
+    let inTime = true;
+    const deadline = new Promise((resolve) => setTimeout(() => resolve(false), PRINT_WAIT_MOST_MS));
+    while (inTime && codeBlocks.pending.size > 0) {
+      inTime = await Promise.race([Promise.all([...codeBlocks.pending]).then(() => true), deadline]);
+    }
+  }
   applyArrivedResults();
 }
 

@@ -82,6 +82,9 @@ async function finalPage(page) {
     content: (() => {
       const copy = document.getElementById('content').cloneNode(true);
       for (const part of copy.querySelectorAll(':scope > .part')) part.replaceWith(...part.childNodes);
+      // Code blocks near the window got copy buttons and colours; their text stays the same.
+      for (const button of copy.querySelectorAll('pre > .copy-code')) button.remove();
+      for (const code of copy.querySelectorAll('pre > code')) code.textContent = code.textContent;
       return copy.innerHTML;
     })(),
     outline: [...document.querySelectorAll('#tocList a')].map(
