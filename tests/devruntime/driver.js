@@ -53,7 +53,7 @@ const DEFAULT_CONNECT_TIMEOUT_S = 300;
 // How long --screenshot waits for the page to show what it expects before taking the picture anyway.
 const SCREENSHOT_FALLBACK_MS = 30000;
 const BROWSER_CLOSE_TIMEOUT_MS = 10000;
-// How long a screenshot waits for the document's pictures to arrive.
+// How long a screenshot waits for the document's pictures to arrive, and again for its code blocks.
 const IMAGE_WAIT_MS = 5000;
 const CHROMIUM_ARGS = [
   '--no-sandbox',
@@ -372,6 +372,15 @@ function createDriver(options) {
           new Promise((resolve) => setTimeout(resolve, waitMs)),
         ])
           .then(() => document.fonts.ready)
+          .then(() => new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve))))
+          // Code blocks near the window are coloured (and formulas typeset) by workers a moment later.
+          .then(() => new Promise((resolve) => {
+            const started = performance.now();
+            const settled = () => typeof codeBlocks !== 'object' ||
+              (codeBlocks.pending.size === 0 && codeBlocks.near.length === 0 && codeBlocks.results.length === 0);
+            const poll = () => (settled() || performance.now() - started > waitMs ? resolve() : setTimeout(poll, 20));
+            poll();
+          }))
           .then(() => new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve)))),
       IMAGE_WAIT_MS,
     );
