@@ -38,6 +38,7 @@ const COPY_BUTTON_CLASS = 'copy-code';
 // How long a copy button shows its outcome.
 const COPY_FEEDBACK_MS = 1500;
 const TEXT_COPY_CODE = '\u590d\u5236\u4ee3\u7801'; // "复制代码"
+// The key that, with Ctrl (or Command), prints.
 const PRINT_KEY_RE = /^p$/i;
 // Printing waits at most this long for the workers and diagrams, then prints what is there.
 const PRINT_WAIT_MOST_MS = 10000;
