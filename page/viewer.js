@@ -13,8 +13,8 @@
 //
 // This script follows page/markdown.js, page/anchors.js, page/links.js, page/document-insertion.js,
 // page/diagrams.js and page/code-blocks.js in the same script element and uses their functions
-// (esc, parse, the anchor and document link functions, insertDocumentHtml and its companions, redrawDiagramsForTheme,
-// the code blocks' scheduler).
+// (esc, parse, the anchor and document link functions, insertDocumentHtml and its companions,
+// redrawDiagramsForTheme, the code blocks' scheduler).
 // Its string literals write non-ASCII text as \u escapes and closing tags as "<\/".
 
 const THEME_STORAGE_KEY = 'md-theme';

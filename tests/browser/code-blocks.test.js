@@ -4,7 +4,7 @@
 // scrolled to, and printing that waits for all of them.
 const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
-const { launchBrowser, startServer, openViewer } = require('./harness');
+const { launchBrowser, startServer, openViewer, serveDiagramLibrary } = require('./harness');
 
 // One block for each language the page must colour, named as documents name them.
 const SAMPLES = [
@@ -225,19 +225,26 @@ describe('code blocks', () => {
     await page.close();
   });
 
-  it('Ctrl+P waits for the formulas too', async () => {
-    const page = await openViewer(context, server);
+  it('Ctrl+P waits for the formulas and the diagrams too', async () => {
+    const diagramContext = await browser.newContext({ viewport: { width: 1000, height: 700 } });
+    await serveDiagramLibrary(diagramContext);
+    const page = await openViewer(diagramContext, server);
     const formulas = Array.from({ length: 200 }, (_, i) => `<pre><code class="language-math">x_{${i}}^2</code></pre>`);
-    await show(page, formulas.join('\n\n'), 'github');
+    const diagram = '<pre><code class="language-mermaid">graph TD; A--&gt;B</code></pre>';
+    await show(page, [diagram, ...formulas, diagram].join('\n\n'), 'github');
+    // The diagram near the window is drawn by the blocks' own scheduling, the far one is not.
+    await page.waitForSelector('#content pre.diagram svg', { timeout: 30000 });
+    assert.equal(await page.$$eval('#content pre.diagram', (pres) => pres.length), 1);
     await page.evaluate(() => {
       window.print = () => {
-        window.__printed = document.querySelectorAll('#content code.language-math').length;
+        window.__printed = [document.querySelectorAll('#content code.language-math').length,
+          document.querySelectorAll('#content pre.diagram svg').length];
       };
     });
     await page.keyboard.press('Control+p');
-    await page.waitForFunction(() => window.__printed !== undefined);
-    assert.equal(await page.evaluate(() => window.__printed), 0);
+    await page.waitForFunction(() => window.__printed !== undefined, null, { timeout: 30000 });
+    assert.deepEqual(await page.evaluate(() => window.__printed), [0, 2]);
     assert.equal(await page.$$eval('#content .math-display math', (m) => m.length), 200);
-    await page.close();
+    await diagramContext.close();
   });
 });
