@@ -62,21 +62,9 @@ ReadOutcome OpenFailure(DWORD error, const std::wstring& path) noexcept {
     }
 }
 
-// Whether another program holds the file open for writing: an open that denies writers fails then.
-// It is closed at once, so that a writer opening the file just now is refused for no longer than that.
-bool HeldByAWriter(const std::wstring& path) noexcept {
-    const UniqueFile probe(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return !probe && ::GetLastError() == ERROR_SHARING_VIOLATION;
-}
-
-DocumentRead Read(const std::wstring& path, Writers writers) {
+DocumentRead Read(const std::wstring& path) {
     DocumentRead read;
     const std::wstring target = ExtendedLengthPath(path);
-    if (writers == Writers::Wait && HeldByAWriter(target)) {
-        read.outcome = ReadOutcome::Busy;
-        return read;
-    }
     UniqueFile file(::CreateFileW(target.c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
@@ -105,9 +93,9 @@ DocumentRead Read(const std::wstring& path, Writers writers) {
 
 } // namespace
 
-DocumentRead ReadDocumentBytes(const std::wstring& path, Writers writers) noexcept {
+DocumentRead ReadDocumentBytes(const std::wstring& path) noexcept {
     try {
-        return Read(path, writers);
+        return Read(path);
     } catch (...) {
         // Out of memory for the path or the bytes: perhaps not next time.
         DocumentRead read;
@@ -117,6 +105,6 @@ DocumentRead ReadDocumentBytes(const std::wstring& path, Writers writers) noexce
 }
 
 std::wstring ReadDocumentText(const std::wstring& path) {
-    const DocumentRead read = ReadDocumentBytes(path, Writers::Tolerate);
+    const DocumentRead read = ReadDocumentBytes(path);
     return DecodeUtf8(read.bytes.data(), read.bytes.size());
 }

@@ -5,16 +5,10 @@
 
 #include <string>
 
-// What a read makes of a file that another program holds open for writing.
-enum class Writers {
-    Tolerate, // read it anyway
-    Wait,     // Busy: the writer may be half-way through
-};
-
 enum class ReadOutcome {
     Complete, // every byte, and the file did not change during the read
     Absent,   // nothing to read and nothing to wait for: no such file, a folder, 2 GiB or more
-    Busy,     // locked, open for writing (Writers::Wait), or changed while being read: worth another try
+    Busy,     // locked against reading, or changed while being read: worth another try
 };
 
 struct DocumentRead {
@@ -28,8 +22,9 @@ struct DocumentRead {
 
 // Reads the whole file; the path may be relative (to the current directory) and of any length. The read
 // denies other programs nothing (reading, writing, deleting, renaming), so that it never makes an
-// editor's save fail. Never throws: without memory for the bytes the read counts as Busy.
-DocumentRead ReadDocumentBytes(const std::wstring& path, Writers writers) noexcept;
+// editor's save fail; nor does it ask whether a writer holds the file open, which no open can tell
+// without denying that writer. Never throws: without memory for the bytes the read counts as Busy.
+DocumentRead ReadDocumentBytes(const std::wstring& path) noexcept;
 
 // Never fails: a file that cannot be opened, an empty file and a file of 2 GiB or more (which the
 // platform decoder cannot take in one piece) all yield the empty string. Other programs may keep the

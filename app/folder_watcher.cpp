@@ -1,5 +1,6 @@
 #include "app/folder_watcher.h"
 
+#include <cstddef>
 #include <new>
 
 namespace {
@@ -8,15 +9,18 @@ namespace {
 constexpr DWORD kNotifyFilter =
     FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_SIZE;
 
-// A read of changes that completes empty means the system lost count; so many in a row means it keeps
-// doing so, which would make this thread spin: the caller is better served by its fallback.
-constexpr int kMaxLostCountsInARow = 3;
+// More changes than the buffer holds: the system dropped their names. Local file systems complete the
+// read empty, network shares (and Wine) fail it with ERROR_NOTIFY_ENUM_DIR. Either way the watch goes
+// on, and the entry may have changed.
+bool LostCount(BOOL completed, DWORD bytes, DWORD error) noexcept {
+    return completed ? bytes == 0 : error == ERROR_NOTIFY_ENUM_DIR;
+}
 
 } // namespace
 
 std::unique_ptr<FolderWatcher> FolderWatcher::Start(HWND window, UINT message, WPARAM cookie,
-                                                    const std::wstring& folder,
-                                                    const std::wstring& entry) noexcept {
+                                                    const std::wstring& folder, const std::wstring& entry,
+                                                    DWORD bufferBytes) noexcept {
     std::unique_ptr<FolderWatcher> watcher(new (std::nothrow) FolderWatcher());
     if (!watcher) {
         return nullptr;
@@ -24,6 +28,11 @@ std::unique_ptr<FolderWatcher> FolderWatcher::Start(HWND window, UINT message, W
     try {
         watcher->entry_ = entry;
     } catch (...) {
+        return nullptr;
+    }
+    watcher->bufferBytes_ = bufferBytes / sizeof(DWORD) * sizeof(DWORD);
+    watcher->buffer_.reset(new (std::nothrow) DWORD[watcher->bufferBytes_ / sizeof(DWORD) + 1]);
+    if (!watcher->buffer_) {
         return nullptr;
     }
     watcher->window_ = window;
@@ -65,8 +74,8 @@ FolderWatcher::~FolderWatcher() {
 
 bool FolderWatcher::Arm() noexcept {
     ::ResetEvent(changed_.get());
-    pending_ = ::ReadDirectoryChangesW(folder_.get(), buffer_, kBufferBytes, FALSE, kNotifyFilter, nullptr,
-                                       &overlapped_, nullptr) != FALSE;
+    pending_ = ::ReadDirectoryChangesW(folder_.get(), buffer_.get(), bufferBytes_, FALSE, kNotifyFilter,
+                                       nullptr, &overlapped_, nullptr) != FALSE;
     return pending_;
 }
 
@@ -74,7 +83,8 @@ bool FolderWatcher::NamesEntry(DWORD bytes) const noexcept {
     const int entryLength = static_cast<int>(entry_.size());
     DWORD offset = 0;
     while (offset + sizeof(FILE_NOTIFY_INFORMATION) <= bytes) {
-        const auto* record = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(buffer_ + offset);
+        const auto* record = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(
+            reinterpret_cast<const std::byte*>(buffer_.get()) + offset);
         const DWORD nameBytes = record->FileNameLength;
         if (offset + offsetof(FILE_NOTIFY_INFORMATION, FileName) + nameBytes > bytes) {
             return true; // a record cut short: better one check too many than a change missed
@@ -94,21 +104,22 @@ bool FolderWatcher::NamesEntry(DWORD bytes) const noexcept {
 
 void FolderWatcher::Run() noexcept {
     const HANDLE waits[] = {stop_.get(), changed_.get()};
-    int lostCounts = 0;
     for (;;) {
         if (::WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) {
             return; // asked to stop
         }
         DWORD bytes = 0;
         const BOOL completed = ::GetOverlappedResult(folder_.get(), &overlapped_, &bytes, FALSE);
+        const DWORD error = completed ? ERROR_SUCCESS : ::GetLastError();
         pending_ = false;
-        lostCounts = completed && bytes == 0 ? lostCounts + 1 : 0;
-        if (!completed || lostCounts >= kMaxLostCountsInARow) {
+        const bool lost = LostCount(completed, bytes, error);
+        if (!completed && !lost) {
             ::PostMessageW(window_, message_, cookie_, kWatchFailed);
             return;
         }
-        // Decided before re-arming, which lets the system write the next batch into the buffer.
-        const bool ours = bytes == 0 || NamesEntry(bytes);
+        // Decided before re-arming, which lets the system write the next batch into the buffer. A lost
+        // count means "look now": it comes only of changes, so re-arming after it never spins.
+        const bool ours = lost || NamesEntry(bytes);
         if (!Arm()) {
             ::PostMessageW(window_, message_, cookie_, kWatchFailed);
             return;

@@ -19,7 +19,7 @@ void OpenDocument(const std::wstring& path) {
     if (!g_webView) {
         return;
     }
-    DocumentRead read = ReadDocumentBytes(path, Writers::Tolerate);
+    DocumentRead read = ReadDocumentBytes(path);
     const std::wstring name = DocumentNameFromPath(path);
     PostDocument(name, read.bytes);
     SetCurrentDocument(g_mainWindow, path, name, std::move(read));

@@ -14,3 +14,7 @@ std::wstring FullPath(const std::wstring& path);
 // or that resolves to a device (CON, NUL), is returned as it is; so is one that cannot be resolved, for
 // the file function to refuse.
 std::wstring ExtendedLengthPath(const std::wstring& path);
+
+// The path by which the file system knows the file or folder at `path` once every symbolic link and
+// junction on the way is followed, in extended-length form; empty when nothing is there.
+std::wstring FinalPath(const std::wstring& path);

@@ -76,6 +76,12 @@ struct LocalMemTraits {
     static void close(Type h) noexcept { ::LocalFree(h); }
 };
 
+struct DeviceNotificationTraits {
+    using Type = HDEVNOTIFY;
+    static Type invalid() noexcept { return nullptr; }
+    static void close(Type h) noexcept { ::UnregisterDeviceNotification(h); }
+};
+
 template <typename T> struct CoTaskMemTraits {
     using Type = T*;
     static Type invalid() noexcept { return nullptr; }
@@ -87,4 +93,5 @@ using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueRegKey = UniqueHandle<RegKeyTraits>;
 using UniqueModule = UniqueHandle<ModuleTraits>;
 using UniqueLocalMem = UniqueHandle<LocalMemTraits>;
+using UniqueDeviceNotification = UniqueHandle<DeviceNotificationTraits>;
 using UniqueCoTaskString = UniqueHandle<CoTaskMemTraits<wchar_t>>;

@@ -734,8 +734,95 @@ struct ReloadCase {
     std::wstring document; // relative to the test's folder; holds "one" and is named on the command line
     // Played once the page is ready and the document shown; "%FOLDER%" stands for the test's folder.
     std::vector<std::string> steps;
-    std::vector<std::wstring> posted; // every message the host posts, in order
+    // Every message the host posts, in order; with `between`, only the first and the last.
+    std::vector<std::wstring> posted;
+    // For a writer whose pace no list can follow: checks the log and the posts between first and last.
+    void (*between)(const RuntimeLog& log, const std::vector<std::wstring>& posts) = nullptr;
+    std::wstring linkTo = {}; // when given, the document is a symbolic link to this file, which holds "one"
 };
+
+// 30 appends, 100 ms apart: each write holds all lines so far.
+constexpr int kAppends = 30;
+
+std::wstring AppendedText(int lines) {
+    std::wstring text;
+    for (int line = 1; line <= lines; ++line) {
+        text += (line == 1 ? L"a" : L" a") + std::to_wstring(line);
+    }
+    return text;
+}
+
+std::vector<std::string> AppendSteps() {
+    std::vector<std::string> steps;
+    for (int lines = 1; lines <= kAppends; ++lines) {
+        steps.push_back(Step("write", {L"notes.md", AppendedText(lines)}));
+        steps.push_back(Step("wait", {L"100"}));
+    }
+    steps.push_back(Step("wait", {L"1000"}));
+    return steps;
+}
+
+// Each post between is a whole append, later than the one before: the file shows as it grows, the
+// first time well before the writes stop (about a second after the first, which is 10 writes), and
+// again before they stop.
+void ShownAsItGrows(const RuntimeLog& log, const std::vector<std::wstring>& posts) {
+    int last = 0;
+    for (size_t i = 1; i + 1 < posts.size(); ++i) {
+        int lines = last + 1;
+        while (lines < kAppends && posts[i] != OpenFileJson(L"notes.md", AppendedText(lines))) {
+            ++lines;
+        }
+        EXPECT_LT(lines, kAppends) << "not a whole append, or out of order: " << posts[i].size() << " units";
+        last = lines;
+    }
+    const std::vector<size_t> writes = log.Positions("file");
+    const std::vector<size_t> shown = log.Positions("post");
+    ASSERT_EQ(writes.size(), static_cast<size_t>(kAppends));
+    ASSERT_GE(shown.size(), 4u) << "shown at most once while the writes went on";
+    EXPECT_LT(shown[1], writes[19]) << "first shown after the 20th write";
+    EXPECT_LT(shown[2], writes[kAppends - 1]) << "not shown again while the writes went on";
+}
+
+// The racing writer was never refused (no "file-failed"), and it did race; what shows between is one
+// of its whole writes, later than the one before.
+void NeverRefusesTheWriter(const RuntimeLog& log, const std::vector<std::wstring>& posts) {
+    const std::vector<LogEntry> raced = log.All("raced");
+    ASSERT_EQ(raced.size(), 1u) << log.Describe();
+    EXPECT_GE(std::stoul(raced[0].fields.at(0)), 100u) << "the writer hardly ran";
+    EXPECT_EQ(raced[0].fields.at(1), L"0") << "refused opens";
+    unsigned long last = 0;
+    for (size_t i = 1; i + 1 < posts.size(); ++i) {
+        const std::wstring prefix = OpenFileJson(L"notes.md", L"race ");
+        ASSERT_EQ(posts[i].rfind(prefix.substr(0, prefix.size() - 2), 0), 0u) << posts[i].size();
+        const unsigned long write = std::stoul(posts[i].substr(prefix.size() - 2));
+        EXPECT_TRUE(i == 1 || write > last);
+        last = write;
+    }
+}
+
+// A symbolic link at `link` (in `folder`) to `target`, relative to it. Wine's CreateSymbolicLinkW
+// reports success and makes nothing; there the system's ln makes a Unix link, which Wine follows as
+// Windows follows its own.
+bool MakeSymbolicLink(const std::wstring& folder, const std::wstring& link, const std::wstring& target) {
+    const std::wstring linkPath = folder + L"\\" + link;
+    ::CreateSymbolicLinkW(linkPath.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+    if (::GetFileAttributesW(linkPath.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        return true;
+    }
+    std::wstring unixTarget = target;
+    std::replace(unixTarget.begin(), unixTarget.end(), L'\\', L'/');
+    std::wstring command = L"Z:\\bin\\ln -s " + unixTarget + L" " + link;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                         &startup, &process)) {
+        ::WaitForSingleObject(process.hProcess, 10000);
+        ::CloseHandle(process.hThread);
+        ::CloseHandle(process.hProcess);
+    }
+    return ::GetFileAttributesW(linkPath.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 void PrintTo(const ReloadCase& test, std::ostream* out) {
     *out << test.name;
@@ -761,7 +848,14 @@ protected:
 
 TEST_P(LiveReload, DeliversEachCompleteChangeOnce) {
     const ReloadCase& test = GetParam();
-    WriteLong(test.document, "one");
+    if (test.linkTo.empty()) {
+        WriteLong(test.document, "one");
+    } else {
+        WriteLong(test.linkTo, "one");
+        if (!MakeSymbolicLink(folder_, test.document, test.linkTo)) {
+            GTEST_SKIP() << "no symbolic links here";
+        }
+    }
     std::vector<std::string> script = {Step("await", {L"navigation"}), Step("ready"),
                                        Step("await", {L"post", L"1"})};
     const std::string folder = EscapeField(folder_);
@@ -776,7 +870,15 @@ TEST_P(LiveReload, DeliversEachCompleteChangeOnce) {
     const RuntimeLog& log = run.log;
     ASSERT_TRUE(run.exited);
     EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(FirstFields(log.All("post")), test.posted) << log.Describe();
+    const std::vector<std::wstring> posts = FirstFields(log.All("post"));
+    if (test.between == nullptr) {
+        EXPECT_EQ(posts, test.posted) << log.Describe();
+    } else {
+        ASSERT_GE(posts.size(), 2u) << log.Describe();
+        EXPECT_EQ(posts.front(), test.posted.front());
+        EXPECT_EQ(posts.back(), test.posted.back());
+        test.between(log, posts);
+    }
     EXPECT_EQ(log.Count("timeout") + log.Count("file-failed"), 0u) << log.Describe();
 }
 
@@ -809,8 +911,8 @@ INSTANTIATE_TEST_SUITE_P(
              OpenFileJson(L"notes.md", L"fi"), OpenFileJson(L"notes.md", L"")}},
         ReloadCase{"NeitherCutNorTransientlyEmpty",
                    L"notes.md",
-                   {// Held open by its writer half-written for half a second.
-                    Step("write-slowly", {L"notes.md", L"complete text", L"500"}),
+                   {// Held open by its writer half-written for a moment.
+                    Step("write-slowly", {L"notes.md", L"complete text", L"100"}),
                     Step("await", {L"post", L"2"}),
                     // Truncated, then written after a pause.
                     Step("write", {L"notes.md", L""}), Step("wait", {L"250"}),
@@ -840,7 +942,25 @@ INSTANTIATE_TEST_SUITE_P(
                    {Step("drop", {L"%FOLDER%\\" + kLongDocument}), Step("await", {L"post", L"2"}),
                     Step("write", {kLongDocument, L"deep edit"}), Step("await", {L"post", L"3"})},
                    {OpenFileJson(L"long.md", L"one"), OpenFileJson(L"long.md", L"one"),
-                    OpenFileJson(L"long.md", L"deep edit")}}),
+                    OpenFileJson(L"long.md", L"deep edit")}},
+        ReloadCase{"AWriterIsNeverRefused",
+                   L"notes.md",
+                   {Step("write-racing", {L"notes.md", L"raced to the very end"}), Step("wait", {L"1500"})},
+                   {OpenFileJson(L"notes.md", L"one"), OpenFileJson(L"notes.md", L"raced to the very end")},
+                   NeverRefusesTheWriter},
+        ReloadCase{"WrittenWithoutPauseShowsAsItGoes",
+                   L"notes.md",
+                   AppendSteps(),
+                   {OpenFileJson(L"notes.md", L"one"), OpenFileJson(L"notes.md", AppendedText(kAppends))},
+                   ShownAsItGrows},
+        ReloadCase{"ASymbolicLinkFollowsSavesToItsTarget",
+                   L"notes.md",
+                   {Step("write", {L"real\\notes.md", L"two"}), Step("await", {L"post", L"2"}),
+                    Step("safe-save", {L"real\\notes.md", L"three"}), Step("await", {L"post", L"3"})},
+                   {OpenFileJson(L"notes.md", L"one"), OpenFileJson(L"notes.md", L"two"),
+                    OpenFileJson(L"notes.md", L"three")},
+                   nullptr,
+                   L"real\\notes.md"}),
     [](const ::testing::TestParamInfo<ReloadCase>& info) { return std::string(info.param.name); });
 
 class RegistrationCleanup : public ::testing::Environment {

@@ -45,8 +45,8 @@ TEST(DocumentText, EmptyMissingAndFolderAllYieldEmptyText) {
     EXPECT_EQ(ReadDocumentText(folder / L"missing.md"), L"");
     EXPECT_EQ(ReadDocumentText(folder.MakeFolder(L"sub")), L"");
     // Nothing there to wait for, unlike a locked file (below).
-    EXPECT_EQ(ReadDocumentBytes(folder / L"missing.md", Writers::Wait).outcome, ReadOutcome::Absent);
-    EXPECT_EQ(ReadDocumentBytes(folder / L"sub", Writers::Wait).outcome, ReadOutcome::Absent);
+    EXPECT_EQ(ReadDocumentBytes(folder / L"missing.md").outcome, ReadOutcome::Absent);
+    EXPECT_EQ(ReadDocumentBytes(folder / L"sub").outcome, ReadOutcome::Absent);
 }
 
 TEST(DocumentText, ReadsAFileAnotherProgramHoldsOpenForWriting) {
@@ -66,7 +66,7 @@ TEST(DocumentText, AFileLockedAgainstReadingYieldsEmptyText) {
                                      FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
     EXPECT_EQ(ReadDocumentText(path), L"");
-    EXPECT_EQ(ReadDocumentBytes(path, Writers::Tolerate).outcome, ReadOutcome::Busy);
+    EXPECT_EQ(ReadDocumentBytes(path).outcome, ReadOutcome::Busy);
     ::CloseHandle(exclusive);
 }
 

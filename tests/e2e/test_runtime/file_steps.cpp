@@ -7,14 +7,21 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <memory>
 #include <set>
+#include <thread>
 
 namespace test_runtime {
 namespace {
 
-const std::set<std::string> kFileSteps = {"write", "safe-save", "delete", "truncate", "write-slowly"};
+const std::set<std::string> kFileSteps = {"write",    "safe-save",    "delete",
+                                          "truncate", "write-slowly", "write-racing"};
+
+// Bounds of a racing writer's loop, whichever comes first.
+constexpr unsigned kMostRacingWrites = 20000;
+constexpr UINT kLongestRaceMilliseconds = 2500;
 
 // The extended-length form of a path, so that documents deeper than MAX_PATH can be edited.
 std::wstring LongPath(const std::wstring& path) {
@@ -80,6 +87,45 @@ bool Truncate(const std::wstring& longPath, long long length) {
     return file && ::SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN) && ::SetEndOfFile(file.get());
 }
 
+// A writer on a thread of its own, racing the program's looks and reads: as an editor does, it opens the
+// file for writing while sharing it with readers only. Every refused open counts.
+struct Race {
+    std::thread thread;
+    std::atomic<bool> done{false};
+    unsigned writes = 0;
+    unsigned refused = 0;
+    DWORD error = ERROR_SUCCESS;
+};
+
+void WriteRacing(Race& race, const std::wstring& longPath, const std::string& bytes) {
+    const UniqueFile file(::CreateFileW(longPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ++race.writes;
+    if (!file) {
+        ++race.refused;
+        race.error = ::GetLastError();
+        return;
+    }
+    WriteAll(file.get(), bytes);
+    ::SetEndOfFile(file.get());
+}
+
+// Waits on the script's own thread, through its message loop, until the race is over.
+void AwaitRace(std::shared_ptr<Race> race, std::function<void()> next) {
+    RunAfter(20, [race, next] {
+        if (!race->done) {
+            AwaitRace(race, next);
+            return;
+        }
+        race->thread.join();
+        Log("raced", {NumberField(race->writes), NumberField(race->refused)});
+        if (race->refused != 0) {
+            Log("file-failed", {"write-racing", NumberField(race->error)});
+        }
+        next();
+    });
+}
+
 } // namespace
 
 bool IsFileStep(const std::string& command) {
@@ -100,6 +146,18 @@ void RunFileStep(const std::string& command, const std::vector<std::wstring>& ar
         done = ::DeleteFileW(path.c_str()) != FALSE;
     } else if (command == "truncate") {
         done = Truncate(path, std::wcstoll(text.c_str(), nullptr, 10));
+    } else if (command == "write-racing") {
+        auto race = std::make_shared<Race>();
+        race->thread = std::thread([race, path, last = Utf8(text)] {
+            const ULONGLONG end = ::GetTickCount64() + kLongestRaceMilliseconds;
+            for (unsigned i = 0; i < kMostRacingWrites && ::GetTickCount64() < end; ++i) {
+                WriteRacing(*race, path, "race " + std::to_string(i));
+            }
+            WriteRacing(*race, path, last);
+            race->done = true;
+        });
+        AwaitRace(race, std::move(next));
+        return;
     } else if (command == "write-slowly") {
         // A writer that truncates, writes the first half, keeps the file open for a while, then writes
         // the rest: a reader that shares the file with it meanwhile would see a cut document.
