@@ -125,6 +125,7 @@ void DocumentWatch::Stop() noexcept {
         folder.entry.clear();
     }
     window_ = nullptr;
+    finalPathKnown_ = false;
     polling_ = false;
     armed_ = false;
     burstStart_ = 0;
@@ -197,35 +198,28 @@ bool DocumentWatch::Watch(WatchedFolder& folder) noexcept {
 
 void DocumentWatch::WatchFinalPath() noexcept {
     WatchedFolder& target = folders_[1];
-    std::wstring folder;
-    std::wstring entry;
     try {
-        const std::wstring final = FinalPath(readPath_);
-        if (final.empty()) {
-            return; // not there just now: what is watched stays
+        const std::wstring resolved = FinalPath(readPath_);
+        if (resolved.empty()) {
+            return; // not there yet: tried again at the next delivery
         }
-        if (!SamePath(final, readPath_) && !SplitPath(final, folder, entry)) {
+        finalPathKnown_ = true;
+        if (SamePath(resolved, readPath_) || !SplitPath(resolved, target.path, target.entry)) {
             return;
         }
     } catch (...) {
+        target.path.clear();
         return;
     }
-    if (SamePath(folder, target.path) && SamePath(entry, target.entry)) {
-        return;
-    }
-    target.removal.reset();
-    target.watcher.reset();
-    target.handle = nullptr;
-    target.released = false;
-    target.path = std::move(folder);
-    target.entry = std::move(entry);
-    if (!target.path.empty() && !Watch(target)) {
+    if (!Watch(target)) {
         FallBackToPolling();
     }
 }
 
 void DocumentWatch::RetryNotification() noexcept {
-    WatchFinalPath(); // a link may lead elsewhere now
+    if (!finalPathKnown_) {
+        WatchFinalPath(); // the file was not there when the watch began
+    }
     if (!polling_) {
         return;
     }

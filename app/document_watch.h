@@ -93,7 +93,8 @@ private:
     std::string shown_; // the bytes last delivered
     // The document's own folder, then the folder of its final path when that is elsewhere.
     WatchedFolder folders_[2];
-    FileStamp looked_; // the file as the last look (poll, check or read) found it
+    FileStamp looked_;            // the file as the last look (poll, check or read) found it
+    bool finalPathKnown_ = false; // the final path was found (once is enough: it costs a disk access)
     bool polling_ = false;
     bool armed_ = false;       // the settle timer runs
     ULONGLONG burstStart_ = 0; // when the first change not yet shown was noticed; 0: none

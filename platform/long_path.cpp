@@ -65,24 +65,24 @@ std::wstring ExtendedLengthPath(const std::wstring& path) {
 }
 
 std::wstring FinalPath(const std::wstring& path) {
-    // No access to the content and every kind of sharing: the open neither reads nor stands in anyone's way.
+    // No access to the content, and every kind of sharing: the open stands in nobody's way.
     const UniqueFile file(::CreateFileW(ExtendedLengthPath(path).c_str(), FILE_READ_ATTRIBUTES,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!file) {
         return {};
     }
-    std::wstring final(MAX_PATH, L'\0');
+    std::wstring resolved(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD needed = ::GetFinalPathNameByHandleW(file.get(), final.data(),
-                                                         static_cast<DWORD>(final.size()), VOLUME_NAME_DOS);
+        const DWORD needed = ::GetFinalPathNameByHandleW(
+            file.get(), resolved.data(), static_cast<DWORD>(resolved.size()), VOLUME_NAME_DOS);
         if (needed == 0) {
             return {};
         }
-        if (needed < final.size()) {
-            final.resize(needed);
-            return final;
+        if (needed < resolved.size()) {
+            resolved.resize(needed);
+            return resolved;
         }
-        final.resize(needed); // too small: the length asked for, terminator included
+        resolved.resize(needed); // too small: the length asked for, terminator included
     }
 }
