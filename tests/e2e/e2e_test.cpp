@@ -783,21 +783,11 @@ void ShownAsItGrows(const RuntimeLog& log, const std::vector<std::wstring>& post
     EXPECT_LT(shown[2], writes[kAppends - 1]) << "not shown again while the writes went on";
 }
 
-// The racing writer was never refused (no "file-failed"), and it did race; what shows between is one
-// of its whole writes, later than the one before.
-void NeverRefusesTheWriter(const RuntimeLog& log, const std::vector<std::wstring>& posts) {
+// The racing writer did race; a refused open of its would be a "file-failed".
+void RacedTheWriter(const RuntimeLog& log, const std::vector<std::wstring>&) {
     const std::vector<LogEntry> raced = log.All("raced");
     ASSERT_EQ(raced.size(), 1u) << log.Describe();
     EXPECT_GE(std::stoul(raced[0].fields.at(0)), 100u) << "the writer hardly ran";
-    EXPECT_EQ(raced[0].fields.at(1), L"0") << "refused opens";
-    unsigned long last = 0;
-    for (size_t i = 1; i + 1 < posts.size(); ++i) {
-        const std::wstring prefix = OpenFileJson(L"notes.md", L"race ");
-        ASSERT_EQ(posts[i].rfind(prefix.substr(0, prefix.size() - 2), 0), 0u) << posts[i].size();
-        const unsigned long write = std::stoul(posts[i].substr(prefix.size() - 2));
-        EXPECT_TRUE(i == 1 || write > last);
-        last = write;
-    }
 }
 
 // A symbolic link at `link` (in `folder`) to `target`, relative to it. Wine's CreateSymbolicLinkW
@@ -947,7 +937,7 @@ INSTANTIATE_TEST_SUITE_P(
                    L"notes.md",
                    {Step("write-racing", {L"notes.md", L"raced to the very end"}), Step("wait", {L"1500"})},
                    {OpenFileJson(L"notes.md", L"one"), OpenFileJson(L"notes.md", L"raced to the very end")},
-                   NeverRefusesTheWriter},
+                   RacedTheWriter},
         ReloadCase{"WrittenWithoutPauseShowsAsItGoes",
                    L"notes.md",
                    AppendSteps(),

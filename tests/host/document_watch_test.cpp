@@ -111,14 +111,6 @@ TEST(FolderWatcher, ALostCountMeansLookNowAndTheWatchGoesOn) {
     }
 }
 
-DEV_BROADCAST_HANDLE Notice(HANDLE handle) {
-    DEV_BROADCAST_HANDLE notice{};
-    notice.dbch_size = sizeof(notice);
-    notice.dbch_devicetype = DBT_DEVTYP_HANDLE;
-    notice.dbch_handle = handle;
-    return notice;
-}
-
 TEST(DocumentWatch, LetsGoOfTheFolderWhenItsDeviceIsToBeRemoved) {
     TempFolder folder;
     const std::wstring path = folder.WriteFile(L"doc.md", "one");
@@ -129,7 +121,10 @@ TEST(DocumentWatch, LetsGoOfTheFolderWhenItsDeviceIsToBeRemoved) {
     ASSERT_EQ(held.size(), 1u);
     EXPECT_FALSE(NobodyHolds(folder.path()));
     auto notify = [&](WPARAM event, HANDLE handle) {
-        DEV_BROADCAST_HANDLE notice = Notice(handle);
+        DEV_BROADCAST_HANDLE notice{};
+        notice.dbch_size = sizeof(notice);
+        notice.dbch_devicetype = DBT_DEVTYP_HANDLE;
+        notice.dbch_handle = handle;
         ::SendMessageW(window, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(&notice));
     };
 
