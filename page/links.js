@@ -8,8 +8,8 @@
 // program); links of any other scheme lose their address and stay as text.
 //
 // Addresses beside the document: inside the program, a document the host delivered has its relative
-// references rewritten under the document base that the host answers with the files beside the
-// document:
+// references (single addresses, every candidate of a source set, every url() of an inline style)
+// rewritten under the document base that the host answers with the files beside the document:
 //     <origin>/doc/<generation>/<levels up>/<path>
 // The generation counts delivered documents, so that a new document never meets an old one's files
 // in the browser's caches. The levels up are how far the reference climbs above the document's folder
@@ -23,11 +23,18 @@ const LINK_NOISE_RE = /[\u0000-\u0020\u007f]+/g;
 const LINK_SCHEME_RE = /^([a-z][a-z0-9+.\-]*):/i;
 // Addresses that are not relative paths: a fragment, a query, a root or a host of their own.
 const NOT_A_PATH_RE = /^(?:[#?/\\]|$)/;
+// One candidate of a source set: its address (no white space, and no comma at either end) and then
+// either the commas that end it or its descriptors up to the next comma outside parentheses.
+const SOURCE_SET_CANDIDATE_RE = /([^\s,](?:\S*[^\s,])?)(?:,+|(?:[^,(]|\([^)]*\)?)*)/g;
+// A url() in an inline style, quoted or not; one written with escapes is left as it is.
+const STYLE_URL_RE = /\burl\(\s*(?:"([^"\\\n]*)"|'([^'\\\n]*)'|([^\s"'()\\]+))\s*\)/gi;
 
 const WEB_LINK_SCHEMES = ['http', 'https', 'mailto'];
 // Attributes that hold a link's target, and those that load something into the document.
 const LINK_ATTRIBUTES = ['href', 'xlink:href'];
 const SOURCE_ATTRIBUTES = ['src', 'poster', 'href', 'xlink:href'];
+// Attributes that hold a list of picture candidates ("small.png 1x, large.png 2x").
+const SOURCE_SET_ATTRIBUTES = ['srcset'];
 // Elements whose href is followed when clicked (in HTML and in SVG).
 const LINK_ELEMENTS = ['a', 'area'];
 const NEW_WINDOW_REL = 'noopener noreferrer';
@@ -39,14 +46,6 @@ const VIRTUAL_DEPTH = 64;
 const VIRTUAL_ORIGIN = 'https://document.invalid';
 const VIRTUAL_BASE = VIRTUAL_ORIGIN + '/' + (VIRTUAL_LEVEL + '/').repeat(VIRTUAL_DEPTH);
 const DOCUMENT_BASE_PATH = '/doc/';
-
-// Attributes that hold a list of picture candidates ("small.png 1x, large.png 2x").
-const SOURCE_SET_ATTRIBUTES = ['srcset'];
-// One candidate of a source set: its address (no white space, and no comma at either end) and then
-// either the commas that end it or its descriptors up to the next comma outside parentheses.
-const SOURCE_SET_CANDIDATE_RE = /([^\s,](?:\S*[^\s,])?)(?:,+|(?:[^,(]|\([^)]*\)?)*)/g;
-// A url() in an inline style, quoted or not; one written with escapes is left as it is.
-const STYLE_URL_RE = /\burl\(\s*(?:"([^"\\\n]*)"|'([^'\\\n]*)'|([^\s"'()\\]+))\s*\)/gi;
 
 let deliveredDocuments = 0;
 let documentBase = null;
