@@ -90,7 +90,7 @@ const LINK_ANIMATED_ATTRIBUTES = ['href', 'target'];
 const ANIMATED_NAME_PREFIX_RE = /^.*:/;
 // The attributes by which an SVG use element shows another element.
 const USE_REFERENCE_ATTRIBUTES = ['href', 'xlink:href'];
-const SVG_NAMESPACE = 'http://www.w3.org/2000/svg';
+// (SVG_NAMESPACE and pageTheme come from page/diagrams.js.)
 
 // The page document's own members (the page document itself never holds a name that shadows them).
 const setDocumentTitle = Object.getOwnPropertyDescriptor(Document.prototype, 'title').set.bind(document);
@@ -145,7 +145,6 @@ const inertHolder = document.implementation.createHTMLDocument('').createElement
 const namesOfEveryDocument = inertHolder.ownerDocument;
 
 let contentEl = null;
-let pageTheme = DEFAULT_THEME;
 // The media conditions that a document wrote on its picture sources for a colour scheme.
 const writtenSourceMedia = new WeakMap();
 // The name of the document the host delivered last, while the page still shows it; null otherwise.
@@ -271,7 +270,7 @@ function documentStatistics(md) {
 // theme, not by the system's: each such condition is replaced by one that holds exactly when the
 // theme's colour scheme is the one it names, and put in again when the theme changes.
 function followThemeInPictures(root) {
-  const dark = pageTheme !== LIGHT_THEME;
+  const dark = pageTheme() !== LIGHT_THEME;
   const holds = (match, scheme) => ((scheme.toLowerCase() === 'dark') === dark ? MEDIA_ALWAYS : MEDIA_NEVER);
   for (const source of root.querySelectorAll(THEMED_SOURCES)) {
     const written = writtenSourceMedia.get(source) ?? elementGetAttribute(source, 'media');
@@ -283,10 +282,9 @@ function followThemeInPictures(root) {
 }
 
 function setTheme(t) {
-  pageTheme = t;
-  followThemeInPictures(contentEl);
   if (t === DEFAULT_THEME) pageBody.removeAttribute('data-theme');
   else pageBody.setAttribute('data-theme', t);
+  followThemeInPictures(contentEl);
   for (const [button, theme] of THEME_BUTTONS) {
     button.classList.toggle('active', theme === t);
     button.setAttribute('aria-pressed', String(theme === t));
