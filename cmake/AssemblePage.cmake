@@ -14,6 +14,7 @@
 #   PAGE_HIGHLIGHTER     the highlighter's files, separated by "|", joined into the text of the
 #                        libHighlight element (@PAGE_HIGHLIGHTER@)
 #   PAGE_FORMULAS        the formula typesetter's file, the text of libFormulas (@PAGE_FORMULAS@)
+#   PAGE_DOM_ACCESS_SCRIPT page/dom-access.js (follows code-blocks.js in the main script)
 #   PAGE_VIEWER_SCRIPT   page/viewer.js (last in the main script; its start-up uses the others)
 #   PAGE_CONSOLE_SCRIPT  page/console-forward.js (the second script)
 #   PAGE_OUTPUT          the file to write
@@ -27,8 +28,8 @@
 cmake_minimum_required(VERSION 3.25)
 
 foreach(input PAGE_TEMPLATE PAGE_STYLES PAGE_MARKDOWN_SCRIPT PAGE_ANCHORS_SCRIPT PAGE_LINKS_SCRIPT PAGE_INSERTION_SCRIPT
-        PAGE_DIAGRAMS_SCRIPT PAGE_CODE_BLOCKS_SCRIPT PAGE_HIGHLIGHTER PAGE_FORMULAS PAGE_VIEWER_SCRIPT PAGE_CONSOLE_SCRIPT
-        PAGE_OUTPUT)
+        PAGE_DIAGRAMS_SCRIPT PAGE_CODE_BLOCKS_SCRIPT PAGE_HIGHLIGHTER PAGE_FORMULAS PAGE_DOM_ACCESS_SCRIPT PAGE_VIEWER_SCRIPT
+        PAGE_CONSOLE_SCRIPT PAGE_OUTPUT)
     if(NOT DEFINED ${input})
         message(FATAL_ERROR "AssemblePage: ${input} is not set")
     endif()
@@ -151,6 +152,7 @@ read_page_piece("${PAGE_DIAGRAMS_SCRIPT}" diagrams_script)
 read_page_piece("${PAGE_CODE_BLOCKS_SCRIPT}" code_blocks_script)
 read_library("${PAGE_HIGHLIGHTER}" "the highlighter" highlighter_text)
 read_library("${PAGE_FORMULAS}" "the formula typesetter" formulas_text)
+read_page_piece("${PAGE_DOM_ACCESS_SCRIPT}" dom_access_script)
 read_page_piece("${PAGE_VIEWER_SCRIPT}" viewer_script)
 read_page_piece("${PAGE_CONSOLE_SCRIPT}" console_script)
 
@@ -162,7 +164,7 @@ foreach(placeholder @PAGE_CSP@ @PAGE_STYLES@ @PAGE_HIGHLIGHTER@ @PAGE_FORMULAS@ 
 endforeach()
 
 # The exact texts of the two script elements; their hashes are taken over these.
-set(main_script "\n${markdown_script}\n${anchors_script}\n${links_script}\n${insertion_script}\n${diagrams_script}\n${code_blocks_script}\n${viewer_script}")
+set(main_script "\n${markdown_script}\n${anchors_script}\n${links_script}\n${insertion_script}\n${diagrams_script}\n${code_blocks_script}\n${dom_access_script}\n${viewer_script}")
 set(second_script "\n${console_script}")
 check_inline_script("${main_script}" "the main script")
 check_inline_script("${second_script}" "the console script")

@@ -8,8 +8,8 @@
 // hosting sites derive heading anchors ("## Quick start" is "#quick-start").
 //
 // This script stands between page/markdown.js and page/viewer.js in the same script element; it
-// uses the platform methods and isReservedName that viewer.js takes at start-up, and is called
-// only after that.
+// uses the platform's own accessors (page/dom-access.js) and isReservedName (viewer.js), and is
+// called only after start-up.
 
 // The prefix under which a document keeps an id or name the page reserves.
 const ANCHOR_PREFIX = 'user-content-';
@@ -21,12 +21,11 @@ const SLUG_DROPPED_RE = /[^\p{L}\p{M}\p{N}\p{Pc}\- ]/gu;
 const SLUG_SPACE_RE = / /g;
 
 // Renames the ids and names of a parsed document that the page reserves (see isReservedName).
-// Elements may be forms whose controls shadow their methods, hence the platform's own methods.
 function renameReservedAnchors(root) {
   for (const el of root.querySelectorAll('[id], [name]')) {
     for (const attribute of ['id', 'name']) {
-      const value = elementGetAttribute.call(el, attribute);
-      if (value !== null && isReservedName(value)) elementSetAttribute.call(el, attribute, ANCHOR_PREFIX + value);
+      const value = elementGetAttribute(el, attribute);
+      if (value !== null && isReservedName(value)) elementSetAttribute(el, attribute, ANCHOR_PREFIX + value);
     }
   }
 }
@@ -44,8 +43,8 @@ function decodeFragment(href) {
 function documentAnchorNames() {
   const names = new Set();
   for (const el of contentEl.querySelectorAll('[id], [name]')) {
-    names.add(elementGetAttribute.call(el, 'id'));
-    names.add(elementGetAttribute.call(el, 'name'));
+    names.add(elementGetAttribute(el, 'id'));
+    names.add(elementGetAttribute(el, 'name'));
   }
   return names;
 }
@@ -60,7 +59,7 @@ function headingsBySlug() {
   const headings = new Map();
   const repeats = new Map();
   for (const heading of contentEl.querySelectorAll('h1, h2, h3, h4, h5, h6')) {
-    const slug = headingSlug(heading.textContent);
+    const slug = headingSlug(nodeText(heading));
     const seen = repeats.get(slug) || 0;
     repeats.set(slug, seen + 1);
     const numbered = seen === 0 ? slug : slug + '-' + seen;
@@ -78,8 +77,8 @@ function pointDocumentLinks(formerIds) {
   const names = documentAnchorNames();
   let slugs = null;
   for (const link of links) {
-    link.removeAttribute('target');
-    const fragment = decodeFragment(link.getAttribute('href'));
+    elementRemoveAttribute(link, 'target');
+    const fragment = decodeFragment(elementGetAttribute(link, 'href'));
     if (fragment === '' || names.has(fragment)) continue;
     let id = names.has(ANCHOR_PREFIX + fragment)
       ? ANCHOR_PREFIX + fragment
@@ -89,9 +88,9 @@ function pointDocumentLinks(formerIds) {
       const slug = fragment.toLowerCase();
       const heading = slugs.get(slug);
       if (!heading) continue;
-      if (!heading.id) heading.id = ANCHOR_PREFIX + slug;
-      id = heading.id;
+      if (!elementId(heading)) elementSetAttribute(heading, 'id', ANCHOR_PREFIX + slug);
+      id = elementId(heading);
     }
-    link.setAttribute('href', '#' + id);
+    elementSetAttribute(link, 'href', '#' + id);
   }
 }

@@ -32,7 +32,12 @@
 // third completes it at once. A caller that must return to a place further down (live reload)
 // asks for the blocks up to that place at once.
 //
-// Uses contentEl and disarmFragment from the page script that follows.
+// A slice that fails on its way in (a fault in the page that a document has found) is left out
+// alone, and the next one follows: nothing of it stays in the holder where slices are disarmed,
+// which is emptied whenever an insertion starts and ends.
+//
+// Uses contentEl, inertHolder and disarmFragment from viewer.js and the platform's own accessors
+// (page/dom-access.js), which follow.
 
 // HTML characters parsed before the first screen is shown: a screenful of dense text with room to
 // spare, small enough to parse and lay out at once.
@@ -154,16 +159,26 @@ function moveFinishedNodes(state) {
   const keep = state.offset < state.html.length ? body.lastChild : null;
   if (body.firstChild === keep) return;
   while (body.firstChild !== keep) inertHolder.appendChild(body.firstChild);
+  const units = state.offset - state.movedOffset;
+  state.movedOffset = state.offset;
+  try {
+    placeSlice(state, units);
+  } catch (failure) {
+    // Left out: whatever of the slice is not in the page yet goes with the holder's content.
+  }
+  inertHolder.textContent = '';
+}
+
+// Disarms the slice in the holder, lets the page see it, and moves it into the content area.
+function placeSlice(state, units) {
   if (state.renamed) accountForRenamedTags(state);
   disarmFragment(inertHolder);
   for (const standIn of inertHolder.querySelectorAll(MEDIA_STAND_INS)) {
-    if (!standIn.matches(DEFERRED_STAND_INS)) standIn.replaceWith(playerFor(standIn));
+    if (!elementMatches(standIn, DEFERRED_STAND_INS)) elementReplaceWith(standIn, playerFor(standIn));
   }
   const standIns = inertHolder.querySelectorAll(DEFERRED_STAND_INS);
   state.onNodes(inertHolder);
   state.blocks += inertHolder.childElementCount;
-  const units = state.offset - state.movedOffset;
-  state.movedOffset = state.offset;
   if (state.parted) {
     placeInParts(state, units);
   } else {
@@ -178,15 +193,17 @@ function moveFinishedNodes(state) {
 // its own, so that no margin would have collapsed through it with the one before: the converter's
 // blocks, and the boxes the page puts tables in. Blocks with attributes could be styled otherwise.
 function canStartPart(node) {
-  if (node.nodeType !== Node.ELEMENT_NODE || node.namespaceURI !== HTML_NAMESPACE) return false;
-  if (node.localName === 'div') return node.className === TABLE_BOX_CLASS && node.attributes.length === 1;
-  if (!PART_START_ELEMENTS.has(node.localName)) return false;
-  for (const attr of node.attributes) {
+  if (nodeType(node) !== Node.ELEMENT_NODE || elementNamespace(node) !== HTML_NAMESPACE) return false;
+  const name = elementLocalName(node);
+  const attributes = elementAttributes(node);
+  if (name === 'div') return elementClassName(node) === TABLE_BOX_CLASS && attributes.length === 1;
+  if (!PART_START_ELEMENTS.has(name)) return false;
+  for (const attr of attributes) {
     if (attr.name !== 'id') return false;
   }
   // Headings, quotes and code have borders or padding; a paragraph or a list needs text.
-  const boxed = node.localName === 'h1' || node.localName === 'pre' || node.localName === 'blockquote';
-  return boxed || node.textContent.trim() !== '';
+  const boxed = name === 'h1' || name === 'pre' || name === 'blockquote';
+  return boxed || nodeText(node).trim() !== '';
 }
 
 // Moves the slice's nodes into parts: the open part takes them until it has its share of the HTML,
@@ -240,7 +257,7 @@ function calibrateEstimates(state) {
     state.calibrated = true;
     return;
   }
-  if (!sample.checkVisibility({ contentVisibilityAuto: true })) return;
+  if (!elementCheckVisibility(sample, { contentVisibilityAuto: true })) return;
   state.calibrated = true;
   const height = first.el.getBoundingClientRect().height;
   if (!(height > 0) || !(first.units > 0)) return;
@@ -278,6 +295,7 @@ function scheduleSlice(state) {
 
 function completeInsertion(state) {
   insertion = null;
+  inertHolder.textContent = '';
   if (state.channel) state.channel.port1.close();
   contentEl.removeAttribute('aria-busy');
   if (state.onComplete) state.onComplete();
@@ -299,6 +317,7 @@ function stopDocumentInsertion() {
     if (insertion.channel) insertion.channel.port1.close();
     insertion = null;
   }
+  inertHolder.textContent = '';
   contentEl.removeAttribute('aria-busy');
   contentEl.classList.remove('large');
   if (mediaObserver) mediaObserver.disconnect();
@@ -308,7 +327,7 @@ function stopDocumentInsertion() {
 // (it stood in a comment, an attribute value, a textarea, foreign content or a template) left its
 // new name in the slice: put the old one back there.
 function accountForRenamedTags(state) {
-  const made = (root) => [...root.querySelectorAll(MEDIA_STAND_INS)].filter((el) => el.namespaceURI === HTML_NAMESPACE);
+  const made = (root) => [...root.querySelectorAll(MEDIA_STAND_INS)].filter((el) => elementNamespace(el) === HTML_NAMESPACE);
   state.tagsFound += made(inertHolder).length;
   const pending = made(state.parserDocument.body).length;
   if (state.tagsFound + pending < state.tagsWritten) state.tagsFound += repairRenamedTags(inertHolder);
@@ -324,27 +343,28 @@ function repairRenamedTags(root, inTemplate = false) {
       return tag;
     });
   const show = NodeFilter.SHOW_ELEMENT | NodeFilter.SHOW_TEXT | NodeFilter.SHOW_COMMENT;
-  const walker = root.ownerDocument.createTreeWalker(root, show);
+  const walker = nodeOwnerDocument(root).createTreeWalker(root, show);
   const misnamed = [];
   while (walker.nextNode()) {
     const node = walker.currentNode;
-    if (node.nodeType !== Node.ELEMENT_NODE) {
+    if (nodeType(node) !== Node.ELEMENT_NODE) {
       if (node.data.includes(MEDIA_STAND_IN_SUFFIX)) node.data = restore(node.data);
       continue;
     }
-    for (const attr of node.attributes) {
+    for (const attr of elementAttributes(node)) {
       if (attr.value.includes(MEDIA_STAND_IN_SUFFIX)) attr.value = restore(attr.value);
     }
-    if (node.localName === 'template') repaired += repairRenamedTags(node.content, true);
-    const standIn = node.localName === 'video-deferred' || node.localName === 'audio-deferred';
-    if (standIn && (inTemplate || node.namespaceURI !== HTML_NAMESPACE)) misnamed.push(node);
+    const name = elementLocalName(node);
+    if (name === 'template') repaired += repairRenamedTags(templateContent(node), true);
+    const standIn = name === 'video-deferred' || name === 'audio-deferred';
+    if (standIn && (inTemplate || elementNamespace(node) !== HTML_NAMESPACE)) misnamed.push(node);
   }
   for (const el of misnamed) {
-    const name = el.localName.slice(0, -MEDIA_STAND_IN_SUFFIX.length);
-    const renamed = el.ownerDocument.createElementNS(el.namespaceURI, name);
-    for (const attr of el.attributes) renamed.setAttributeNS(attr.namespaceURI, attr.name, attr.value);
-    while (el.firstChild) renamed.appendChild(el.firstChild);
-    el.replaceWith(renamed);
+    const name = elementLocalName(el).slice(0, -MEDIA_STAND_IN_SUFFIX.length);
+    const renamed = nodeOwnerDocument(el).createElementNS(elementNamespace(el), name);
+    for (const attr of elementAttributes(el)) renamed.setAttributeNS(attr.namespaceURI, attr.name, attr.value);
+    while (nodeFirstChild(el)) renamed.appendChild(nodeFirstChild(el));
+    elementReplaceWith(el, renamed);
     repaired++;
   }
   return repaired;
@@ -353,10 +373,13 @@ function repairRenamedTags(root, inTemplate = false) {
 // The player a stand-in holds the place of, made in the inert document and disarmed there: its
 // attributes in their order, and the stand-in's children (sources, tracks, fallback text).
 function playerFor(standIn) {
-  const player = playerHolder.ownerDocument.createElement(standIn.localName.slice(0, -MEDIA_STAND_IN_SUFFIX.length));
-  for (const name of standIn.getAttributeNames()) player.setAttribute(name, standIn.getAttribute(name));
-  while (standIn.firstChild) player.appendChild(standIn.firstChild);
-  playerHolder.appendChild(player);
+  const name = elementLocalName(standIn).slice(0, -MEDIA_STAND_IN_SUFFIX.length);
+  const player = playerHolder.ownerDocument.createElement(name);
+  for (const attribute of elementGetAttributeNames(standIn)) {
+    player.setAttribute(attribute, elementGetAttribute(standIn, attribute));
+  }
+  while (nodeFirstChild(standIn)) player.appendChild(nodeFirstChild(standIn));
+  playerHolder.replaceChildren(player);
   disarmFragment(playerHolder);
   player.remove();
   return player;
@@ -367,7 +390,7 @@ function observeStandIns(standIns, first) {
   for (const standIn of standIns) mediaObserver.observe(standIn);
   // The first screen's players are in place before it is first shown.
   if (first) {
-    const near = [...standIns].filter((standIn) => standIn.getBoundingClientRect().top < innerHeight * 2);
+    const near = [...standIns].filter((standIn) => elementRect(standIn).top < innerHeight * 2);
     near.forEach(restoreMedia);
   }
 }
@@ -380,5 +403,5 @@ function restoreNearMedia(entries) {
 
 function restoreMedia(standIn) {
   mediaObserver.unobserve(standIn);
-  if (standIn.isConnected) standIn.replaceWith(playerFor(standIn));
+  if (nodeIsConnected(standIn)) elementReplaceWith(standIn, playerFor(standIn));
 }

@@ -1,6 +1,6 @@
 // A document's links and addresses. This script stands between page/anchors.js and page/viewer.js
-// in the page's main script; viewer.js calls beginHostDocument, beginLocalDocument and
-// settleDocumentLinks.
+// in the page's main script and uses the platform's own accessors (page/dom-access.js); viewer.js
+// calls beginHostDocument, beginLocalDocument and settleDocumentLinks.
 //
 // Links: a document's link never takes the page away, never opens a window of its own scheme and
 // never reaches a data: page or a protocol handler. In-page anchors stay in the page; web and mail
@@ -8,8 +8,8 @@
 // program); links of any other scheme lose their address and stay as text.
 //
 // Addresses beside the document: inside the program, a document the host delivered has its relative
-// references rewritten under the document base that the host answers with the files beside the
-// document:
+// references (single addresses, every candidate of a source set, every url() of an inline style)
+// rewritten under the document base that the host answers with the files beside the document:
 //     <origin>/doc/<generation>/<levels up>/<path>
 // The generation counts delivered documents, so that a new document never meets an old one's files
 // in the browser's caches. The levels up are how far the reference climbs above the document's folder
@@ -23,11 +23,18 @@ const LINK_NOISE_RE = /[\u0000-\u0020\u007f]+/g;
 const LINK_SCHEME_RE = /^([a-z][a-z0-9+.\-]*):/i;
 // Addresses that are not relative paths: a fragment, a query, a root or a host of their own.
 const NOT_A_PATH_RE = /^(?:[#?/\\]|$)/;
+// One candidate of a source set: its address (no white space, and no comma at either end) and then
+// either the commas that end it or its descriptors up to the next comma outside parentheses.
+const SOURCE_SET_CANDIDATE_RE = /([^\s,](?:\S*[^\s,])?)(?:,+|(?:[^,(]|\([^)]*\)?)*)/g;
+// A url() in an inline style, quoted or not; one written with escapes is left as it is.
+const STYLE_URL_RE = /\burl\(\s*(?:"([^"\\\n]*)"|'([^'\\\n]*)'|([^\s"'()\\]+))\s*\)/gi;
 
 const WEB_LINK_SCHEMES = ['http', 'https', 'mailto'];
 // Attributes that hold a link's target, and those that load something into the document.
 const LINK_ATTRIBUTES = ['href', 'xlink:href'];
 const SOURCE_ATTRIBUTES = ['src', 'poster', 'href', 'xlink:href'];
+// Attributes that hold a list of picture candidates ("small.png 1x, large.png 2x").
+const SOURCE_SET_ATTRIBUTES = ['srcset'];
 // Elements whose href is followed when clicked (in HTML and in SVG).
 const LINK_ELEMENTS = ['a', 'area'];
 const NEW_WINDOW_REL = 'noopener noreferrer';
@@ -39,14 +46,6 @@ const VIRTUAL_DEPTH = 64;
 const VIRTUAL_ORIGIN = 'https://document.invalid';
 const VIRTUAL_BASE = VIRTUAL_ORIGIN + '/' + (VIRTUAL_LEVEL + '/').repeat(VIRTUAL_DEPTH);
 const DOCUMENT_BASE_PATH = '/doc/';
-
-// Platform methods, taken from the prototypes so that a form in a document (whose named controls
-// shadow its own properties) cannot replace them.
-const linkElementName = Object.getOwnPropertyDescriptor(Element.prototype, 'localName').get;
-const linkHasAttributes = Element.prototype.hasAttributes;
-const linkGetAttribute = Element.prototype.getAttribute;
-const linkSetAttribute = Element.prototype.setAttribute;
-const linkRemoveAttribute = Element.prototype.removeAttribute;
 
 let deliveredDocuments = 0;
 let documentBase = null;
@@ -88,32 +87,52 @@ function documentAddress(value) {
   return documentBase + (VIRTUAL_DEPTH - kept) + '/' + segments.slice(kept).join('/') + url.search + url.hash;
 }
 
+// The address to load for a reference: beside the document when it is a relative path, else as
+// written.
+function rebasedAddress(value) {
+  return (addressKind(value) === 'path' && documentAddress(value)) || value;
+}
+
 function isLink(el) {
-  return LINK_ELEMENTS.includes(linkElementName.call(el));
+  return LINK_ELEMENTS.includes(elementLocalName(el));
 }
 
 function settleLink(el) {
-  const name = LINK_ATTRIBUTES.find((attribute) => linkGetAttribute.call(el, attribute) !== null);
+  const name = LINK_ATTRIBUTES.find((attribute) => elementGetAttribute(el, attribute) !== null);
   if (!name) return;
-  const kind = addressKind(linkGetAttribute.call(el, name));
+  const kind = addressKind(elementGetAttribute(el, name));
   if (kind === 'fragment') {
-    linkRemoveAttribute.call(el, 'target');
+    elementRemoveAttribute(el, 'target');
   } else if (kind === 'other') {
-    for (const attribute of LINK_ATTRIBUTES) linkRemoveAttribute.call(el, attribute);
-    linkRemoveAttribute.call(el, 'target');
+    for (const attribute of LINK_ATTRIBUTES) elementRemoveAttribute(el, attribute);
+    elementRemoveAttribute(el, 'target');
   } else {
-    linkSetAttribute.call(el, 'target', '_blank');
-    linkSetAttribute.call(el, 'rel', NEW_WINDOW_REL);
+    elementSetAttribute(el, 'target', '_blank');
+    elementSetAttribute(el, 'rel', NEW_WINDOW_REL);
   }
 }
 
+// Points the element's relative references beside the document: single addresses, every candidate
+// of a source set (its descriptors kept) and every url() of its inline style.
 function rebaseSources(el) {
-  for (const name of SOURCE_ATTRIBUTES) {
-    const value = linkGetAttribute.call(el, name);
-    if (value === null || addressKind(value) !== 'path') continue;
-    const address = documentAddress(value);
-    if (address !== null) linkSetAttribute.call(el, name, address);
+  const rebase = (name, rewrite) => {
+    const value = elementGetAttribute(el, name);
+    if (value === null) return;
+    const rebased = rewrite(value);
+    if (rebased !== value) elementSetAttribute(el, name, rebased);
+  };
+  for (const name of SOURCE_ATTRIBUTES) rebase(name, rebasedAddress);
+  for (const name of SOURCE_SET_ATTRIBUTES) {
+    rebase(name, (set) =>
+      set.replace(SOURCE_SET_CANDIDATE_RE, (candidate, address) => rebasedAddress(address) + candidate.slice(address.length)));
   }
+  rebase('style', (style) =>
+    style.replace(STYLE_URL_RE, (written, doubleQuoted, singleQuoted, bare) => {
+      const value = doubleQuoted ?? singleQuoted ?? bare;
+      const address = rebasedAddress(value);
+      // A rebased address is URL-encoded: it holds no quotation mark or white space.
+      return address === value ? written : 'url("' + address + '")';
+    }));
 }
 
 // Applies the link rules to a disarmed document fragment and, for a document from the host, points
@@ -122,7 +141,7 @@ function settleDocumentLinks(root) {
   const elements = root.getElementsByTagName('*');
   for (let i = 0; i < elements.length; i++) {
     const el = elements[i];
-    if (!linkHasAttributes.call(el)) continue;
+    if (!elementHasAttributes(el)) continue;
     if (documentBase !== null) rebaseSources(el);
     if (isLink(el)) settleLink(el);
   }

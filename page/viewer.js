@@ -6,15 +6,18 @@
 // - the page's Content-Security-Policy admits only this script and the console script, by hash;
 // - the converter's fragment is parsed in an inert document and disarmed before it enters the
 //   page, slice by slice (see page/document-insertion.js and disarmFragment): no scripts, handlers,
-//   script URLs, meta refresh, base, plugins, scriptable frames or form targets, and ids and
-//   names that would shadow the page's own are kept under a prefix (see page/anchors.js);
+//   script URLs, meta refresh, base, plugins, scriptable frames, form targets, animations of links
+//   or references to other SVG documents, and ids and names that would shadow the page's own are
+//   kept under a prefix (see page/anchors.js);
+// - the page reads and changes a document's nodes only through the platform's own getters and
+//   methods (see page/dom-access.js): the document's forms can replace their properties;
 // - everything the page needs later (elements, the host channel, document methods) is looked up
 //   once here at start-up, before any document exists, so a document cannot stand in for it.
 //
 // This script follows page/markdown.js, page/anchors.js, page/links.js, page/document-insertion.js,
-// page/diagrams.js and page/code-blocks.js in the same script element and uses their functions
-// (esc, parse, the anchor and document link functions, insertDocumentHtml and its companions,
-// redrawDiagramsForTheme, the code blocks' scheduler).
+// page/diagrams.js, page/code-blocks.js and page/dom-access.js in the same script element and uses
+// their functions (esc, parse, the anchor and document link functions, insertDocumentHtml and its
+// companions, redrawDiagramsForTheme, the code blocks' scheduler, the platform's own accessors).
 // Its string literals write non-ASCII text as \u escapes and closing tags as "<\/".
 
 const THEME_STORAGE_KEY = 'md-theme';
@@ -23,6 +26,13 @@ const TITLE_SUFFIX = ' - Quillpane';
 const PAGE_TITLE = 'Pagewright';
 const HEADING_ID_PREFIX = 'heading-';
 const TOTOP_THRESHOLD_PX = 300;
+// The one theme with a light background; in every other (an unknown one shows the dark colours),
+// pictures show their sources for a dark colour scheme.
+const LIGHT_THEME = 'light';
+// Media conditions that always hold and that never do, standing in for the colour scheme's.
+const MEDIA_ALWAYS = '(min-width: 0px)';
+const MEDIA_NEVER = '(not (min-width: 0px))';
+const THEMED_SOURCES = 'picture > source[media]';
 // How long the content of a document built again must keep its size before the reader's place is
 // no longer held, and what the reader does to scroll away from it.
 const PLACE_HOLD_MS = 1000;
@@ -62,6 +72,8 @@ const SCRIPT_URL_RE = /^(?:javascript|vbscript):/;
 const SCRIPT_URL_ANYWHERE_RE = /(?:javascript|vbscript):/;
 // Ids the outline gives to headings; a document may not claim them for other elements.
 const OUTLINE_ID_RE = /^heading-\d+$/;
+// A picture source's condition on the system's colour scheme, "(prefers-color-scheme: dark)".
+const COLOR_SCHEME_FEATURE_RE = /\(\s*prefers-color-scheme\s*:\s*(light|dark)\s*\)/gi;
 
 // Elements a document may not keep: they run script, redirect or re-target the page, embed
 // plugins, or hold content that only script could bring to life. None of them shows anything in
@@ -70,14 +82,17 @@ const DOCUMENT_REMOVED_ELEMENTS = 'script,meta,base,template,noscript,object,emb
 // SVG animation attributes whose values can set an attribute to a URL.
 const ANIMATION_VALUE_ATTRIBUTES = ['values', 'from', 'to', 'by'];
 
-// Platform methods the page and the disarming use, taken from the prototypes so that a form in a
-// document (whose named controls shadow its own properties) cannot replace them.
-const elementAttributes = Object.getOwnPropertyDescriptor(Element.prototype, 'attributes').get;
-const elementGetAttribute = Element.prototype.getAttribute;
-const elementHasAttributes = Element.prototype.hasAttributes;
-const elementRemove = Element.prototype.remove;
-const elementRemoveAttributeNode = Element.prototype.removeAttributeNode;
-const elementSetAttribute = Element.prototype.setAttribute;
+// SVG animations that can set an attribute of another element, and the attributes of a link they
+// may not set: an address or a target put in after the links were settled would take the page away.
+const SVG_ATTRIBUTE_ANIMATIONS = 'set, animate, animateTransform';
+const LINK_ANIMATED_ATTRIBUTES = ['href', 'target'];
+// What an animation names as its attribute: its local name, after any namespace prefix.
+const ANIMATED_NAME_PREFIX_RE = /^.*:/;
+// The attributes by which an SVG use element shows another element.
+const USE_REFERENCE_ATTRIBUTES = ['href', 'xlink:href'];
+// (SVG_NAMESPACE and pageTheme come from page/diagrams.js.)
+
+// The page document's own members (the page document itself never holds a name that shadows them).
 const setDocumentTitle = Object.getOwnPropertyDescriptor(Document.prototype, 'title').set.bind(document);
 const createElement = document.createElement.bind(document);
 const createFragment = document.createDocumentFragment.bind(document);
@@ -130,6 +145,8 @@ const inertHolder = document.implementation.createHTMLDocument('').createElement
 const namesOfEveryDocument = inertHolder.ownerDocument;
 
 let contentEl = null;
+// The media conditions that a document wrote on its picture sources for a colour scheme.
+const writtenSourceMedia = new WeakMap();
 // The name of the document the host delivered last, while the page still shows it; null otherwise.
 let hostDocumentName = null;
 
@@ -150,23 +167,44 @@ function keepsAttribute(attr) {
   return !isScriptUrl(attr.value, ANIMATION_VALUE_ATTRIBUTES.includes(name));
 }
 
+// Whether an SVG animation element would change a link's address or target.
+function animatesLink(el) {
+  if (elementNamespace(el) !== SVG_NAMESPACE) return false;
+  const name = elementGetAttribute(el, 'attributeName');
+  if (name === null) return false;
+  return LINK_ANIMATED_ATTRIBUTES.includes(name.trim().toLowerCase().replace(ANIMATED_NAME_PREFIX_RE, ''));
+}
+
+// A use element shows a part of the document itself, never a document from elsewhere.
+function dropExternalReferences(use) {
+  if (elementNamespace(use) !== SVG_NAMESPACE) return;
+  for (const name of USE_REFERENCE_ATTRIBUTES) {
+    const value = elementGetAttribute(use, name);
+    if (value !== null && addressKind(value) !== 'fragment') elementRemoveAttribute(use, name);
+  }
+}
+
 // Makes a parsed document fragment harmless in place (see the top of this file).
 function disarmFragment(root) {
-  root.querySelectorAll(DOCUMENT_REMOVED_ELEMENTS).forEach((el) => elementRemove.call(el));
+  root.querySelectorAll(DOCUMENT_REMOVED_ELEMENTS).forEach(elementRemove);
+  for (const animation of root.querySelectorAll(SVG_ATTRIBUTE_ANIMATIONS)) {
+    if (animatesLink(animation)) elementRemove(animation);
+  }
+  root.querySelectorAll('use').forEach(dropExternalReferences);
   renameReservedAnchors(root);
   const elements = root.getElementsByTagName('*');
   for (let i = 0; i < elements.length; i++) {
     const el = elements[i];
-    if (!elementHasAttributes.call(el)) continue;
-    const attrs = elementAttributes.call(el);
+    if (!elementHasAttributes(el)) continue;
+    const attrs = elementAttributes(el);
     for (let j = attrs.length - 1; j >= 0; j--) {
-      if (!keepsAttribute(attrs[j])) elementRemoveAttributeNode.call(el, attrs[j]);
+      if (!keepsAttribute(attrs[j])) elementRemoveAttributeNode(el, attrs[j]);
     }
   }
   // A frame shows its page, but with no script, forms, pop-ups or top navigation: srcdoc content
   // would otherwise run under this page's policy, and remote pages are not the document's to run
   // either.
-  root.querySelectorAll('iframe').forEach((frame) => elementSetAttribute.call(frame, 'sandbox', ''));
+  root.querySelectorAll('iframe').forEach((frame) => elementSetAttribute(frame, 'sandbox', ''));
 }
 
 // Puts every table of a parsed document in a box of its own, which scrolls sideways when the table
@@ -175,7 +213,7 @@ function boxWideTables(root) {
   for (const table of root.querySelectorAll('table')) {
     const box = createElement('div');
     box.className = 'table-scroll';
-    table.before(box);
+    elementBefore(table, box);
     box.appendChild(table);
   }
 }
@@ -228,9 +266,25 @@ function documentStatistics(md) {
   return md.length + TEXT_CHARACTERS + words + TEXT_WORDS + lines + TEXT_LINES + formatSize(bytes);
 }
 
+// A document's picture chooses between sources for a light and a dark colour scheme by the page's
+// theme, not by the system's: each such condition is replaced by one that holds exactly when the
+// theme's colour scheme is the one it names, and put in again when the theme changes.
+function followThemeInPictures(root) {
+  const dark = pageTheme() !== LIGHT_THEME;
+  const holds = (match, scheme) => ((scheme.toLowerCase() === 'dark') === dark ? MEDIA_ALWAYS : MEDIA_NEVER);
+  for (const source of root.querySelectorAll(THEMED_SOURCES)) {
+    const written = writtenSourceMedia.get(source) ?? elementGetAttribute(source, 'media');
+    const themed = written.replace(COLOR_SCHEME_FEATURE_RE, holds);
+    if (themed === written) continue;
+    writtenSourceMedia.set(source, written);
+    elementSetAttribute(source, 'media', themed);
+  }
+}
+
 function setTheme(t) {
   if (t === DEFAULT_THEME) pageBody.removeAttribute('data-theme');
   else pageBody.setAttribute('data-theme', t);
+  followThemeInPictures(contentEl);
   for (const [button, theme] of THEME_BUTTONS) {
     button.classList.toggle('active', theme === t);
     button.setAttribute('aria-pressed', String(theme === t));
@@ -271,9 +325,10 @@ function renderDoc(md, name, blocksAtOnce = 0, dialect = 'classic') {
     boxWideTables(slice);
     settleDocumentLinks(slice);
     watchCodeBlocks(slice);
+    followThemeInPictures(slice);
     const h1 = titled ? null : slice.querySelector('h1');
     if (h1) {
-      setDocumentTitle(h1.textContent + TITLE_SUFFIX);
+      setDocumentTitle(nodeText(h1) + TITLE_SUFFIX);
       titled = true;
     }
     headings += appendOutline(slice.querySelectorAll('h1, h2, h3'), headings, formerIds);
@@ -303,15 +358,16 @@ function readersPlace() {
   const index = firstEndingBelow(blocks, line);
   let el = blocks[index];
   const path = [];
-  while (el && el.children.length > 0 && path.length < PLACE_MOST_DEPTH) {
-    const at = firstEndingBelow(el.children, line);
-    const child = el.children[at];
-    const box = child ? child.getBoundingClientRect() : null;
+  while (el && elementChildren(el).length > 0 && path.length < PLACE_MOST_DEPTH) {
+    const children = elementChildren(el);
+    const at = firstEndingBelow(children, line);
+    const child = children[at];
+    const box = child ? elementRect(child) : null;
     if (!box || box.top > line || box.bottom <= line) break;
     path.push(at);
     el = child;
   }
-  return { x: window.scrollX, y: window.scrollY, index, path, offset: el ? el.getBoundingClientRect().top : 0 };
+  return { x: window.scrollX, y: window.scrollY, index, path, offset: el ? elementRect(el).top : 0 };
 }
 
 // The position of the first of the elements (in document order) whose bottom lies below line.
@@ -320,7 +376,7 @@ function firstEndingBelow(elements, line) {
   let high = elements.length - 1;
   while (low < high) {
     const middle = (low + high) >> 1;
-    if (elements[middle].getBoundingClientRect().bottom > line) high = middle;
+    if (elementRect(elements[middle]).bottom > line) high = middle;
     else low = middle + 1;
   }
   return low;
@@ -334,8 +390,8 @@ function returnToPlace(place) {
   }
   let el = documentBlocks()[place.index];
   for (const at of place.path) {
-    if (!el || !el.children[at]) break;
-    el = el.children[at];
+    if (!el || !elementChildren(el)[at]) break;
+    el = elementChildren(el)[at];
   }
   if (place.y === 0 || !el) {
     window.scrollTo(place.x, place.y);
@@ -351,9 +407,9 @@ function returnToPlace(place) {
 // painted.
 function holdPlace(place, block) {
   let quiet = 0;
-  const putBack = () => window.scrollTo(place.x, window.scrollY + block.getBoundingClientRect().top - place.offset);
+  const putBack = () => window.scrollTo(place.x, window.scrollY + elementRect(block).top - place.offset);
   const observer = new ResizeObserver(() => {
-    if (!block.isConnected) {
+    if (!nodeIsConnected(block)) {
       release();
       return;
     }
@@ -394,13 +450,15 @@ function buildTOC() {
 function appendOutline(headings, firstIndex, formerIds) {
   const entries = createFragment();
   headings.forEach((heading, i) => {
-    if (heading.id && !formerIds.has(heading.id)) formerIds.set(heading.id, HEADING_ID_PREFIX + (firstIndex + i));
-    heading.id = HEADING_ID_PREFIX + (firstIndex + i);
+    const id = HEADING_ID_PREFIX + (firstIndex + i);
+    const formerId = elementId(heading);
+    if (formerId && !formerIds.has(formerId)) formerIds.set(formerId, id);
+    elementSetAttribute(heading, 'id', id);
     const entry = createElement('a');
-    entry.href = '#' + heading.id;
-    entry.textContent = heading.textContent;
-    if (heading.localName === 'h2') entry.className = 'l2';
-    else if (heading.localName === 'h3') entry.className = 'l3';
+    entry.href = '#' + id;
+    entry.textContent = nodeText(heading);
+    if (elementLocalName(heading) === 'h2') entry.className = 'l2';
+    else if (elementLocalName(heading) === 'h3') entry.className = 'l3';
     entries.appendChild(entry);
   });
   ui.tocList.appendChild(entries);

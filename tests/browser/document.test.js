@@ -279,6 +279,29 @@ describe('anchors in the document', () => {
   });
 });
 
+describe('pictures for light and dark pages', () => {
+  // Each source a square of its own size, so that the width tells which one shows.
+  const square = (size) => `data:image/svg+xml,%3Csvg%20xmlns='http://www.w3.org/2000/svg'%20width='${size}'%20height='${size}'/%3E`;
+  const doc = [
+    `<picture><source media="(prefers-color-scheme: dark)" srcset="${square(3)}"><img src="${square(5)}"></picture>`,
+    `<picture><source media="( PREFERS-COLOR-SCHEME : LIGHT ) and (min-width: 1px)" srcset="${square(7)}">` +
+      `<source media="(prefers-color-scheme: dark)" srcset="${square(9)}"><img src="${square(11)}"></picture>`,
+  ].join('\n\n');
+
+  it("show the sources for the page's theme, not the system's, and follow it", async () => {
+    const own = await browser.newContext({ colorScheme: 'light' });
+    const page = await openViewer(own, server);
+    await openDocument(page, doc, 'logos.md');
+    for (const [button, widths] of [['#btnDark', [3, 9]], ['#btnLight', [5, 7]], ['#btnHC', [3, 9]]]) {
+      await page.click(button);
+      await page.waitForFunction((expected) => [...document.querySelectorAll('#content img')].map((img) => img.naturalWidth).join() ===
+        expected.join(), widths, { timeout: 5000 }).catch(() => {});
+      assert.deepEqual(await page.$$eval('#content img', (imgs) => imgs.map((img) => img.naturalWidth)), widths, button);
+    }
+    await own.close();
+  });
+});
+
 describe('back to top', () => {
   it('shows above 300 px of scrolling, hides at 300, and scrolls back up', async () => {
     const page = await openViewer(context, server);

@@ -238,6 +238,27 @@ describe('a large document', () => {
     await page.close();
   });
 
+  it('leaves out a slice that fails on its way in, alone, and completes', async () => {
+    const page = await openViewer(context, server);
+    // A fault in the page that one slice meets, after the slice was disarmed.
+    await page.evaluate(() => {
+      const box = boxWideTables;
+      window.boxWideTables = (slice) => {
+        if (slice.querySelector('#fault')) throw new Error('fault');
+        box(slice);
+      };
+    });
+    const doc = [realisticDocument(64 * 1024, 5), '<p id="before">b</p>', realisticDocument(16 * 1024, 7), '<p id="fault">f</p>',
+      realisticDocument(16 * 1024, 8), '<p id="after">a</p>', realisticDocument(64 * 1024, 6), '<p id="end">e</p>'].join('\n\n');
+    await openDocument(page, doc, 'faulty.md');
+    await whenComplete(page);
+    const found = (selector) => page.evaluate((s) => document.querySelectorAll(s).length, selector);
+    assert.deepEqual(await Promise.all(['#before', '#fault', '#after', '#end'].map(found)), [1, 0, 1, 1]);
+    await openDocument(page, 'next', 'next.md');
+    assert.equal(await page.$eval('#content', (c) => c.innerHTML), '<p>next</p>', 'nothing of the slice is left for the next');
+    await page.close();
+  });
+
   it('stops arriving when the document is closed', async () => {
     const page = await openViewer(context, server);
     await openDocument(page, LARGE, 'large.md');
