@@ -39,7 +39,9 @@ describe('statistics', () => {
     ['the size counts UTF-8 bytes, not characters', '中'.repeat(349525) + 'ab', '349527 字符 · 1 词 · 1 行 · 1.00 MB'],
     ['an emoji is four bytes', '😀'.repeat(MIB / 4), `${MIB / 2} 字符 · 1 词 · 1 行 · 1024.0 KB`],
     ['an emoji is four bytes, one byte more', '😀'.repeat(MIB / 4) + '!', `${MIB / 2 + 1} 字符 · 1 词 · 1 行 · 1.00 MB`],
-    ['a lone surrogate is written as three bytes', '\ud800'.repeat(349525) + 'a', '349526 字符 · 1 词 · 1 行 · 1024.0 KB'],
+    // Counted without rendering: Chromium takes 15 s and more to lay out a third of a million
+    // replacement glyphs, and the count is what is under test here.
+    ['a lone surrogate is written as three bytes', '\ud800'.repeat(349525) + 'a', '349526 字符 · 1 词 · 1 行 · 1024.0 KB', { counted: true }],
   ];
   let page;
   before(async () => {
@@ -47,8 +49,12 @@ describe('statistics', () => {
   });
   after(() => page.close());
 
-  for (const [label, text, expected] of cases) {
+  for (const [label, text, expected, { counted = false } = {}] of cases) {
     it(label, async () => {
+      if (counted) {
+        assert.equal(await page.evaluate((md) => documentStatistics(md), text), expected);
+        return;
+      }
       await openDocument(page, text, 'stats.md');
       assert.equal(await page.textContent('#meta'), expected);
     });
