@@ -15,6 +15,11 @@
 #                        libHighlight element (@PAGE_HIGHLIGHTER@)
 #   PAGE_FORMULAS        the formula typesetter's file, the text of libFormulas (@PAGE_FORMULAS@)
 #   PAGE_DOM_ACCESS_SCRIPT page/dom-access.js (follows code-blocks.js in the main script)
+#   PAGE_CONVERSION_SCRIPT page/github-conversion.js (follows dom-access.js in the main script)
+#   PAGE_GITHUB_WORKER   page/github-worker.js, the GitHub dialect's worker module, with placeholders
+#                        for the files below; kept in the page as text (@PAGE_GITHUB_WORKER@)
+#   PAGE_GITHUB_DIALECT  page/github-dialect.js (in the worker module)
+#   PAGE_VENDOR_DIR      page/vendor, the libraries exactly as published (in the worker module)
 #   PAGE_VIEWER_SCRIPT   page/viewer.js (last in the main script; its start-up uses the others)
 #   PAGE_CONSOLE_SCRIPT  page/console-forward.js (the second script)
 #   PAGE_OUTPUT          the file to write
@@ -28,8 +33,9 @@
 cmake_minimum_required(VERSION 3.25)
 
 foreach(input PAGE_TEMPLATE PAGE_STYLES PAGE_MARKDOWN_SCRIPT PAGE_ANCHORS_SCRIPT PAGE_LINKS_SCRIPT PAGE_INSERTION_SCRIPT
-        PAGE_DIAGRAMS_SCRIPT PAGE_CODE_BLOCKS_SCRIPT PAGE_HIGHLIGHTER PAGE_FORMULAS PAGE_DOM_ACCESS_SCRIPT PAGE_VIEWER_SCRIPT
-        PAGE_CONSOLE_SCRIPT PAGE_OUTPUT)
+        PAGE_DIAGRAMS_SCRIPT PAGE_CODE_BLOCKS_SCRIPT PAGE_HIGHLIGHTER PAGE_FORMULAS PAGE_DOM_ACCESS_SCRIPT
+        PAGE_CONVERSION_SCRIPT PAGE_GITHUB_WORKER PAGE_GITHUB_DIALECT PAGE_VENDOR_DIR PAGE_VIEWER_SCRIPT PAGE_CONSOLE_SCRIPT
+        PAGE_OUTPUT)
     if(NOT DEFINED ${input})
         message(FATAL_ERROR "AssemblePage: ${input} is not set")
     endif()
@@ -153,10 +159,35 @@ read_page_piece("${PAGE_CODE_BLOCKS_SCRIPT}" code_blocks_script)
 read_library("${PAGE_HIGHLIGHTER}" "the highlighter" highlighter_text)
 read_library("${PAGE_FORMULAS}" "the formula typesetter" formulas_text)
 read_page_piece("${PAGE_DOM_ACCESS_SCRIPT}" dom_access_script)
+read_page_piece("${PAGE_CONVERSION_SCRIPT}" conversion_script)
 read_page_piece("${PAGE_VIEWER_SCRIPT}" viewer_script)
 read_page_piece("${PAGE_CONSOLE_SCRIPT}" console_script)
 
-foreach(placeholder @PAGE_CSP@ @PAGE_STYLES@ @PAGE_HIGHLIGHTER@ @PAGE_FORMULAS@ @PAGE_MAIN_SCRIPT@ @PAGE_CONSOLE_SCRIPT@)
+# The GitHub dialect's worker module: each placeholder line of its template replaced by a file.
+read_page_piece("${PAGE_GITHUB_WORKER}" github_worker)
+foreach(piece
+        "@GH_MARKDOWN_IT@;markdown-it/markdown-it.min.js"
+        "@GH_FOOTNOTE@;markdown-it-footnote/markdown-it-footnote.min.js"
+        "@GH_TASK_LISTS@;markdown-it-task-lists/markdown-it-task-lists.min.js"
+        "@GH_EMOJI@;markdown-it-emoji/markdown-it-emoji.min.js"
+        "@GH_FRONT_MATTER@;markdown-it-front-matter/index.js"
+        "@GH_ALERTS@;markdown-it-github-alerts/index.mjs"
+        "@GH_SLUG_REGEX@;github-slugger/regex.js")
+    list(GET piece 0 placeholder)
+    list(GET piece 1 file)
+    read_page_piece("${PAGE_VENDOR_DIR}/${file}" vendored)
+    string(REPLACE "${placeholder}" "${vendored}" github_worker "${github_worker}")
+endforeach()
+read_page_piece("${PAGE_GITHUB_DIALECT}" github_dialect)
+string(REPLACE "@GH_CLASSIC_CONVERTER@" "${markdown_script}" github_worker "${github_worker}")
+string(REPLACE "@GH_DIALECT@" "${github_dialect}" github_worker "${github_worker}")
+# Kept as the text of a template element, which the HTML parser hands back unchanged once "&" and
+# "<" are written as entities; nothing of it is compiled until the worker starts.
+string(REPLACE "&" "&amp;" github_worker "${github_worker}")
+string(REPLACE "<" "&lt;" github_worker "${github_worker}")
+
+foreach(placeholder @PAGE_CSP@ @PAGE_STYLES@ @PAGE_HIGHLIGHTER@ @PAGE_FORMULAS@ @PAGE_GITHUB_WORKER@ @PAGE_MAIN_SCRIPT@
+        @PAGE_CONSOLE_SCRIPT@)
     string(FIND "${page}" "${placeholder}" at)
     if(at EQUAL -1)
         message(FATAL_ERROR "AssemblePage: the template lacks ${placeholder}")
@@ -164,7 +195,7 @@ foreach(placeholder @PAGE_CSP@ @PAGE_STYLES@ @PAGE_HIGHLIGHTER@ @PAGE_FORMULAS@ 
 endforeach()
 
 # The exact texts of the two script elements; their hashes are taken over these.
-set(main_script "\n${markdown_script}\n${anchors_script}\n${links_script}\n${insertion_script}\n${diagrams_script}\n${code_blocks_script}\n${dom_access_script}\n${viewer_script}")
+set(main_script "\n${markdown_script}\n${anchors_script}\n${links_script}\n${insertion_script}\n${diagrams_script}\n${code_blocks_script}\n${dom_access_script}\n${conversion_script}\n${viewer_script}")
 set(second_script "\n${console_script}")
 check_inline_script("${main_script}" "the main script")
 check_inline_script("${second_script}" "the console script")
@@ -182,8 +213,8 @@ string(JOIN "; " csp
     "default-src 'none'"
     "script-src ${main_hash} ${second_hash} ${diagram_library_url}"
     "style-src 'unsafe-inline'"
-    # The highlighter and the formula typesetter run in workers made from the page's own embedded
-    # text (blob: URLs the page creates); a worker made so keeps this policy.
+    # The highlighter, the formula typesetter and the GitHub dialect's converter run in workers made
+    # from the page's own embedded text (blob: URLs the page creates); a worker made so keeps this policy.
     "worker-src blob:"
     "img-src ${media_sources}"
     "media-src ${media_sources}"
@@ -213,6 +244,7 @@ string(SUBSTRING "${after_highlighter}" 0 ${formulas_at} between_libraries)
 string(LENGTH "@PAGE_FORMULAS@" formulas_placeholder_length)
 math(EXPR after_formulas_at "${formulas_at} + ${formulas_placeholder_length}")
 string(SUBSTRING "${after_highlighter}" ${after_formulas_at} -1 after_formulas)
+string(REPLACE "@PAGE_GITHUB_WORKER@" "${github_worker}" after_formulas "${after_formulas}")
 set(before_main "${before_highlighter}${highlighter_text}${between_libraries}${formulas_text}${after_formulas}")
 set(page "${before_main}${main_script}${after_main}")
 

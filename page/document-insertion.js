@@ -28,6 +28,9 @@
 //   its player (made then, and disarmed like the rest) as it nears the viewport. A renamed tag
 //   that made no element gets its old name back before its slice enters the page.
 //
+// HTML that arrives in two pieces (the GitHub dialect's opening part, then the rest) is inserted as
+// one: the first call says how large the whole is expected to be, and the parser waits for the rest.
+//
 // A new document, a screen or printing ends the insertion in progress: the first two drop it, the
 // third completes it at once. A caller that must return to a place further down (live reload)
 // asks for the blocks up to that place at once.
@@ -95,11 +98,13 @@ const playerHolder = document.implementation.createHTMLDocument('').createElemen
 // Shows html (the converter's output) in the content area, replacing what it held. onNodes(root)
 // is called with an inert element holding each slice's nodes after disarming and before they
 // enter the page; onComplete(), when given, once every node is in place. The first slice holds at
-// least blocksAtOnce top-level blocks (while there are that many).
-function insertDocumentHtml(html, onNodes, onComplete, blocksAtOnce = 0) {
+// least blocksAtOnce top-level blocks (while there are that many). With awaitedUnits (the expected
+// size of the whole), more HTML follows through extendDocumentHtml, and the insertion completes only
+// after it. Returns the insertion, for extendDocumentHtml.
+function insertDocumentHtml(html, onNodes, onComplete, blocksAtOnce = 0, awaitedUnits = 0) {
   stopDocumentInsertion();
   contentEl.textContent = '';
-  const parted = html.length >= LARGE_DOCUMENT_UNITS && !DOCUMENT_STYLE_SHEET_RE.test(html);
+  const parted = Math.max(html.length, awaitedUnits) >= LARGE_DOCUMENT_UNITS && !DOCUMENT_STYLE_SHEET_RE.test(html);
   if (parted) contentEl.classList.add('large');
   const parserDocument = document.implementation.createHTMLDocument('');
   parserDocument.open();
@@ -128,6 +133,8 @@ function insertDocumentHtml(html, onNodes, onComplete, blocksAtOnce = 0) {
     onComplete,
     first: true,
     channel: null,
+    // More HTML is still to come (see extendDocumentHtml).
+    awaiting: awaitedUnits > 0,
   };
   contentEl.setAttribute('aria-busy', 'true');
   writeHtml(insertion, FIRST_SLICE_UNITS);
@@ -137,8 +144,23 @@ function insertDocumentHtml(html, onNodes, onComplete, blocksAtOnce = 0) {
     writeHtml(insertion, STEP_UNITS);
     moveFinishedNodes(insertion);
   }
-  if (insertion.offset < insertion.html.length) scheduleSlice(insertion);
-  else completeInsertion(insertion);
+  const state = insertion;
+  if (state.offset < state.html.length) scheduleSlice(state);
+  else if (!state.awaiting) completeInsertion(state);
+  return state;
+}
+
+// Continues the insertion begun with awaitedUnits with the rest of its HTML. False when that
+// insertion is no longer in progress, or when the rest would change how the part already shown is
+// laid out (a style sheet of its own in a document grouped in parts): the caller shows it anew.
+function extendDocumentHtml(state, rest) {
+  if (state !== insertion || !state.awaiting) return false;
+  if (state.parted && DOCUMENT_STYLE_SHEET_RE.test(rest)) return false;
+  const waiting = state.offset === state.html.length;
+  state.html += state.renamed ? rest.replace(MEDIA_TAG_RE, '<$1$2' + MEDIA_STAND_IN_SUFFIX) : rest;
+  state.awaiting = false;
+  if (waiting) scheduleSlice(state);
+  return true;
 }
 
 // Writes about units more characters, ending before a "<" so that no tag is cut in two.
@@ -149,14 +171,14 @@ function writeHtml(state, units) {
   state.parserDocument.write(piece);
   state.offset = end;
   if (state.renamed) state.tagsWritten += (piece.match(RENAMED_MEDIA_START_TAG_RE) || []).length;
-  if (end === state.html.length) state.parserDocument.close();
+  if (end === state.html.length && !state.awaiting) state.parserDocument.close();
 }
 
 // Moves the nodes the parser has finished (all but the last while it is still parsing) into the
 // content area, disarmed.
 function moveFinishedNodes(state) {
   const body = state.parserDocument.body;
-  const keep = state.offset < state.html.length ? body.lastChild : null;
+  const keep = state.offset < state.html.length || state.awaiting ? body.lastChild : null;
   if (body.firstChild === keep) return;
   while (body.firstChild !== keep) inertHolder.appendChild(body.firstChild);
   const units = state.offset - state.movedOffset;
@@ -281,7 +303,7 @@ function continueInsertion(state) {
     moveFinishedNodes(state);
   } while (state.offset < state.html.length && performance.now() - started < SLICE_BUDGET_MS);
   if (state.offset < state.html.length) scheduleSlice(state);
-  else completeInsertion(state);
+  else if (!state.awaiting) completeInsertion(state);
 }
 
 // A message task, not a timer: timers chained this way are slowed down to 4 ms apart.
@@ -307,7 +329,8 @@ function finishDocumentInsertion() {
   if (!state) return;
   if (state.offset < state.html.length) writeHtml(state, state.html.length - state.offset);
   moveFinishedNodes(state);
-  completeInsertion(state);
+  // What is still being converted follows when it comes.
+  if (!state.awaiting) completeInsertion(state);
 }
 
 // Drops the insertion in progress, if any, and every deferred media element with it. The caller

@@ -15,13 +15,19 @@
 //   once here at start-up, before any document exists, so a document cannot stand in for it.
 //
 // This script follows page/markdown.js, page/anchors.js, page/links.js, page/document-insertion.js,
-// page/diagrams.js, page/code-blocks.js and page/dom-access.js in the same script element and uses
-// their functions (esc, parse, the anchor and document link functions, insertDocumentHtml and its
-// companions, redrawDiagramsForTheme, the code blocks' scheduler, the platform's own accessors).
+// page/diagrams.js, page/code-blocks.js, page/github-conversion.js and page/dom-access.js in the
+// same script element and uses their functions (esc, parse, the anchor and document link functions,
+// insertDocumentHtml and its companions, redrawDiagramsForTheme, the code blocks' scheduler,
+// convertGithub for the GitHub dialect, the platform's own accessors).
 // Its string literals write non-ASCII text as \u escapes and closing tags as "<\/".
 
 const THEME_STORAGE_KEY = 'md-theme';
 const DEFAULT_THEME = 'dark';
+// The Markdown dialect: 'classic' (the page's own converter) or 'github' (CommonMark with GitHub's
+// extensions), remembered like the theme; the "dialect" query parameter chooses for one visit.
+const DIALECT_STORAGE_KEY = 'md-dialect';
+const DEFAULT_DIALECT = 'classic';
+const DIALECT_PARAMETER = 'dialect';
 const TITLE_SUFFIX = ' - Quillpane';
 const PAGE_TITLE = 'Pagewright';
 const HEADING_ID_PREFIX = 'heading-';
@@ -108,6 +114,8 @@ const ui = {
   btnDark: document.getElementById('btnDark'),
   btnLight: document.getElementById('btnLight'),
   btnHC: document.getElementById('btnHC'),
+  btnClassic: document.getElementById('btnClassic'),
+  btnGithub: document.getElementById('btnGithub'),
   printBtn: document.querySelector('#topbar [data-action="print"]'),
   tocBtn: document.getElementById('tocBtn'),
   toc: document.getElementById('toc'),
@@ -129,6 +137,10 @@ const THEME_BUTTONS = [
   [ui.btnLight, 'light'],
   [ui.btnHC, 'hc'],
 ];
+const DIALECT_BUTTONS = [
+  [ui.btnClassic, 'classic'],
+  [ui.btnGithub, 'github'],
+];
 
 // Names a document's ids and names may not take: the page's element ids (including those of its
 // screens), and the page globals that are read by name but exist only sometimes.
@@ -149,6 +161,11 @@ let contentEl = null;
 const writtenSourceMedia = new WeakMap();
 // The name of the document the host delivered last, while the page still shows it; null otherwise.
 let hostDocumentName = null;
+// The dialect new renders use, and the one the document on screen was converted in.
+let chosenDialect = DEFAULT_DIALECT;
+let documentDialect = DEFAULT_DIALECT;
+// The document on screen (or arriving), so that a switch of dialect can show it again: { md, name }.
+let shownDocument = null;
 
 function isReservedName(value) {
   return reservedNames.has(value) || value in namesOfEveryDocument || OUTLINE_ID_RE.test(value);
@@ -305,12 +322,87 @@ function storedTheme() {
   }
 }
 
+function setDialectButtons(dialect) {
+  for (const [button, value] of DIALECT_BUTTONS) button.setAttribute('aria-pressed', String(value === dialect));
+}
+
+function storedDialect() {
+  try {
+    return localStorage.getItem(DIALECT_STORAGE_KEY) === 'github' ? 'github' : DEFAULT_DIALECT;
+  } catch (e) {
+    return DEFAULT_DIALECT;
+  }
+}
+
+// The reader's choice: remembered, and the document on screen shown again in it at the reader's
+// place, as a live reload does.
+function setDialect(dialect) {
+  try {
+    localStorage.setItem(DIALECT_STORAGE_KEY, dialect);
+  } catch (e) {
+    // No storage: the choice lasts for this run only.
+  }
+  setDialectButtons(dialect);
+  if (dialect === chosenDialect) return;
+  chosenDialect = dialect;
+  if (dialect === 'github') prepareGithubConversion();
+  if (!shownDocument) return;
+  const place = readersPlace();
+  renderDoc(shownDocument.md, shownDocument.name, place.index + 1, () => returnToPlace(place));
+}
+
+// The dialect of the document on screen: 'classic' or 'github'.
+function shownDialect() {
+  return documentDialect;
+}
+
+// Shows a document in the chosen dialect. The classic converter runs here and at once; the GitHub
+// dialect's converts in a worker (see page/github-conversion.js), so its document shows a moment
+// later, a large one with its opening part first. onShown() is called once the first screen is in
+// place, with at least blocksAtOnce top-level blocks.
+function renderDoc(md, name, blocksAtOnce = 0, onShown = null) {
+  shownDocument = { md, name };
+  cancelGithubConversion();
+  if (chosenDialect !== 'github') {
+    showDocumentHtml(md, name, parse(md), 'classic', blocksAtOnce);
+    if (onShown) onShown();
+    return;
+  }
+  contentEl.setAttribute('aria-busy', 'true');
+  let part = null;
+  let insertion = null;
+  // Live reload and a switch of dialect wait for the whole: the reader's place may lie past the part.
+  const onPart = blocksAtOnce > 0 ? null : (html) => {
+    part = html;
+    insertion = showDocumentHtml(md, name, html, 'github', 0, md.length);
+    if (onShown) onShown();
+  };
+  convertGithub(md, onPart, (html) => {
+    if (html === null) {
+      // No worker (the browser refused it): the classic converter shows the document still.
+      showDocumentHtml(md, name, parse(md), 'classic', blocksAtOnce);
+    } else if (part === null) {
+      showDocumentHtml(md, name, html, 'github', blocksAtOnce);
+    } else if (html.startsWith(part) && extendDocumentHtml(insertion, html.slice(part.length))) {
+      return;
+    } else {
+      const place = readersPlace();
+      showDocumentHtml(md, name, html, 'github', place.index + 1);
+      returnToPlace(place);
+      return;
+    }
+    if (onShown) onShown();
+  });
+}
+
 // A large document arrives in slices (see page/document-insertion.js): the name, statistics and
 // the first screen at once; the outline grows and the title follows the first h1 as slices come,
 // so that when the last is in, everything equals what showing it in one pass gives. At least
 // blocksAtOnce top-level blocks are in place when it returns. Its code blocks are finished as they
-// near the window, in the given dialect's way (see page/code-blocks.js).
-function renderDoc(md, name, blocksAtOnce = 0, dialect = 'classic') {
+// near the window, in the dialect's way (see page/code-blocks.js). With awaitedUnits, more of the
+// document's HTML follows (see extendDocumentHtml); returns the insertion.
+function showDocumentHtml(md, name, html, dialect, blocksAtOnce, awaitedUnits = 0) {
+  documentDialect = dialect;
   showFileName(name || '');
   ui.closeBtn.style.display = '';
   ui.meta.textContent = documentStatistics(md);
@@ -321,7 +413,7 @@ function renderDoc(md, name, blocksAtOnce = 0, dialect = 'classic') {
   let titled = false;
   const formerIds = new Map();
   resetCodeBlocks(dialect);
-  insertDocumentHtml(parse(md), (slice) => {
+  return insertDocumentHtml(html, (slice) => {
     boxWideTables(slice);
     settleDocumentLinks(slice);
     watchCodeBlocks(slice);
@@ -333,7 +425,7 @@ function renderDoc(md, name, blocksAtOnce = 0, dialect = 'classic') {
     }
     headings += appendOutline(slice.querySelectorAll('h1, h2, h3'), headings, formerIds);
     if (headings > 0) ui.tocBtn.style.display = '';
-  }, () => pointDocumentLinks(formerIds), blocksAtOnce);
+  }, () => pointDocumentLinks(formerIds), blocksAtOnce, awaitedUnits);
 }
 
 // The host delivers the shown document again whenever its file changes on disk. Under the same name it
@@ -342,9 +434,8 @@ function renderDoc(md, name, blocksAtOnce = 0, dialect = 'classic') {
 function renderHostDoc(md, name) {
   beginHostDocument();
   const place = name === hostDocumentName ? readersPlace() : null;
-  renderDoc(md, name, place ? place.index + 1 : 0);
   hostDocumentName = name;
-  returnToPlace(place);
+  renderDoc(md, name, place ? place.index + 1 : 0, () => returnToPlace(place));
 }
 
 // The reader's place as the element at the top of the window and where it stands: the top-level
@@ -480,16 +571,22 @@ function closeTocOnOutsideClick(event) {
   setTocOpen(false);
 }
 
-function showLoading(msg) {
+// Ends whatever the content area was showing or about to show.
+function leaveDocument() {
+  shownDocument = null;
+  cancelGithubConversion();
   stopDocumentInsertion();
   resetCodeBlocks();
+}
+
+function showLoading(msg) {
+  leaveDocument();
   contentEl.innerHTML = '<div id="status"><div class="spinner"><\/div><div class="msg">' + (msg || TEXT_LOADING) +
     '<\/div><\/div>';
 }
 
 function showError(title, detail) {
-  stopDocumentInsertion();
-  resetCodeBlocks();
+  leaveDocument();
   contentEl.innerHTML = '<div id="status"><div class="icon">' + TEXT_WARNING_ICON + '<\/div><div class="msg"><strong>' +
     esc(title) + '<\/strong><\/div><div class="sub">' + detail + '<\/div><\/div>';
 }
@@ -534,8 +631,7 @@ function showWelcome() {
   ui.closeBtn.style.display = 'none';
   showFileName(TEXT_NO_DOCUMENT);
   forgetDocument();
-  stopDocumentInsertion();
-  resetCodeBlocks();
+  leaveDocument();
   contentEl.innerHTML = WELCOME_HTML;
   const dropzone = contentEl.querySelector('#dropzone');
   dropzone.addEventListener('click', () => ui.filePicker.click());
@@ -660,6 +756,7 @@ function installEventBindings() {
   ui.logoBtn.addEventListener('click', showAbout);
   activateOnKeys(ui.logoBtn, showAbout);
   for (const [button, theme] of THEME_BUTTONS) button.addEventListener('click', () => setTheme(theme));
+  for (const [button, dialect] of DIALECT_BUTTONS) button.addEventListener('click', () => setDialect(dialect));
   // The print button and Ctrl+P print once every code block, formula and diagram is finished. A
   // print started otherwise cannot be waited for: it still prints the whole document, with the
   // blocks finished so far.
@@ -703,9 +800,14 @@ function startPage() {
   const qrUri = ui.qrData ? ui.qrData.getAttribute('data-src') : '';
   if (qrUri) window._qrCodeUri = qrUri;
   setTheme(storedTheme());
+  const query = new URLSearchParams(location.search);
+  const visitDialect = query.get(DIALECT_PARAMETER);
+  chosenDialect = visitDialect === 'github' || visitDialect === 'classic' ? visitDialect : storedDialect();
+  setDialectButtons(chosenDialect);
+  if (chosenDialect === 'github') prepareGithubConversion();
   installEventBindings();
   followTopbarHeight();
-  const file = new URLSearchParams(location.search).get('file');
+  const file = query.get('file');
   if (file) {
     loadFromQuery(file);
     return;

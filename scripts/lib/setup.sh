@@ -9,7 +9,7 @@ export TALLOWMERE_WINEPREFIX=${TALLOWMERE_WINEPREFIX:-$TALLOWMERE_BUILD_DIR/wine
 TALLOWMERE_APT_PACKAGES=(
     cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools googletest
     wine wine64 xvfb xauth x11-utils imagemagick
-    nodejs npm chromium fonts-noto-cjk fonts-noto-color-emoji
+    nodejs npm chromium fonts-noto-cjk fonts-noto-color-emoji cmark-gfm
 )
 
 tm_log() { printf '[tallowmere] %s\n' "$*" >&2; }

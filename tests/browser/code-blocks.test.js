@@ -4,7 +4,7 @@
 // scrolled to, and printing that waits for all of them.
 const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
-const { launchBrowser, startServer, openViewer, serveDiagramLibrary } = require('./harness');
+const { launchBrowser, startServer, openViewer, serveDiagramLibrary, documentShown } = require('./harness');
 
 // One block for each language the page must colour, named as documents name them.
 const SAMPLES = [
@@ -67,8 +67,13 @@ after(async () => {
   await server.close();
 });
 
+// Shows md in the dialect for this render only (nothing stored), once it is in place.
 async function show(page, md, dialect = 'classic') {
-  await page.evaluate(([text, d]) => renderDoc(text, 'doc.md', 0, d), [md, dialect]);
+  await page.evaluate(([text, d]) => {
+    chosenDialect = d;
+    renderDoc(text, 'doc.md');
+  }, [md, dialect]);
+  await documentShown(page);
 }
 
 // Until no block near the window waits for its worker or has yet to be dealt with.

@@ -3,7 +3,7 @@
 // the file picker and drops.
 const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
-const { launchBrowser, startServer, openViewer, openDocument, postedMessages, isShown, pageWithSupportImage } = require('./harness');
+const { launchBrowser, startServer, openViewer, openDocument, documentShown, postedMessages, isShown, pageWithSupportImage } = require('./harness');
 
 let browser;
 let server;
@@ -53,6 +53,7 @@ describe('page furniture', () => {
         ['btnDark', '🌙 暗', '暗色主题'],
         ['btnLight', '☀️ 亮', '亮色主题'],
         ['btnHC', '⚡ 高对比', '高对比主题'],
+        ['dialectSwitch', '经典GitHub', ''],
         ['', '🖨️ 打印', '打印/导出PDF'],
         ['tocBtn', '📑 大纲', '大纲'],
       ],
@@ -183,6 +184,54 @@ const COLOUR_CASES = [
   ['about dialog, fixed in every theme', '#aboutDialog', 'rest', 'backgroundColor', 'rgb(26, 29, 46)'],
 ];
 
+describe('dialects', () => {
+  const dialectState = (page) => page.evaluate(() => ({
+    pressed: [...document.querySelectorAll('#dialectSwitch button')].filter((b) => b.getAttribute('aria-pressed') === 'true').map((b) => b.id),
+    stored: localStorage.getItem('md-dialect'),
+    shown: shownDialect(),
+  }));
+  // Sections that read alike in both dialects, and one construct that does not: "* item" is a list
+  // in the GitHub dialect only.
+  const doc = '* item\n\n' + Array.from({ length: 120 }, (_, i) => `## Section ${i}\n\nText of section ${i}.`).join('\n\n');
+  const topHeading = (page) => page.evaluate(() => {
+    const line = document.getElementById('topbar').getBoundingClientRect().bottom;
+    return [...document.querySelectorAll('#content h2')].find((h) => h.getBoundingClientRect().bottom > line).textContent;
+  });
+
+  it('switch by their buttons or keys, re-render the document at the reader\'s place and last across reloads', async () => {
+    const context = await browser.newContext();
+    const page = await openViewer(context, server);
+    assert.deepEqual(await dialectState(page), { pressed: ['btnClassic'], stored: null, shown: 'classic' });
+    await openDocument(page, doc, 'sections.md');
+    await page.$eval('#content h2:nth-of-type(80)', (h) => h.scrollIntoView());
+    const before = await topHeading(page);
+    assert.equal(await page.$('#content ul'), null);
+
+    // Focused as a Tab would (the test's own focus call would scroll the sticky bar into view).
+    await page.$eval('#btnGithub', (button) => button.focus({ preventScroll: true }));
+    await page.keyboard.press('Enter');
+    await documentShown(page);
+    assert.deepEqual(await dialectState(page), { pressed: ['btnGithub'], stored: 'github', shown: 'github' });
+    assert.notEqual(await page.$('#content ul'), null, 'shown again in the GitHub dialect');
+    assert.equal(await topHeading(page), before, 'the reader stays where they were');
+    assert.equal(await page.textContent('#filename'), 'sections.md');
+
+    await page.reload();
+    assert.deepEqual((await dialectState(page)).pressed, ['btnGithub'], 'the choice survives a reload');
+    await page.click('#btnClassic');
+    assert.deepEqual(await dialectState(page), { pressed: ['btnClassic'], stored: 'classic', shown: 'classic' });
+    await context.close();
+  });
+
+  it('the query chooses for one visit without storing', async () => {
+    const context = await browser.newContext();
+    const page = await openViewer(context, server, { query: '?dialect=github' });
+    await openDocument(page, '* item');
+    assert.deepEqual(await dialectState(page), { pressed: ['btnGithub'], stored: null, shown: 'github' });
+    await context.close();
+  });
+});
+
 describe('colours', () => {
   for (const theme of ['dark', 'light', 'hc']) {
     it(`top bar and floating button, ${theme} theme`, async () => {
@@ -203,6 +252,42 @@ describe('colours', () => {
         expected.push([what, typeof colours === 'string' ? colours : colours[theme]]);
       }
       assert.deepEqual(seen, expected);
+      await context.close();
+    });
+  }
+});
+
+describe('alerts of the GitHub dialect', () => {
+  const ALERTS = ['NOTE', 'TIP', 'IMPORTANT', 'WARNING', 'CAUTION'].map((type) => `> [!${type}]\n> Text of the ${type.toLowerCase()}.`).join('\n\n');
+  for (const theme of ['dark', 'light', 'hc']) {
+    it(`titles readable and in their own colour, ${theme} theme`, async () => {
+      const context = await browser.newContext();
+      const page = await openViewer(context, server, { query: '?dialect=github' });
+      await page.evaluate((t) => setTheme(t), theme);
+      await openDocument(page, ALERTS, 'alerts.md');
+      const seen = await page.evaluate(() => {
+        const luminance = (colour) => {
+          const [r, g, b] = colour.match(/\d+/g).slice(0, 3).map((v) => {
+            const c = Number(v) / 255;
+            return c <= 0.03928 ? c / 12.92 : ((c + 0.055) / 1.055) ** 2.4;
+          });
+          return 0.2126 * r + 0.7152 * g + 0.0722 * b;
+        };
+        const contrast = (a, b) => (Math.max(luminance(a), luminance(b)) + 0.05) / (Math.min(luminance(a), luminance(b)) + 0.05);
+        const page = getComputedStyle(document.body).backgroundColor;
+        return [...document.querySelectorAll('#content .markdown-alert')].map((alert) => {
+          const title = getComputedStyle(alert.querySelector('.markdown-alert-title')).color;
+          const text = getComputedStyle(alert.querySelector('p:not(.markdown-alert-title)')).color;
+          return {
+            title: alert.querySelector('.markdown-alert-title').textContent,
+            readable: contrast(title, page) >= 4.5 && contrast(text, page) >= 4.5,
+            ruleInTitleColour: getComputedStyle(alert).borderLeftColor === title,
+          };
+        });
+      });
+      assert.deepEqual(seen, ['Note', 'Tip', 'Important', 'Warning', 'Caution'].map((title) => ({ title, readable: true, ruleInTitleColour: true })));
+      const colours = new Set(await page.$$eval('#content .markdown-alert-title', (titles) => titles.map((t) => getComputedStyle(t).color)));
+      assert.equal(colours.size, 5, 'each kind has its own colour');
       await context.close();
     });
   }

@@ -127,10 +127,24 @@ async function openViewer(context, server, { webView = true, query = '' } = {}) 
   return page;
 }
 
-// Delivers a document as the host's openFile message, in its wire form.
-function openDocument(page, content, name = 'doc.md') {
+// The dialects a document can be shown in, and the query that chooses each for a visit.
+const DIALECTS = ['classic', 'github'];
+const DIALECT_QUERY = { classic: '', github: '?dialect=github' };
+
+// Delivers a document as the host's openFile message, in its wire form. In the GitHub dialect the
+// document shows once the worker has converted it: this waits until it is in place.
+async function openDocument(page, content, name = 'doc.md') {
   const json = '{"action":"openFile","name":' + JSON.stringify(name) + ',"content":' + JSON.stringify(content) + '}';
-  return page.evaluate((text) => window.__host.sendJson(text), json);
+  const github = await page.evaluate((text) => {
+    window.__host.sendJson(text);
+    return chosenDialect === 'github';
+  }, json);
+  if (github) await documentShown(page);
+}
+
+// Waits until a document rendered in the GitHub dialect is in place (the classic one is at once).
+function documentShown(page) {
+  return page.waitForFunction(() => chosenDialect === 'classic' || !document.querySelector('#content[aria-busy]'));
 }
 
 function postedMessages(page) {
@@ -153,6 +167,9 @@ module.exports = {
   installWebViewStandIn,
   openViewer,
   openDocument,
+  documentShown,
+  DIALECTS,
+  DIALECT_QUERY,
   postedMessages,
   isShown,
 };

@@ -3,7 +3,8 @@
 // or a screen cancels the one still arriving, printing takes all of it, outline jumps land.
 const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
-const { launchBrowser, startServer, openViewer, openDocument } = require('./harness');
+const { launchBrowser, startServer, openViewer, openDocument, DIALECT_QUERY } = require('./harness');
+const { loadGithubDialect } = require('../page/load-github-dialect.js');
 const { realisticDocument } = require('../page/realistic-document.js');
 
 // HTML written in the document that the parser must carry across slices unchanged: an element
@@ -208,6 +209,56 @@ describe('a large document', () => {
       await page.close();
     });
   }
+
+  it('in the GitHub dialect: the opening part at once, the rest continuing it, the reader kept on reload', async () => {
+    const page = await openViewer(context, server, { query: DIALECT_QUERY.github });
+    await page.evaluate(() => {
+      window.__extended = [];
+      const extend = extendDocumentHtml;
+      extendDocumentHtml = (state, rest) => {
+        const busy = document.getElementById('content').getAttribute('aria-busy');
+        const done = extend(state, rest);
+        window.__extended.push({ busy, done, blocks: document.querySelectorAll('#content > *, #content > .part > *').length });
+        return done;
+      };
+    });
+    await openDocument(page, LARGE, 'large.md');
+    const extended = await page.evaluate(() => window.__extended);
+    assert.equal(extended.length, 1);
+    assert.ok(extended[0].done && extended[0].busy === 'true' && extended[0].blocks > 5, JSON.stringify(extended[0]));
+    const whole = (await loadGithubDialect()).render(LARGE);
+    const shown = await page.evaluate(() => ({
+      outline: document.querySelectorAll('#tocList a').length,
+      text: document.getElementById('content').textContent.replace(/\s+/g, ''),
+    }));
+    assert.equal(shown.outline, (whole.match(/<h[1-3][ >]/g) || []).length);
+    const expectedText = await page.evaluate((html) => {
+      const doc = new DOMParser().parseFromString(html, 'text/html');
+      doc.querySelectorAll('script, template, noscript').forEach((el) => el.remove());
+      return doc.body.textContent.replace(/\s+/g, '');
+    }, whole);
+    assert.equal(shown.text, expectedText, 'the page shows the whole document\'s conversion');
+
+    const headingAt = (i) => document.querySelectorAll('#content :is(h1, h2, h3)')[i].getBoundingClientRect().top;
+    const index = await page.evaluate(() => {
+      const headings = document.querySelectorAll('#content :is(h1, h2, h3)');
+      const far = Math.floor(headings.length * 0.7);
+      headings[far].scrollIntoView();
+      return far;
+    });
+    // Parts near the window are laid out in the next frames and take their real heights.
+    const nextFrames = () => page.evaluate(() => new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve))));
+    await nextFrames();
+    const before = await page.evaluate(headingAt, index);
+    await openDocument(page, LARGE, 'large.md');
+    // The page holds the place while the blocks near it are first laid out.
+    const kept = await page.waitForFunction(([i, top]) => {
+      const heading = document.querySelectorAll('#content :is(h1, h2, h3)')[i];
+      return Math.abs(heading.getBoundingClientRect().top - top) <= 1;
+    }, [index, before], { timeout: 3000 }).then(() => true, () => false);
+    assert.ok(kept, `at ${await page.evaluate(headingAt, index)}px, not ${before}px`);
+    await page.close();
+  });
 
   it('keeps the reader at the same place when delivered again under the same name', async () => {
     const page = await openViewer(context, server);

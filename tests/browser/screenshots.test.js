@@ -144,7 +144,10 @@ describe('screenshots', () => {
       const page = await openViewer(context, server);
       await page.click(THEME_BUTTONS[theme]);
       await page.mouse.move(0, 400);
-      await page.evaluate((md) => renderDoc(md, 'code.md', 0, 'github'), CODE_AND_FORMULAS);
+      await page.evaluate((md) => {
+        chosenDialect = 'github';
+        renderDoc(md, 'code.md');
+      }, CODE_AND_FORMULAS);
       await page.waitForSelector('#content .math-display math');
       await page.waitForSelector('#content .math-error');
       await page.waitForSelector('#content pre code .hljs-keyword');

@@ -4,7 +4,10 @@
 // library forwards over one loopback TCP connection and this driver plays the web view in Chromium.
 //
 //   node driver.js [--headless] [--profile DIR] [--screenshot FILE.png] [--screenshot-after ready|openFile]
-//                  [--control] [--connect-timeout SECONDS]
+//                  [--dialect classic|github] [--control] [--connect-timeout SECONDS]
+//
+// --dialect stores the page's Markdown dialect in the profile before the page first loads, as the
+// reader's own choice on the switch would (the page keeps it in local storage, "md-dialect").
 //
 // Wire format (both directions): a 4-byte big-endian length, then that many bytes of UTF-8.
 // - library -> driver: one JSON object with a "type": hello, controller, bounds, statusBar, navigate,
@@ -77,6 +80,7 @@ function parseArgs(argv) {
     profile: null,
     screenshot: null,
     screenshotAfter: 'ready',
+    dialect: null,
     control: false,
     connectTimeoutS: DEFAULT_CONNECT_TIMEOUT_S,
   };
@@ -91,9 +95,13 @@ function parseArgs(argv) {
     else if (arg === '--profile') options.profile = path.resolve(value());
     else if (arg === '--screenshot') options.screenshot = path.resolve(value());
     else if (arg === '--screenshot-after') options.screenshotAfter = value();
+    else if (arg === '--dialect') options.dialect = value();
     else if (arg === '--control') options.control = true;
     else if (arg === '--connect-timeout') options.connectTimeoutS = Number(value());
     else throw new Error(`unknown argument ${arg}`);
+  }
+  if (options.dialect !== null && !['classic', 'github'].includes(options.dialect)) {
+    throw new Error('--dialect takes "classic" or "github"');
   }
   if (!['ready', 'openFile'].includes(options.screenshotAfter)) {
     throw new Error('--screenshot-after takes "ready" or "openFile"');
@@ -297,6 +305,17 @@ function createDriver(options) {
     });
     state.context = context;
     await context.addInitScript({ path: BRIDGE_SCRIPT });
+    if (options.dialect) {
+      // Once per window, before the page's own script reads it; later choices on the switch stand.
+      await context.addInitScript(
+        ([origin, dialect]) => {
+          if (location.origin !== origin || sessionStorage.getItem('tallowmere-dialect-set')) return;
+          localStorage.setItem('md-dialect', dialect);
+          sessionStorage.setItem('tallowmere-dialect-set', '1');
+        },
+        [PAGE_ORIGIN, options.dialect],
+      );
+    }
     await context.exposeBinding(HOST_POST_BINDING, (_source, json) => {
       emit({ event: 'pageMessage', json });
       sendCommand('webMessage', String(json));
@@ -355,10 +374,17 @@ function createDriver(options) {
   async function takeScreenshot(file) {
     const page = await view();
     if (!page) throw new Error('there is no page to take a picture of');
-    // Pictures beside the document arrive through the program a moment after the document itself.
+    // A document still arriving (converted in a worker, or inserted in slices) is waited for; pictures
+    // beside the document arrive through the program a moment after the document itself.
     await page.evaluate(
       (waitMs) =>
         Promise.race([
+          new Promise((resolve) => {
+            const settled = () => (document.querySelector('#content[aria-busy]') ? requestAnimationFrame(settled) : resolve());
+            settled();
+          }),
+          new Promise((resolve) => setTimeout(resolve, waitMs)),
+        ]).then(() => Promise.race([
           Promise.all(
             [...document.images].map((img) =>
               img.complete
@@ -370,7 +396,7 @@ function createDriver(options) {
             ),
           ),
           new Promise((resolve) => setTimeout(resolve, waitMs)),
-        ])
+        ]))
           .then(() => document.fonts.ready)
           .then(() => new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve))))
           // Code blocks near the window are coloured (and formulas typeset) by workers a moment later.

@@ -19,6 +19,20 @@ const VENDORED = [
   ['@highlightjs/cdn-assets', 'LICENSE', 'page/vendor/@highlightjs/cdn-assets/LICENSE'],
   ['temml', 'dist/temml.min.js', 'page/vendor/temml/dist/temml.min.js'],
   ['temml', 'LICENSE', 'page/vendor/temml/LICENSE'],
+  ['markdown-it', 'dist/markdown-it.min.js', 'page/vendor/markdown-it/markdown-it.min.js'],
+  ['markdown-it', 'LICENSE', 'page/vendor/markdown-it/LICENSE'],
+  ['markdown-it-footnote', 'dist/markdown-it-footnote.min.js', 'page/vendor/markdown-it-footnote/markdown-it-footnote.min.js'],
+  ['markdown-it-footnote', 'LICENSE', 'page/vendor/markdown-it-footnote/LICENSE'],
+  ['markdown-it-task-lists', 'dist/markdown-it-task-lists.min.js', 'page/vendor/markdown-it-task-lists/markdown-it-task-lists.min.js'],
+  ['markdown-it-task-lists', 'LICENSE', 'page/vendor/markdown-it-task-lists/LICENSE'],
+  ['markdown-it-emoji', 'dist/markdown-it-emoji.min.js', 'page/vendor/markdown-it-emoji/markdown-it-emoji.min.js'],
+  ['markdown-it-emoji', 'LICENSE', 'page/vendor/markdown-it-emoji/LICENSE'],
+  ['markdown-it-front-matter', 'index.js', 'page/vendor/markdown-it-front-matter/index.js'],
+  ['markdown-it-front-matter', 'LICENSE', 'page/vendor/markdown-it-front-matter/LICENSE'],
+  ['markdown-it-github-alerts', 'dist/index.mjs', 'page/vendor/markdown-it-github-alerts/index.mjs'],
+  ['markdown-it-github-alerts', 'LICENSE', 'page/vendor/markdown-it-github-alerts/LICENSE'],
+  ['github-slugger', 'regex.js', 'page/vendor/github-slugger/regex.js'],
+  ['github-slugger', 'LICENSE', 'page/vendor/github-slugger/LICENSE'],
 ];
 
 for (const [name, published, inTree] of VENDORED) {

@@ -1,0 +1,113 @@
+// Converting a document in the GitHub dialect, off the page's thread.
+//
+// The converter (markdown-it, its plugins and page/github-dialect.js) is kept in the page as the text
+// of a template element and started as a worker from a blob: URL the first time a document is shown
+// in that dialect, so the classic dialect never compiles any of it. The text is written as a module
+// (two plugins are published as modules only); it is started as a classic worker without its export
+// statements, which nothing in it needs: a page opened from a file may start no module worker. A large document is
+// answered twice: its opening part first, converted alone up to a block boundary where nothing that
+// follows can change what went before (the rest's reference definitions come along), then the whole.
+// The page shows the opening part at once; when the whole document's HTML begins with exactly the
+// part's HTML, the rest continues the insertion that is under way, so nothing shown moves. Otherwise
+// (a construct reached across the cut, which is rare) the whole replaces the part at the reader's
+// place.
+//
+// This script follows page/document-insertion.js in the page's main script; viewer.js calls
+// convertGithub and cancelGithubConversion.
+
+const GITHUB_CONVERTER_HOLDER_ID = 'githubConverter';
+// How long the whole's conversion waits at most for the frame that shows the opening part.
+const RESUME_AT_LATEST_MS = 250;
+// The export statements of the converter's module: "export { name };" and the "export" of "export const".
+const MODULE_EXPORT_RE = /^export (?:\{[^}\n]*\};?|(?=const ))/gm;
+
+let githubWorker = null;
+let githubConverterUrl = null;
+// The request the page waits for: { id, onPart, onWhole }, or null.
+let githubRequest = null;
+let githubRequests = 0;
+// Whether the worker is converting (a request or a resumed whole), whether or not anyone still waits.
+let githubWorkerBusy = false;
+// Taken at start-up, before any document exists.
+const githubConverterHolder = document.getElementById(GITHUB_CONVERTER_HOLDER_ID);
+
+function startGithubWorker() {
+  if (!githubConverterUrl) {
+    const text = githubConverterHolder.content.textContent.replace(MODULE_EXPORT_RE, '');
+    githubConverterUrl = URL.createObjectURL(new Blob([text], { type: 'text/javascript' }));
+  }
+  const worker = new Worker(githubConverterUrl);
+  worker.onmessage = (event) => answerGithubRequest(worker, event.data);
+  worker.onerror = () => failGithubRequest(worker);
+  return worker;
+}
+
+// Starts the worker ahead of the first document, so that compiling the converter overlaps with
+// whatever the page does until the document arrives.
+function prepareGithubConversion() {
+  try {
+    if (!githubWorker) githubWorker = startGithubWorker();
+  } catch (e) {
+    // convertGithub tries again and falls back when it cannot.
+  }
+}
+
+// Converts md in the worker: onPart(html) with the opening part of a large document, when there is
+// one, then onWhole(html) with the whole document (or onWhole(null) when the worker fails). A newer
+// request drops the one before it.
+function convertGithub(md, onPart, onWhole) {
+  if (githubWorkerBusy && githubWorker) {
+    // The worker is still busy with a document nobody waits for: a fresh one answers sooner.
+    githubWorker.terminate();
+    githubWorker = null;
+    githubWorkerBusy = false;
+  }
+  try {
+    if (!githubWorker) githubWorker = startGithubWorker();
+  } catch (e) {
+    githubRequest = null;
+    onWhole(null);
+    return;
+  }
+  githubRequest = { id: ++githubRequests, onPart, onWhole };
+  githubWorker.postMessage({ id: githubRequest.id, text: md });
+  githubWorkerBusy = true;
+}
+
+function cancelGithubConversion() {
+  githubRequest = null;
+}
+
+function answerGithubRequest(worker, answer) {
+  if (worker !== githubWorker) return;
+  githubWorkerBusy = false;
+  const request = githubRequest;
+  if (!request || answer.id !== request.id) return;
+  if (typeof answer.whole === 'string') {
+    githubRequest = null;
+    request.onWhole(answer.whole);
+  } else if (typeof answer.part === 'string') {
+    if (request.onPart) request.onPart(answer.part);
+    // The whole follows once the frame that shows the part is painted (or soon, in a window that
+    // paints no frames while hidden).
+    let resumed = false;
+    const resume = () => {
+      if (resumed || githubRequest !== request || worker !== githubWorker) return;
+      resumed = true;
+      worker.postMessage({ id: request.id, resume: true });
+      githubWorkerBusy = true;
+    };
+    requestAnimationFrame(() => setTimeout(resume, 0));
+    setTimeout(resume, RESUME_AT_LATEST_MS);
+  }
+}
+
+function failGithubRequest(worker) {
+  if (worker !== githubWorker) return;
+  worker.terminate();
+  githubWorker = null;
+  githubWorkerBusy = false;
+  const request = githubRequest;
+  githubRequest = null;
+  if (request) request.onWhole(null);
+}

@@ -1,0 +1,407 @@
+// The GitHub-flavoured dialect: CommonMark with GitHub's extensions, converted by markdown-it and its
+// maintained plugins, plus what no library knows: the system's own video, audio and attachment
+// lines (with exactly the markup of the classic converter, which makes them), GitHub's heading ids,
+// its dollar-sign mathematics and its way of reading a fence's language.
+//
+// This file runs inside the conversion worker (see page/github-conversion.js), after the vendored
+// libraries and page/markdown.js, which the page assembly puts before it in the worker's module;
+// the tests and benchmarks load it the same way in Node. It defines githubConverter and
+// serveGithubConversions and touches no page.
+// Its string literals write non-ASCII text as \u escapes and closing tags as "<\/".
+
+// The system's own media lines, read as the classic converter reads them: "!video[", a title without
+// "]", "](", a source without ")" and ")".
+const GH_MEDIA_OPENERS = ['!video[', '!audio[', '!file['];
+// A fence's language as GitHub reads it: the info string up to white space or a comma.
+const GH_FENCE_LANGUAGE_RE = /^[^\s,]*/;
+// An address that names its scheme, or the "www." that GitHub's extended autolinks start with.
+const GH_AUTOLINK_START_RE = /^(?:[a-z][a-z0-9+.\-]*:|www\.)/i;
+// Addresses of local files, which markdown-it refuses but the page shows as the classic dialect does.
+const GH_FILE_URL_RE = /^\s*file:/i;
+// A line that opens or closes a fenced code block (marker and length are checked apart).
+const GH_FENCE_LINE_RE = /^ {0,3}(`{3,}|~{3,})/;
+// A line that may start a block after a blank line without belonging to the block before it: at
+// the margin, and neither a list item, a quote, a table row nor indented continuation.
+const GH_FRESH_BLOCK_LINE_RE = /^(?![-*+>| \t]|\d{1,9}[.)])\S/;
+// Single-line link reference and footnote definitions, which the opening part borrows from the rest.
+const GH_REFERENCE_LINE_RE = /^ {0,3}\[[^\]\n]+\]:[ \t]*\S.*$/gm;
+// One "key: value" line of front matter, at the margin.
+const GH_FRONT_MATTER_ENTRY_RE = /^([^\s:#][^:]*):(?:[ \t]+(.*))?$/;
+// Front matter: "---" on the first line, entries, and "---" or "..." on a line of its own.
+const GH_FRONT_MATTER_RE = /^---[ \t]*\r?\n([\s\S]*?)^(?:---|\.\.\.)[ \t]*$/m;
+const GH_FRONT_MATTER_KEY_RE = /^[^\s:#][^:\n]*:(?:[ \t]|$)/m;
+const GH_LINE_END_RE = /\r?\n/;
+// An alert's first line as GitHub reads it: the marker alone.
+const GH_ALERT_LINE_RE = /^\[!(?:note|tip|important|warning|caution)\][ \t]*(?:\n|$)/i;
+// What a quote that must not become an alert is called while the alerts plugin runs.
+const GH_PLAIN_QUOTE_OPEN = 'plain_blockquote_open';
+const GH_PLAIN_QUOTE_CLOSE = 'plain_blockquote_close';
+// A byte-order mark at the start of a document, which GitHub ignores.
+const GH_BYTE_ORDER_MARK_RE = /^\uFEFF/;
+// The characters that are not white space, for GitHub's rules on where a dollar sign opens a formula.
+const GH_SPACE_RE = /\s/;
+// What may not follow a closing dollar sign: a digit ("$5 and $10") or a letter ("[$http](x/$http)").
+const GH_AFTER_CLOSING_DOLLAR_RE = /[0-9A-Za-z]/;
+
+// Source characters converted first, to show the first screen before the whole document is done,
+// and how far past them a safe cut is looked for.
+const GH_FIRST_PART_UNITS = 8 * 1024;
+const GH_FIRST_PART_SEARCH_UNITS = 256 * 1024;
+
+function ghEscape(text) {
+  return text.replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;').replace(/"/g, '&quot;');
+}
+
+// Builds the converter from the libraries: { markdownit, footnote, taskLists, emoji, frontMatter,
+// alerts, slugRegex, parse } (parse is the classic converter). Returns { render(text) } and
+// renderOpening(text) for the first screen.
+function githubConverter(lib) {
+  const md = lib.markdownit({ html: true, linkify: true, langPrefix: 'language-' });
+  md.use(lib.footnote).use(lib.taskLists).use(lib.emoji).use(lib.alerts);
+  md.core.ruler.before('github-alerts', 'alert_guard', ghGuardQuotes);
+  md.core.ruler.after('github-alerts', 'alert_guard_end', ghUnguardQuotes);
+  md.use(lib.frontMatter, () => {});
+  const validateLink = md.validateLink;
+  md.validateLink = (url) => GH_FILE_URL_RE.test(url) || validateLink(url);
+  md.block.ruler.before('fence', 'math_block', ghMathBlock, { alt: ['paragraph', 'reference', 'blockquote', 'list'] });
+  md.inline.ruler.before('backticks', 'math_inline', ghMathInline);
+  md.inline.ruler.before('image', 'media_line', (state, silent) => ghMediaLine(state, silent, lib.parse));
+  md.core.ruler.after('block', 'fence_language', ghFenceLanguages);
+  md.core.ruler.after('linkify', 'gfm_autolinks', ghKeepGithubAutolinks);
+  md.core.ruler.push('media_blocks', ghMediaBlocks);
+  md.core.ruler.push('heading_ids', (state) => ghHeadingIds(state, lib.slugRegex));
+  md.renderer.rules.math_inline = (tokens, idx) =>
+    '<code class="language-math math-inline">' + ghEscape(tokens[idx].content) + '<\/code>';
+  md.renderer.rules.math_block = (tokens, idx) =>
+    '<pre><code class="language-math">' + ghEscape(tokens[idx].content) + '<\/code><\/pre>\n';
+  md.renderer.rules.media_line = (tokens, idx) => tokens[idx].content;
+  md.renderer.rules.front_matter = (tokens, idx) => ghFrontMatterTable(tokens[idx].meta);
+  // GitHub writes struck text as del.
+  md.renderer.rules.s_open = () => '<del>';
+  md.renderer.rules.s_close = () => '<\/del>';
+
+  // Only a block of "key: value" entries is front matter; "---", "Title", "---" at the top of a
+  // document is a rule and a heading, as everywhere else.
+  const parse = (source, env) => {
+    const text = source.replace(GH_BYTE_ORDER_MARK_RE, '');
+    if (ghHasFrontMatter(text)) md.block.ruler.enable('front_matter');
+    else md.block.ruler.disable('front_matter');
+    return md.parse(text, env);
+  };
+  const render = (text) => {
+    const env = {};
+    return md.renderer.render(parse(text, env), md.options, env);
+  };
+
+  return {
+    render,
+    // The HTML of a large document's opening part (null for a document small enough to convert
+    // whole at once), as it shows in the whole document where nothing later changes it: the part
+    // ends where a fresh block starts (see ghOpeningCut), the reference definitions of the rest come
+    // along (they show nothing), and the footnotes section, which belongs at the very end, is left
+    // out.
+    renderOpening(text) {
+      const cut = ghOpeningCut(text);
+      if (cut < 0) return null;
+      const opening = text.slice(0, cut);
+      const borrowed = text.slice(cut).match(GH_REFERENCE_LINE_RE);
+      const env = {};
+      const tokens = parse(borrowed ? opening + '\n\n' + borrowed.join('\n') + '\n' : opening, env);
+      const tail = tokens.findIndex((token) => token.type === 'footnote_block_open');
+      return md.renderer.render(tail < 0 ? tokens : tokens.slice(0, tail), md.options, env);
+    },
+  };
+}
+
+// GitHub makes an alert only of a quote whose first line is the marker alone, and never of a quote
+// inside another; the alerts plugin is kinder to the first and reads the second wrongly (it ends the
+// alert at the inner quote's end). Such quotes are hidden from it while it runs.
+function ghGuardQuotes(state) {
+  let depth = 0;
+  const tokens = state.tokens;
+  for (let i = 0; i < tokens.length; i++) {
+    const token = tokens[i];
+    if (token.type === 'blockquote_open') {
+      const first = tokens.slice(i + 1, i + 4).find((t) => t.type === 'inline');
+      if (depth > 0 || !first || !GH_ALERT_LINE_RE.test(first.content)) token.type = GH_PLAIN_QUOTE_OPEN;
+      depth++;
+    } else if (token.type === 'blockquote_close') {
+      depth--;
+      if (depth > 0) token.type = GH_PLAIN_QUOTE_CLOSE;
+    }
+  }
+}
+
+function ghUnguardQuotes(state) {
+  for (const token of state.tokens) {
+    if (token.type === GH_PLAIN_QUOTE_OPEN) token.type = 'blockquote_open';
+    else if (token.type === GH_PLAIN_QUOTE_CLOSE) token.type = 'blockquote_close';
+  }
+}
+
+function ghHasFrontMatter(text) {
+  if (!text.startsWith('---')) return false;
+  const block = GH_FRONT_MATTER_RE.exec(text);
+  return block !== null && block.index === 0 && GH_FRONT_MATTER_KEY_RE.test(block[1]);
+}
+
+// Where the opening part of a document may end: before a line at least GH_FIRST_PART_UNITS in that
+// follows a blank line, starts a fresh block and stands outside fenced code; -1 when there is none
+// near (or the document is small enough to convert whole at once).
+function ghOpeningCut(text) {
+  if (text.length < GH_FIRST_PART_UNITS * 2) return -1;
+  const limit = Math.min(text.length - GH_FIRST_PART_UNITS, GH_FIRST_PART_UNITS + GH_FIRST_PART_SEARCH_UNITS);
+  let fence = null;
+  let blank = false;
+  let at = 0;
+  while (at < limit) {
+    let end = text.indexOf('\n', at);
+    if (end < 0) end = text.length;
+    const line = text.slice(at, end);
+    const marker = GH_FENCE_LINE_RE.exec(line);
+    if (fence) {
+      if (marker && marker[1][0] === fence[0] && marker[1].length >= fence.length && line.trim() === marker[1].trim()) {
+        fence = null;
+      }
+    } else if (marker) {
+      fence = marker[1];
+    } else if (blank && at >= GH_FIRST_PART_UNITS && GH_FRESH_BLOCK_LINE_RE.test(line)) {
+      return at;
+    }
+    blank = line.trim() === '';
+    at = end + 1;
+  }
+  return -1;
+}
+
+// The worker's side of the conversion: each request { id, text } is answered with { id, whole }, and
+// a large document first with { id, part } (the opening part's HTML, see renderOpening); then the
+// whole waits for { id, resume: true }, which the page sends once it has shown the part, so that on
+// a machine with few processors the whole's conversion does not slow the first screen down.
+function serveGithubConversions(converter) {
+  let waiting = null;
+  self.onmessage = (event) => {
+    const { id, text, resume } = event.data;
+    if (resume) {
+      if (waiting && waiting.id === id) self.postMessage({ id, whole: converter.render(waiting.text) });
+      waiting = null;
+      return;
+    }
+    const part = converter.renderOpening(text);
+    if (part === null) {
+      self.postMessage({ id, whole: converter.render(text) });
+      return;
+    }
+    waiting = { id, text };
+    self.postMessage({ id, part });
+  };
+}
+
+// "$$" on a line of its own (or "$$ formula $$" on one line) opens display mathematics, up to a line
+// that ends with "$$".
+function ghMathBlock(state, startLine, endLine, silent) {
+  let pos = state.bMarks[startLine] + state.tShift[startLine];
+  let max = state.eMarks[startLine];
+  if (state.sCount[startLine] - state.blkIndent >= 4) return false;
+  if (pos + 2 > max || state.src.charCodeAt(pos) !== 0x24 || state.src.charCodeAt(pos + 1) !== 0x24) return false;
+  const first = state.src.slice(pos + 2, max);
+  let content;
+  let line = startLine;
+  if (first.trim().endsWith('$$') && first.trim().length >= 2) {
+    content = first.trim().slice(0, -2);
+  } else {
+    if (first.includes('$')) return false;
+    const lines = [first];
+    let closed = false;
+    while (++line < endLine) {
+      pos = state.bMarks[line] + state.tShift[line];
+      max = state.eMarks[line];
+      if (pos < max && state.sCount[line] < state.blkIndent) break;
+      const text = state.src.slice(pos, max).trimEnd();
+      if (text.endsWith('$$')) {
+        lines.push(text.slice(0, -2));
+        closed = true;
+        break;
+      }
+      lines.push(state.src.slice(state.bMarks[line] + Math.min(state.tShift[line], state.blkIndent), max));
+    }
+    if (!closed) return false;
+    content = lines.join('\n');
+  }
+  if (silent) return true;
+  const token = state.push('math_block', 'math', 0);
+  token.block = true;
+  token.content = content.trim() + '\n';
+  token.map = [startLine, line + 1];
+  token.markup = '$$';
+  state.line = line + 1;
+  return true;
+}
+
+// Inline mathematics by GitHub's rules: $`formula`$ always; $formula$ when the opening dollar is not
+// followed by white space and the closing one is neither preceded by white space nor followed by a
+// digit or a letter, so that prices ("$5 and $10") and names ("$http") stay text.
+function ghMathInline(state, silent) {
+  const src = state.src;
+  const start = state.pos;
+  if (src.charCodeAt(start) !== 0x24) return false;
+  const next = src.charAt(start + 1);
+  let content;
+  let end;
+  if (next === '`') {
+    let ticks = start + 1;
+    while (src.charCodeAt(ticks) === 0x60) ticks++;
+    const fence = src.slice(start + 1, ticks);
+    const close = src.indexOf(fence + '$', ticks);
+    if (close < 0) return false;
+    content = src.slice(ticks, close).trim();
+    end = close + fence.length + 1;
+  } else {
+    if (next === '' || next === '$' || GH_SPACE_RE.test(next)) return false;
+    const close = ghClosingDollar(state, start + 1);
+    if (close < 0) return false;
+    content = src.slice(start + 1, close);
+    // A formula never reaches across a link's text into its address.
+    if (content.includes('](')) return false;
+    end = close + 1;
+  }
+  if (content === '') return false;
+  if (!silent) {
+    const token = state.push('math_inline', 'math', 0);
+    token.content = content;
+    token.markup = '$';
+  }
+  state.pos = end;
+  return true;
+}
+
+// The first dollar sign from `from` on that can close inline mathematics, or -1. The answer for the
+// last search is kept, so a paragraph full of prices is searched once, not once per dollar sign.
+function ghClosingDollar(state, from) {
+  const cache = state.env.ghDollar;
+  if (cache && cache.src === state.src && cache.posMax === state.posMax && cache.from <= from &&
+      (cache.close < 0 || cache.close >= from)) {
+    return cache.close;
+  }
+  const src = state.src;
+  let close = -1;
+  for (let at = src.indexOf('$', from); at >= 0 && at < state.posMax; at = src.indexOf('$', at + 1)) {
+    if (src.charCodeAt(at - 1) === 0x5c) continue;
+    if (GH_SPACE_RE.test(src.charAt(at - 1)) || GH_AFTER_CLOSING_DOLLAR_RE.test(src.charAt(at + 1))) continue;
+    close = at;
+    break;
+  }
+  state.env.ghDollar = { src, posMax: state.posMax, from, close };
+  return close;
+}
+
+// The system's own media lines, with the classic converter's markup for them.
+function ghMediaLine(state, silent, parse) {
+  const src = state.src;
+  const start = state.pos;
+  if (src.charCodeAt(start) !== 0x21) return false;
+  const opener = GH_MEDIA_OPENERS.find((o) => src.startsWith(o, start));
+  if (!opener) return false;
+  const bracket = src.indexOf(']', start + opener.length);
+  if (bracket < 0 || bracket >= state.posMax || src.charCodeAt(bracket + 1) !== 0x28) return false;
+  const paren = src.indexOf(')', bracket + 2);
+  if (paren < 0 || paren > state.posMax || paren === bracket + 2) return false;
+  if (!silent) {
+    const token = state.push('media_line', '', 0);
+    token.content = parse(src.slice(start, paren + 1));
+  }
+  state.pos = paren + 1;
+  return true;
+}
+
+// A paragraph that holds nothing but media lines is no paragraph: the players and cards stand as
+// blocks of their own, as in the classic dialect.
+function ghMediaBlocks(state) {
+  const tokens = state.tokens;
+  for (let i = 1; i + 1 < tokens.length; i++) {
+    if (tokens[i].type !== 'inline' || tokens[i - 1].type !== 'paragraph_open') continue;
+    const children = tokens[i].children;
+    const media = children.some((c) => c.type === 'media_line');
+    const onlyMedia = children.every((c) => c.type === 'media_line' || c.type === 'softbreak' ||
+      (c.type === 'text' && c.content.trim() === ''));
+    if (media && onlyMedia) {
+      tokens[i - 1].hidden = true;
+      tokens[i + 1].hidden = true;
+    }
+  }
+}
+
+function ghFenceLanguages(state) {
+  for (const token of state.tokens) {
+    if (token.type === 'fence') token.info = GH_FENCE_LANGUAGE_RE.exec(token.info.trim())[0];
+  }
+}
+
+// GitHub links addresses that name their scheme, "www." addresses and mail addresses; linkify also
+// links bare host names ("example.com"), which GitHub leaves as text.
+function ghKeepGithubAutolinks(state) {
+  for (const block of state.tokens) {
+    if (block.type !== 'inline' || !block.children) continue;
+    const children = block.children;
+    for (let i = children.length - 3; i >= 0; i--) {
+      const open = children[i];
+      if (open.type !== 'link_open' || open.markup !== 'linkify') continue;
+      const text = children[i + 1].content;
+      if (GH_AUTOLINK_START_RE.test(text) || text.includes('@')) continue;
+      const plain = new state.Token('text', '', 0);
+      plain.content = text;
+      children.splice(i, 3, plain);
+    }
+  }
+}
+
+// Heading ids as GitHub gives them: the heading's text lower-cased, without the characters the
+// slugger's expression removes, spaces as "-"; a repeated id numbered "-1", "-2", ...
+function ghHeadingIds(state, slugRegex) {
+  const seen = Object.create(null);
+  const tokens = state.tokens;
+  for (let i = 0; i + 1 < tokens.length; i++) {
+    if (tokens[i].type !== 'heading_open') continue;
+    const base = ghHeadingText(tokens[i + 1]).toLowerCase().replace(slugRegex, '').replace(/ /g, '-');
+    let slug = base;
+    while (Object.prototype.hasOwnProperty.call(seen, slug)) {
+      seen[base]++;
+      slug = base + '-' + seen[base];
+    }
+    seen[slug] = 0;
+    if (slug !== '') tokens[i].attrSet('id', slug);
+  }
+}
+
+// A heading's text as the page shows it (what its text content is).
+function ghHeadingText(inline) {
+  let text = '';
+  for (const child of inline.children || []) {
+    if (child.type === 'text' || child.type === 'code_inline' || child.type === 'emoji' || child.type === 'math_inline') {
+      text += child.content;
+    } else if (child.type === 'softbreak' || child.type === 'hardbreak') {
+      text += '\n';
+    }
+  }
+  return text;
+}
+
+// Front matter shown as GitHub shows it: a small table, its keys over their values. Lines that are
+// no "key: value" at the margin (nested entries, lists) go with the value before them.
+function ghFrontMatterTable(yaml) {
+  const keys = [];
+  const values = [];
+  for (const line of yaml.split(GH_LINE_END_RE)) {
+    const entry = GH_FRONT_MATTER_ENTRY_RE.exec(line);
+    if (entry) {
+      keys.push(entry[1].trim());
+      values.push(entry[2] || '');
+    } else if (line.trim() !== '' && values.length > 0) {
+      values[values.length - 1] += (values[values.length - 1] === '' ? '' : '\n') + line.trim();
+    }
+  }
+  if (keys.length === 0) return '';
+  const cells = (tag, list) => list.map((v) => '<' + tag + '>' + ghEscape(v) + '<\/' + tag + '>').join('');
+  return '<table class="front-matter"><thead><tr>' + cells('th', keys) + '<\/tr><\/thead><tbody><tr>' +
+    cells('td', values) + '<\/tr><\/tbody><\/table>';
+}
