@@ -129,8 +129,8 @@ const inertHolder = document.implementation.createHTMLDocument('').createElement
 const namesOfEveryDocument = inertHolder.ownerDocument;
 
 let contentEl = null;
-// The name of the document the host delivered last, while the page still shows it; null otherwise.
-let hostDocumentName = null;
+// The host's number of the delivery the page shows, while it shows one; null otherwise.
+let hostGeneration = null;
 
 function isReservedName(value) {
   return reservedNames.has(value) || value in namesOfEveryDocument || OUTLINE_ID_RE.test(value);
@@ -277,14 +277,15 @@ function renderDoc(md, name, blocksAtOnce = 0) {
   }, () => pointDocumentLinks(formerIds), blocksAtOnce);
 }
 
-// The host delivers the shown document again whenever its file changes on disk. Under the same name it
-// keeps the reader's place (rendering never touches the theme or an open outline); any other document
-// starts at the top.
-function renderHostDoc(md, name) {
-  beginHostDocument();
-  const place = name === hostDocumentName ? readersPlace() : null;
+// The host delivers the shown document again whenever its file changes on disk, under the same number:
+// then the reader's place is kept (rendering never touches the theme or an open outline). Every
+// document the host opens gets a new number, even the same file again or one of the same name from
+// another folder, and starts at the top.
+function renderHostDoc(md, name, generation) {
+  beginHostDocument(generation);
+  const place = generation > 0 && generation === hostGeneration ? readersPlace() : null;
   renderDoc(md, name, place ? place.index + 1 : 0);
-  hostDocumentName = name;
+  hostGeneration = generation;
   returnToPlace(place);
 }
 
@@ -373,7 +374,7 @@ function holdPlace(place, block) {
 function renderOwnDoc(md, name) {
   beginLocalDocument();
   renderDoc(md, name);
-  hostDocumentName = null;
+  hostGeneration = null;
   if (hostView) hostView.postMessage({ action: 'closeDoc' });
 }
 
@@ -466,7 +467,7 @@ function activateOnKeys(element, action) {
 }
 
 function showWelcome() {
-  hostDocumentName = null;
+  hostGeneration = null;
   ui.closeBtn.style.display = 'none';
   showFileName(TEXT_NO_DOCUMENT);
   forgetDocument();
@@ -584,7 +585,10 @@ function onHostMessage(event) {
   const msg = event.data;
   if (!msg || typeof msg !== 'object') return;
   if (msg.action === 'openFile') {
-    renderHostDoc(typeof msg.content === 'string' ? msg.content : '', typeof msg.name === 'string' ? msg.name : '');
+    // A message without a usable number is still shown, as a new document whose files are not served.
+    const generation = Number.isSafeInteger(msg.generation) && msg.generation > 0 ? msg.generation : 0;
+    renderHostDoc(typeof msg.content === 'string' ? msg.content : '', typeof msg.name === 'string' ? msg.name : '',
+      generation);
   } else if (msg.action === 'closeDoc') {
     showWelcome();
   }

@@ -127,10 +127,17 @@ async function openViewer(context, server, { webView = true, query = '' } = {}) 
   return page;
 }
 
-// Delivers a document as the host's openFile message, in its wire form.
-function openDocument(page, content, name = 'doc.md') {
-  const json = '{"action":"openFile","name":' + JSON.stringify(name) + ',"content":' + JSON.stringify(content) + '}';
-  return page.evaluate((text) => window.__host.sendJson(text), json);
+// The host numbers its deliveries: every document it opens gets a new number, and only a live reload
+// delivers one again under the number it had.
+let lastGeneration = 0;
+
+// Delivers a document as the host's openFile message, in its wire form, under `generation` (by
+// default a new one, as for a document just opened); resolves to that number.
+async function openDocument(page, content, name = 'doc.md', generation = ++lastGeneration) {
+  const json = '{"action":"openFile","name":' + JSON.stringify(name) + ',"content":' + JSON.stringify(content) +
+    ',"generation":' + generation + '}';
+  await page.evaluate((text) => window.__host.sendJson(text), json);
+  return generation;
 }
 
 function postedMessages(page) {

@@ -206,9 +206,9 @@ describe('a large document', () => {
     });
   }
 
-  it('keeps the reader at the same place when delivered again under the same name', async () => {
+  it('keeps the reader at the same place when delivered again under the same number', async () => {
     const page = await openViewer(context, server);
-    await openDocument(page, LARGE, 'large.md');
+    const shown = await openDocument(page, LARGE, 'large.md');
     await whenComplete(page);
     const headingAt = (i) => {
       const heading = document.querySelectorAll('#content :is(h1, h2, h3)')[i];
@@ -224,7 +224,7 @@ describe('a large document', () => {
     const nextFrames = () => page.evaluate(() => new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve))));
     await nextFrames();
     const before = await page.evaluate(headingAt, index);
-    await openDocument(page, LARGE, 'large.md');
+    await openDocument(page, LARGE, 'large.md', shown);
     await nextFrames();
     for (const when of ['in the first frames', 'once complete']) {
       if (when === 'once complete') await whenComplete(page);

@@ -69,7 +69,7 @@ TEST_F(PageEventsTest, ADeliveryThatFailsIsNotRepeatedByALaterReady) {
 }
 
 TEST_F(PageEventsTest, CloseDocResetsTheTitleAndForgetsTheShownDocument) {
-    SetCurrentDocument(nullptr, L"C:\\shown\\notes.md", L"notes.md", {});
+    SetCurrentDocument(nullptr, L"C:\\shown\\notes.md", L"notes.md", 1, {});
     const HWND window = ::CreateWindowExW(0, L"STATIC", L"changed", WS_OVERLAPPEDWINDOW, 0, 0, 500, 400,
                                           nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
