@@ -45,9 +45,11 @@ TEST_F(PageEventsTest, ReadyDeliversThePendingDocumentOnceAndForgetsIt) {
     OnPageReady();
     EXPECT_TRUE(g_pageReady);
     EXPECT_TRUE(g_pendingDocumentPath.empty());
-    EXPECT_EQ(view_->posted,
-              std::vector<std::wstring>{
-                  L"{\"action\":\"openFile\",\"name\":\"tallowmere-ready.md\",\"content\":\"abc\"}"});
+    EXPECT_EQ(
+        view_->posted,
+        std::vector<std::wstring>{
+            L"{\"action\":\"openFile\",\"name\":\"tallowmere-ready.md\",\"content\":\"abc\",\"generation\":" +
+            std::to_wstring(CurrentDocumentGeneration()) + L"}"});
     EXPECT_EQ(CurrentDocumentPath(), folder_ / L"tallowmere-ready.md")
         << "the delivered document's folder is served";
 

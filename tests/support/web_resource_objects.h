@@ -539,8 +539,9 @@ protected:
                 // Only the environment makes responses, and the stand-in environments make this kind.
                 ComPtr<StandInResponse> response = static_cast<StandInResponse*>(done.response_.Get());
                 done.response_.Reset();
-                settled(response ? ResourceOutcome::Answered : ResourceOutcome::Unanswered,
-                        std::move(response));
+                const ResourceOutcome outcome =
+                    response ? ResourceOutcome::Answered : ResourceOutcome::Unanswered;
+                settled(outcome, std::move(response));
             }));
         for (const auto& handler : resourceHandlers_.Current()) {
             handler->Invoke(this, args.Get());
