@@ -5,7 +5,6 @@
 #include "platform/browser_abi.h"
 #include "webhost/byte_range.h"
 #include "webhost/content_type.h"
-#include "webhost/document_file.h"
 #include "webhost/document_root.h"
 #include "webhost/document_url.h"
 #include "webhost/file_range_stream.h"
@@ -109,37 +108,6 @@ TEST(DocumentRoot, IsTheNearestRepositoryAboveTheDocumentOrElseItsOwnFolder) {
     for (const auto& c : places) {
         EXPECT_EQ(IsInsideFolder(c.path, c.folder), c.inside) << std::string(c.path.begin(), c.path.end());
     }
-}
-
-TEST(DocumentFile, OnlyTheShownDeliveryReachesItsFilesAndNothingAboveTheRoot) {
-    TempFolder folder;
-    folder.MakeFolder(L"docs");
-    const std::wstring document = folder.WriteFile(L"docs\\today.md", "x");
-    folder.WriteFile(L"docs\\shot.png", "png");
-    folder.WriteFile(L"above.png", "above");
-    const ServedDocument shown{document, 3};
-    const struct {
-        std::wstring uri;
-        ServedDocument document;
-        HRESULT result;
-    } cases[] = {
-        {L"https://tallowmere.invalid/doc/3/0/shot.png", shown, S_OK},
-        {L"https://tallowmere.invalid/doc/2/0/shot.png", shown, S_FALSE},
-        {L"https://tallowmere.invalid/doc/4/0/shot.png", shown, S_FALSE},
-        {L"https://tallowmere.invalid/doc/3/1/above.png", shown, S_FALSE},
-        {L"https://tallowmere.invalid/doc/3/0/missing.png", shown, S_FALSE},
-        {L"https://tallowmere.invalid/doc/0/0/shot.png", ServedDocument{}, S_FALSE},
-    };
-    for (const auto& c : cases) {
-        DocumentFile opened;
-        EXPECT_EQ(OpenDocumentFile(c.uri, c.document, opened), c.result)
-            << std::string(c.uri.begin(), c.uri.end());
-        EXPECT_EQ(opened.file.valid(), c.result == S_OK);
-    }
-    DocumentFile opened;
-    ASSERT_EQ(OpenDocumentFile(L"https://tallowmere.invalid/doc/3/0/shot.png", shown, opened), S_OK);
-    EXPECT_EQ(opened.path, folder / L"docs\\shot.png");
-    EXPECT_EQ(opened.size, 3u);
 }
 
 TEST(FileRangeStream, IsFreeThreadedAndRefusesASeekPastAnyPosition) {
