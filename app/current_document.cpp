@@ -8,9 +8,13 @@
 
 namespace {
 
+uint32_t g_currentGeneration = 0; // the shown delivery's number; 0: none
+uint32_t g_lastGeneration = 0;    // the last number given
+
+// A live reload: the same document, so the same number.
 void DeliverAgain(const std::wstring& name, const std::string& bytes) noexcept {
     try {
-        PostDocument(name, bytes);
+        PostDocument(name, bytes, g_currentGeneration);
     } catch (...) {
         // Out of memory for the message: the page keeps what it shows, as after a refused post.
     }
@@ -25,8 +29,19 @@ const std::wstring& CurrentDocumentPath() noexcept {
     return g_currentDocumentPath;
 }
 
-void SetCurrentDocument(HWND window, const std::wstring& path, const std::wstring& name,
+uint32_t CurrentDocumentGeneration() noexcept {
+    return g_currentGeneration;
+}
+
+uint32_t NextDocumentGeneration() noexcept {
+    // Four thousand million documents outlast any session; past that, 0 (none) is skipped.
+    g_lastGeneration = g_lastGeneration == UINT32_MAX ? 1 : g_lastGeneration + 1;
+    return g_lastGeneration;
+}
+
+void SetCurrentDocument(HWND window, const std::wstring& path, const std::wstring& name, uint32_t generation,
                         DocumentRead delivered) noexcept {
+    g_currentGeneration = generation;
     try {
         g_currentDocumentPath = FullPath(path);
     } catch (...) {
@@ -37,6 +52,7 @@ void SetCurrentDocument(HWND window, const std::wstring& path, const std::wstrin
 
 void CloseCurrentDocument() noexcept {
     g_currentDocumentPath.clear();
+    g_currentGeneration = 0;
     g_watch.Stop();
 }
 

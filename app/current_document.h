@@ -6,14 +6,23 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 // Its full path, resolved when it was delivered; empty when there is none.
 const std::wstring& CurrentDocumentPath() noexcept;
 
-// `path` was just delivered under `name` with what `delivered` read: it becomes the current document,
-// watched through `window`'s messages in place of the one before.
-void SetCurrentDocument(HWND window, const std::wstring& path, const std::wstring& name,
+// The number of its delivery, which the page puts into every address beside it; 0 when there is none.
+// Every document the host opens (command line, drop, link; the same file again too) gets a new number;
+// its live-reload deliveries keep it, which tells the page to keep the reader's place.
+uint32_t CurrentDocumentGeneration() noexcept;
+
+// The number for the next document opened: one more than the last one given.
+uint32_t NextDocumentGeneration() noexcept;
+
+// `path` was just delivered under `name` and `generation` with what `delivered` read: it becomes the
+// current document, watched through `window`'s messages in place of the one before.
+void SetCurrentDocument(HWND window, const std::wstring& path, const std::wstring& name, uint32_t generation,
                         DocumentRead delivered) noexcept;
 
 // The page closed the document or opened one of its own, or the window goes: no current document, no

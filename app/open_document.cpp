@@ -21,14 +21,16 @@ void OpenDocument(const std::wstring& path) {
     }
     DocumentRead read = ReadDocumentBytes(path);
     const std::wstring name = DocumentNameFromPath(path);
-    PostDocument(name, read.bytes);
-    SetCurrentDocument(g_mainWindow, path, name, std::move(read));
+    const uint32_t generation = NextDocumentGeneration();
+    PostDocument(name, read.bytes, generation);
+    SetCurrentDocument(g_mainWindow, path, name, generation, std::move(read));
 }
 
-void PostDocument(const std::wstring& name, const std::string& bytes) {
+void PostDocument(const std::wstring& name, const std::string& bytes, uint32_t generation) {
     if (!g_webView) {
         return;
     }
-    const std::wstring message = ComposeOpenFileMessage(name, DecodeUtf8(bytes.data(), bytes.size()));
+    const std::wstring message =
+        ComposeOpenFileMessage(name, DecodeUtf8(bytes.data(), bytes.size()), generation);
     g_webView->PostWebMessageAsJson(message.c_str());
 }

@@ -22,5 +22,5 @@ void OnPageClosedDocument(HWND mainWindow);
 void OnPageLinkedDocument(const std::wstring& path);
 
 // The answers, and where the current document lives, as the web view takes them.
-inline constexpr PageMessageActions kPageMessageActions = {OnPageReady, OnPageClosedDocument,
-                                                           OnPageLinkedDocument, CurrentDocumentPath};
+inline constexpr PageMessageActions kPageMessageActions = {
+    OnPageReady, OnPageClosedDocument, OnPageLinkedDocument, CurrentDocumentPath, CurrentDocumentGeneration};

@@ -64,7 +64,7 @@ int main() {
     const double readDecode = BestSeconds(5, [&] { sink += ReadDocumentText(path).size(); });
     const double pipeline = BestSeconds(5, [&] {
         const std::wstring text = ReadDocumentText(path);
-        sink += ComposeOpenFileMessage(L"bench.md", text).size();
+        sink += ComposeOpenFileMessage(L"bench.md", text, 1).size();
     });
     ::DeleteFileW(path.c_str());
 

@@ -11,8 +11,9 @@
 // references (single addresses, every candidate of a source set, every url() of an inline style)
 // rewritten under the document base that the host answers with the files beside the document:
 //     <origin>/doc/<generation>/<levels up>/<path>
-// The generation counts delivered documents, so that a new document never meets an old one's files
-// in the browser's caches. The levels up are how far the reference climbs above the document's folder
+// The generation is the host's number for the delivery: the host answers only the shown document's,
+// so a document shown before never gets the next one's files, and a new document never meets an old
+// one's in the browser's caches. The levels up are how far the reference climbs above the document's folder
 // with "..": the URL parser would fold such segments into any base it is given, so the reference is
 // resolved against a deep virtual base first and the climb carried as a number. Documents from the
 // file picker, a drop or the "file" parameter keep their references as written.
@@ -47,13 +48,12 @@ const VIRTUAL_ORIGIN = 'https://document.invalid';
 const VIRTUAL_BASE = VIRTUAL_ORIGIN + '/' + (VIRTUAL_LEVEL + '/').repeat(VIRTUAL_DEPTH);
 const DOCUMENT_BASE_PATH = '/doc/';
 
-let deliveredDocuments = 0;
 let documentBase = null;
 
-// A document from the host is about to be shown: its references resolve beside it.
-function beginHostDocument() {
-  deliveredDocuments++;
-  documentBase = location.origin + DOCUMENT_BASE_PATH + deliveredDocuments + '/';
+// A document from the host, delivery `generation`, is about to be shown: its references resolve
+// beside it.
+function beginHostDocument(generation) {
+  documentBase = location.origin + DOCUMENT_BASE_PATH + generation + '/';
 }
 
 // A document from elsewhere is about to be shown: its references stay as written.

@@ -159,8 +159,8 @@ const namesOfEveryDocument = inertHolder.ownerDocument;
 let contentEl = null;
 // The media conditions that a document wrote on its picture sources for a colour scheme.
 const writtenSourceMedia = new WeakMap();
-// The name of the document the host delivered last, while the page still shows it; null otherwise.
-let hostDocumentName = null;
+// The host's number of the delivery the page shows, while it shows one; null otherwise.
+let hostGeneration = null;
 // The dialect new renders use, and the one the document on screen was converted in.
 let chosenDialect = DEFAULT_DIALECT;
 let documentDialect = DEFAULT_DIALECT;
@@ -428,13 +428,14 @@ function showDocumentHtml(md, name, html, dialect, blocksAtOnce, awaitedUnits = 
   }, () => pointDocumentLinks(formerIds), blocksAtOnce, awaitedUnits);
 }
 
-// The host delivers the shown document again whenever its file changes on disk. Under the same name it
-// keeps the reader's place (rendering never touches the theme or an open outline); any other document
-// starts at the top.
-function renderHostDoc(md, name) {
-  beginHostDocument();
-  const place = name === hostDocumentName ? readersPlace() : null;
-  hostDocumentName = name;
+// The host delivers the shown document again whenever its file changes on disk, under the same number:
+// then the reader's place is kept (rendering never touches the theme or an open outline). Every
+// document the host opens gets a new number, even the same file again or one of the same name from
+// another folder, and starts at the top.
+function renderHostDoc(md, name, generation) {
+  beginHostDocument(generation);
+  const place = generation > 0 && generation === hostGeneration ? readersPlace() : null;
+  hostGeneration = generation;
   renderDoc(md, name, place ? place.index + 1 : 0, () => returnToPlace(place));
 }
 
@@ -524,7 +525,7 @@ function holdPlace(place, block) {
 function renderOwnDoc(md, name) {
   beginLocalDocument();
   renderDoc(md, name);
-  hostDocumentName = null;
+  hostGeneration = null;
   if (hostView) hostView.postMessage({ action: 'closeDoc' });
 }
 
@@ -627,7 +628,7 @@ function activateOnKeys(element, action) {
 }
 
 function showWelcome() {
-  hostDocumentName = null;
+  hostGeneration = null;
   ui.closeBtn.style.display = 'none';
   showFileName(TEXT_NO_DOCUMENT);
   forgetDocument();
@@ -745,7 +746,10 @@ function onHostMessage(event) {
   const msg = event.data;
   if (!msg || typeof msg !== 'object') return;
   if (msg.action === 'openFile') {
-    renderHostDoc(typeof msg.content === 'string' ? msg.content : '', typeof msg.name === 'string' ? msg.name : '');
+    // A message without a usable number is still shown, as a new document whose files are not served.
+    const generation = Number.isSafeInteger(msg.generation) && msg.generation > 0 ? msg.generation : 0;
+    renderHostDoc(typeof msg.content === 'string' ? msg.content : '', typeof msg.name === 'string' ? msg.name : '',
+      generation);
   } else if (msg.action === 'closeDoc') {
     showWelcome();
   }

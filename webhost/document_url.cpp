@@ -12,7 +12,7 @@ namespace {
 
 // Deeper climbs than this end at the root anyway; the cap only keeps a hostile number small.
 constexpr size_t kMaxLevelDigits = 4;
-// The page's document counter; ten digits outlast any session.
+// The host's delivery number: ten digits hold any 32-bit value.
 constexpr size_t kMaxGenerationDigits = 10;
 
 // Device names that Windows opens as devices in any folder, with or without an extension.
@@ -183,6 +183,19 @@ bool IsPlainFileName(std::wstring_view name) noexcept {
         return false; // Windows would drop them and open another name
     }
     return !IsDeviceName(name);
+}
+
+std::optional<uint32_t> DocumentUrlGeneration(std::wstring_view uri) noexcept {
+    if (!IsUnderDocumentBase(uri)) {
+        return std::nullopt;
+    }
+    size_t at = 0;
+    const std::optional<size_t> generation =
+        ReadNumberSegment(uri.substr(kDocumentBase.size()), at, kMaxGenerationDigits);
+    if (!generation || *generation > UINT32_MAX) {
+        return std::nullopt;
+    }
+    return static_cast<uint32_t>(*generation);
 }
 
 std::optional<std::wstring> DocumentFileForUrl(std::wstring_view uri, std::wstring_view documentPath) {

@@ -1,12 +1,16 @@
 // From an address under the document base to the file it names beside the current document.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
 // Whether `uri` lies under the document base at all (whatever its form).
 bool IsUnderDocumentBase(std::wstring_view uri) noexcept;
+
+// The delivery number that an address under the document base carries; nothing when it has none.
+std::optional<uint32_t> DocumentUrlGeneration(std::wstring_view uri) noexcept;
 
 // The file that `uri` names, given the current document's full path: the document's folder, climbed
 // by the address's level count (never above the folder's root: a drive root or a share), then the

@@ -2,6 +2,9 @@
 
 #include "webhost/callback_object.h"
 
+#include <wrl/client.h>
+
+#include <climits>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -14,6 +17,24 @@ public:
     FileRangeStream(std::shared_ptr<UniqueFile> file, uint64_t offset, uint64_t length,
                     uint64_t position) noexcept
         : file_(std::move(file)), offset_(offset), length_(length), position_(position) {}
+
+    // Made once the stream has its first reference: the marshaler it aggregates delegates to it.
+    static HRESULT Make(std::shared_ptr<UniqueFile> file, uint64_t offset, uint64_t length, uint64_t position,
+                        IStream** stream) noexcept {
+        *stream = nullptr;
+        auto* made = new (std::nothrow) FileRangeStream(std::move(file), offset, length, position);
+        if (made == nullptr) {
+            return E_OUTOFMEMORY;
+        }
+        const HRESULT marshaler =
+            ::CoCreateFreeThreadedMarshaler(static_cast<IStream*>(made), &made->marshaler_);
+        if (FAILED(marshaler)) {
+            made->Release();
+            return marshaler;
+        }
+        *stream = made;
+        return S_OK;
+    }
     FileRangeStream(const FileRangeStream&) = delete;
     FileRangeStream& operator=(const FileRangeStream&) = delete;
 
@@ -27,6 +48,9 @@ public:
             *object = static_cast<IStream*>(this);
         } else if (IsEqualIID(iid, IID_IAgileObject)) {
             *object = static_cast<IAgileObject*>(this);
+        } else if (IsEqualIID(iid, IID_IMarshal) && marshaler_) {
+            // Handed to another apartment, the stream goes as itself, not as a proxy back to this one.
+            return marshaler_->QueryInterface(iid, object);
         } else {
             return E_NOINTERFACE;
         }
@@ -106,6 +130,9 @@ public:
         default:
             return STG_E_INVALIDFUNCTION;
         }
+        if ((move.QuadPart > 0 && base > INT64_MAX - move.QuadPart)) {
+            return STG_E_INVALIDFUNCTION; // past any position a stream can have
+        }
         const int64_t target = base + move.QuadPart;
         if (target < 0) {
             return STG_E_INVALIDFUNCTION;
@@ -137,8 +164,7 @@ public:
             const std::lock_guard lock(mutex_);
             position = position_;
         }
-        *clone = new (std::nothrow) FileRangeStream(file_, offset_, length_, position);
-        return *clone == nullptr ? E_OUTOFMEMORY : S_OK;
+        return Make(file_, offset_, length_, position, clone);
     }
 
     // A read-only stretch cannot change size, be written back or be locked.
@@ -166,6 +192,7 @@ private:
     std::mutex mutex_;
     uint64_t position_;
     SaturatingRefCount references_;
+    Microsoft::WRL::ComPtr<IUnknown> marshaler_; // the free-threaded marshaler's inner object
 };
 
 } // namespace
@@ -179,9 +206,8 @@ HRESULT CreateFileRangeStream(UniqueFile file, uint64_t offset, uint64_t length,
         return E_INVALIDARG;
     }
     try {
-        auto shared = std::make_shared<UniqueFile>(std::move(file));
-        *stream = new FileRangeStream(std::move(shared), offset, length, 0);
-        return S_OK;
+        return FileRangeStream::Make(std::make_shared<UniqueFile>(std::move(file)), offset, length, 0,
+                                     stream);
     } catch (...) {
         return E_OUTOFMEMORY;
     }

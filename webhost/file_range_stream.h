@@ -1,7 +1,7 @@
 // A response body read straight from a file: a read-only stream over one stretch of an open file.
 // The runtime reads response bodies later, on a worker thread of its own, after rewinding them: this
-// stream is free-threaded (it says so as an agile object), seekable, and holds exactly the stretch,
-// so a large video is answered without copying it into memory.
+// stream is free-threaded (an agile object that aggregates the free-threaded marshaler), seekable, and
+// holds exactly the stretch, so a large video is answered without copying it into memory.
 #pragma once
 
 #include "platform/unique_handle.h"

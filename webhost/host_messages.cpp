@@ -5,21 +5,24 @@
 namespace {
 constexpr std::wstring_view kOpenFileHead = L"{\"action\":\"openFile\",\"name\":\"";
 constexpr std::wstring_view kOpenFileMiddle = L"\",\"content\":\"";
-constexpr std::wstring_view kOpenFileTail = L"\"}";
+constexpr std::wstring_view kOpenFileGeneration = L"\",\"generation\":";
+constexpr std::wstring_view kOpenFileTail = L"}";
 constexpr std::wstring_view kReadyWord = L"\"ready\"";
 constexpr std::wstring_view kCloseDocWord = L"\"closeDoc\"";
 } // namespace
 
-std::wstring ComposeOpenFileMessage(std::wstring_view name, std::wstring_view content) {
+std::wstring ComposeOpenFileMessage(std::wstring_view name, std::wstring_view content, uint32_t generation) {
+    const std::wstring number = std::to_wstring(generation);
     std::wstring message;
     // The exact final size up front: the whole document is then copied once, never regrown.
     message.reserve(kOpenFileHead.size() + JsonEscapedLength(name) + kOpenFileMiddle.size() +
-                    JsonEscapedLength(content) + kOpenFileTail.size());
+                    JsonEscapedLength(content) + kOpenFileGeneration.size() + number.size() +
+                    kOpenFileTail.size());
     message.append(kOpenFileHead);
     AppendJsonEscaped(message, name);
     message.append(kOpenFileMiddle);
     AppendJsonEscaped(message, content);
-    message.append(kOpenFileTail);
+    message.append(kOpenFileGeneration).append(number).append(kOpenFileTail);
     return message;
 }
 

@@ -2,11 +2,13 @@
 // recognising the two the page sends.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
-// {"action":"openFile","name":"<name>","content":"<text>"} with both values escaped, no white space.
-std::wstring ComposeOpenFileMessage(std::wstring_view name, std::wstring_view content);
+// {"action":"openFile","name":"<name>","content":"<text>","generation":<n>} with both texts escaped, no
+// white space. `generation` numbers the delivery (see page_message_actions.h).
+std::wstring ComposeOpenFileMessage(std::wstring_view name, std::wstring_view content, uint32_t generation);
 
 enum class PageMessage { Ready, CloseDoc, Other };
 

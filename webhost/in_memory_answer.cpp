@@ -1,5 +1,6 @@
 #include "webhost/in_memory_answer.h"
 
+#include "platform/com_adopt.h"
 #include "webhost/embedded_resource.h"
 #include "webhost/page_origin.h"
 
@@ -15,7 +16,8 @@ HRESULT AnswerBytes(std::span<const unsigned char> bytes, std::wstring_view head
         return E_OUTOFMEMORY;
     }
     answer = ResourceAnswer{};
-    answer.body.Attach(::SHCreateMemStream(bytes.data(), static_cast<UINT>(bytes.size())));
+    // The stream comes counted once: adopted, never attached (which would count it again).
+    answer.body = AdoptComPtr(::SHCreateMemStream(bytes.data(), static_cast<UINT>(bytes.size())));
     if (!answer.body) {
         return E_OUTOFMEMORY;
     }

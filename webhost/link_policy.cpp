@@ -54,7 +54,8 @@ bool HasViewerExtension(std::wstring_view path) noexcept {
     return false;
 }
 
-bool IsExistingFile(const std::wstring& path) noexcept {
+// Allocates (the extended-length form): may throw, like its caller.
+bool IsExistingFile(const std::wstring& path) {
     const DWORD attributes = ::GetFileAttributesW(ExtendedLengthForm(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }

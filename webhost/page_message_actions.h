@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 // Any may be null: that message (or link, or file) is then ignored. All run on the user-interface thread;
@@ -18,4 +19,7 @@ struct PageMessageActions {
     // The full path of the document the page shows, empty when there is none: the files beside it are
     // served to the page. Without it nothing beside a document is.
     const std::wstring& (*currentDocument)() noexcept = nullptr;
+    // The number of the delivery the page shows (the openFile message's "generation"): only addresses
+    // carrying it are answered, so a document shown before never gets the files of the next.
+    uint32_t (*currentGeneration)() noexcept = nullptr;
 };

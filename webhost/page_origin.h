@@ -18,9 +18,9 @@ inline constexpr wchar_t kPageRequestFilter[] = L"https://tallowmere.invalid/*";
 // The document base: files beside the shown document. The page writes a document's relative
 // reference as
 //     https://tallowmere.invalid/doc/<generation>/<levels up>/<path>
-// where <generation> is the page's own count of delivered documents (a new document never meets the
-// previous one's cached files), <levels up> how many folders the reference climbs above the
-// document's folder with "..", and <path> the rest of the reference, its segments percent-encoded
-// and free of dot segments. Climbing is carried as a number because the URL parser would fold ".."
-// segments into the base itself.
+// where <generation> is the host's number of the delivery (the openFile message's "generation"; only
+// the shown one's is answered, and a new document never meets the previous one's cached files),
+// <levels up> how many folders the reference climbs above the document's folder with "..", and
+// <path> the rest of the reference, its segments percent-encoded and free of dot segments. Climbing is
+// carried as a number because the URL parser would fold ".." segments into the base itself.
 inline constexpr std::wstring_view kDocumentBase = L"https://tallowmere.invalid/doc/";

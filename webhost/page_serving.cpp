@@ -37,8 +37,9 @@ void ServeViewerPage(ICoreWebView2* webView, ICoreWebView2Environment* environme
     }
     EventRegistrationToken token{};
     webView->AddWebResourceRequestedFilter(kPageRequestFilter, kWebResourceContextAll);
-    const auto resources = MakeCallback<WebResourceHandler>(ComPtr<ICoreWebView2Environment>(environment),
-                                                            std::move(page), actions.currentDocument);
+    const auto resources =
+        MakeCallback<WebResourceHandler>(ComPtr<ICoreWebView2Environment>(environment), std::move(page),
+                                         actions.currentDocument, actions.currentGeneration);
     webView->add_WebResourceRequested(resources.Get(), &token);
     const auto navigations = MakeCallback<NavigationStartingHandler>(1u, actions);
     webView->add_NavigationStarting(navigations.Get(), &token);

@@ -1,13 +1,10 @@
 #include "webhost/resource_answer.h"
 
-#include "platform/unique_handle.h"
 #include "webhost/byte_range.h"
 #include "webhost/content_type.h"
 #include "webhost/document_url.h"
 #include "webhost/file_range_stream.h"
 #include "webhost/in_memory_answer.h"
-
-#include <optional>
 
 namespace {
 
@@ -40,36 +37,17 @@ void NotFound(ResourceAnswer& answer) {
     AddHeader(answer.headers, kNoStore);
 }
 
-// Opens a regular file for reading, letting others read, write, rename or delete it meanwhile.
-UniqueFile OpenPlainFile(const std::wstring& path, uint64_t& size) {
-    UniqueFile file(::CreateFileW(ExtendedLengthForm(path).c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file || ::GetFileType(file.get()) != FILE_TYPE_DISK) {
-        return {};
+HRESULT AnswerFile(const ResourceRequest& request, const ServedDocument& document, ResourceAnswer& answer) {
+    DocumentFile opened;
+    const HRESULT found = OpenDocumentFile(request.uri, document, opened);
+    if (FAILED(found)) {
+        return found;
     }
-    BY_HANDLE_FILE_INFORMATION information{};
-    LARGE_INTEGER length{};
-    if (!::GetFileInformationByHandle(file.get(), &information) ||
-        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
-        !::GetFileSizeEx(file.get(), &length) || length.QuadPart < 0) {
-        return {};
-    }
-    size = static_cast<uint64_t>(length.QuadPart);
-    return file;
-}
-
-HRESULT AnswerFile(const ResourceRequest& request, const std::wstring& documentPath, ResourceAnswer& answer) {
-    const std::optional<std::wstring> path = DocumentFileForUrl(request.uri, documentPath);
-    uint64_t size = 0;
-    UniqueFile file;
-    if (path) {
-        file = OpenPlainFile(*path, size);
-    }
-    if (!file) {
+    if (found != S_OK) {
         NotFound(answer);
         return S_OK;
     }
+    const uint64_t size = opened.size;
     const ByteRangeChoice range = ChooseByteRange(request.range, size, kMaxPartialBytes);
     answer = ResourceAnswer{};
     const std::wstring total = std::to_wstring(size);
@@ -83,13 +61,14 @@ HRESULT AnswerFile(const ResourceRequest& request, const std::wstring& documentP
     const bool partial = range.answer == RangeAnswer::Partial;
     const uint64_t first = partial ? range.first : 0;
     const uint64_t length = partial ? range.length : size;
-    const HRESULT made = CreateFileRangeStream(std::move(file), first, length, answer.body.GetAddressOf());
+    const HRESULT made =
+        CreateFileRangeStream(std::move(opened.file), first, length, answer.body.GetAddressOf());
     if (FAILED(made)) {
         return made;
     }
     answer.status = partial ? 206 : 200;
     answer.reason = partial ? L"Partial Content" : L"OK";
-    AddHeader(answer.headers, L"Content-Type", ContentTypeForPath(*path));
+    AddHeader(answer.headers, L"Content-Type", ContentTypeForPath(opened.path));
     AddHeader(answer.headers, L"Content-Length", std::to_wstring(length));
     AddHeader(answer.headers, L"Accept-Ranges", L"bytes");
     if (partial) {
@@ -105,8 +84,9 @@ HRESULT AnswerFile(const ResourceRequest& request, const std::wstring& documentP
 
 } // namespace
 
-HRESULT AnswerResourceRequest(const ResourceRequest& request, const std::string& page,
-                              const std::wstring& documentPath, ResourceAnswer& answer) noexcept {
+HRESULT AnswerAtOnce(const ResourceRequest& request, const std::string& page, ResourceAnswer& answer,
+                     bool& answered) noexcept {
+    answered = true;
     try {
         if (request.method != L"GET") {
             answer = ResourceAnswer{};
@@ -121,10 +101,20 @@ HRESULT AnswerResourceRequest(const ResourceRequest& request, const std::string&
             return fromMemory;
         }
         if (IsUnderDocumentBase(request.uri)) {
-            return AnswerFile(request, documentPath, answer);
+            answered = false;
+            return S_OK;
         }
         NotFound(answer);
         return S_OK;
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+HRESULT AnswerDocumentFile(const ResourceRequest& request, const ServedDocument& document,
+                           ResourceAnswer& answer) noexcept {
+    try {
+        return AnswerFile(request, document, answer);
     } catch (...) {
         return E_OUTOFMEMORY;
     }

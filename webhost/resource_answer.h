@@ -7,6 +7,8 @@
 #include <objidl.h>
 #include <wrl/client.h>
 
+#include "webhost/document_file.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -29,9 +31,15 @@ struct ResourceAnswer {
 // for what follows.
 inline constexpr uint64_t kMaxPartialBytes = 8u << 20;
 
-// Read-only and GET only (405 otherwise). `page` is the page's UTF-8 text; `documentPath` the current
-// document's full path, empty when none is shown (then everything under the document base is 404).
-// Files: the content type from the extension, byte ranges (206, or 416 past the end), 404 for anything
-// missing, a folder, unreadable or not a plain file. Fails only when out of memory.
-HRESULT AnswerResourceRequest(const ResourceRequest& request, const std::string& page,
-                              const std::wstring& documentPath, ResourceAnswer& answer) noexcept;
+// The answers made at once, on the user-interface thread: 405 for any method but GET (everything is
+// read-only), those kept in memory (in_memory_answer.h; `page` is the page's UTF-8 text), and 404 for
+// every other address outside the document base. `answered` is false only for a GET under the document base,
+// which AnswerDocumentFile answers. Fails only when out of memory.
+HRESULT AnswerAtOnce(const ResourceRequest& request, const std::string& page, ResourceAnswer& answer,
+                     bool& answered) noexcept;
+
+// A GET under the document base: the file beside `document` that the address names (document_file.h),
+// its content type from the extension, byte ranges (206, or 416 past the end); 404 for anything that
+// is not served. Looks at the disk: on a worker thread. Fails only when out of memory.
+HRESULT AnswerDocumentFile(const ResourceRequest& request, const ServedDocument& document,
+                           ResourceAnswer& answer) noexcept;

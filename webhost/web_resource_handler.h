@@ -4,6 +4,8 @@
 
 #include "platform/browser_abi.h"
 #include "webhost/callback_object.h"
+#include "webhost/document_file.h"
+#include "webhost/worker_jobs.h"
 
 #include <wrl/client.h>
 
@@ -12,21 +14,30 @@
 class WebResourceHandler final : public CallbackObject<ICoreWebView2WebResourceRequestedEventHandler,
                                                        IID_ICoreWebView2WebResourceRequestedEventHandler> {
 public:
-    // `environment` makes the responses; `page` is the page's UTF-8 text; `currentDocument` tells where
-    // the shown document lives (null: nowhere).
+    // `environment` makes the responses; `page` is the page's UTF-8 text; `currentDocument` and
+    // `currentGeneration` tell which document is shown and which delivery of it (null: none).
+    // Made on the user-interface thread, which then receives the answers that workers prepare.
     WebResourceHandler(Microsoft::WRL::ComPtr<ICoreWebView2Environment> environment, std::string page,
-                       const std::wstring& (*currentDocument)() noexcept) noexcept
-        : environment_(std::move(environment)), page_(std::move(page)), currentDocument_(currentDocument) {}
+                       const std::wstring& (*currentDocument)() noexcept,
+                       uint32_t (*currentGeneration)() noexcept) noexcept
+        : environment_(std::move(environment)), page_(std::move(page)), currentDocument_(currentDocument),
+          currentGeneration_(currentGeneration) {}
 
-    // Always S_OK. A request whose details cannot be read, or whose answer cannot be made, is left
-    // unanswered: the runtime then fails it (the origin's name never resolves).
+    // Always S_OK. Answers from memory at once; a file beside the document under the request's
+    // deferral, opened and checked on a worker and answered back on this thread. A request whose
+    // details cannot be read, or whose answer cannot be made, is left unanswered: the runtime then
+    // fails it (the origin's name never resolves).
     HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2* sender,
                                      ICoreWebView2WebResourceRequestedEventArgs* args) noexcept override;
 
 private:
     ~WebResourceHandler() override = default;
 
+    ServedDocument Shown() const;
+
     const Microsoft::WRL::ComPtr<ICoreWebView2Environment> environment_;
     const std::string page_;
     const std::wstring& (*const currentDocument_)() noexcept;
+    uint32_t (*const currentGeneration_)() noexcept;
+    WorkerJobs workers_;
 };

@@ -131,15 +131,22 @@ async function openViewer(context, server, { webView = true, query = '' } = {}) 
 const DIALECTS = ['classic', 'github'];
 const DIALECT_QUERY = { classic: '', github: '?dialect=github' };
 
-// Delivers a document as the host's openFile message, in its wire form. In the GitHub dialect the
-// document shows once the worker has converted it: this waits until it is in place.
-async function openDocument(page, content, name = 'doc.md') {
-  const json = '{"action":"openFile","name":' + JSON.stringify(name) + ',"content":' + JSON.stringify(content) + '}';
+// The host numbers its deliveries: every document it opens gets a new number, and only a live reload
+// delivers one again under the number it had.
+let lastGeneration = 0;
+
+// Delivers a document as the host's openFile message, in its wire form, under `generation` (by
+// default a new one, as for a document just opened); resolves to that number. In the GitHub dialect
+// the document shows once the worker has converted it: this waits until it is in place.
+async function openDocument(page, content, name = 'doc.md', generation = ++lastGeneration) {
+  const json = '{"action":"openFile","name":' + JSON.stringify(name) + ',"content":' + JSON.stringify(content) +
+    ',"generation":' + generation + '}';
   const github = await page.evaluate((text) => {
     window.__host.sendJson(text);
     return chosenDialect === 'github';
   }, json);
   if (github) await documentShown(page);
+  return generation;
 }
 
 // Waits until a document rendered in the GitHub dialect is in place (the classic one is at once).

@@ -94,18 +94,22 @@ describe('host channel', () => {
         outline: getComputedStyle(document.getElementById('toc')).display,
         last: [...document.querySelectorAll('#tocList a')].at(-1).textContent,
       }));
-      await openDocument(page, long('First'), 'notes.md');
+      const shown = await openDocument(page, long('First'), 'notes.md');
       await page.click('#btnLight');
       await page.click('#tocBtn');
       await page.evaluate(() => window.scrollTo(0, 1500));
-      await openDocument(page, long('Edited') + '\n\n## Added', 'notes.md');
+      await openDocument(page, long('Edited') + '\n\n## Added', 'notes.md', shown);
       assert.deepEqual(await place(), { y: 1500, theme: 'light', outline: 'block', last: 'Added' });
-      await openDocument(page, long('Other'), 'other.md');
+      // The same name opened anew (another folder's notes.md) is another document.
+      await page.evaluate(() => window.scrollTo(0, 1500));
+      await openDocument(page, long('Elsewhere'), 'notes.md');
+      assert.equal((await place()).y, 0);
+      const other = await openDocument(page, long('Other'), 'other.md');
       assert.equal((await place()).y, 0);
       // After the welcome screen the same name is a new start too.
       await page.evaluate(() => window.scrollTo(0, 900));
       await page.evaluate(() => window.__host.sendJson('{"action":"closeDoc"}'));
-      await openDocument(page, long('Other'), 'other.md');
+      await openDocument(page, long('Other'), 'other.md', other);
       assert.equal((await place()).y, 0);
       await own.close();
     });
@@ -190,8 +194,8 @@ describe("a document's links and addresses", () => {
 
   it('a document from the host finds the files beside it, climbing with .. as a local page would', async () => {
     const page = await openViewer(context, server);
-    await openDocument(page, DOCUMENT, 'doc.md');
-    const base = `${server.origin}/doc/1/`;
+    const generation = await openDocument(page, DOCUMENT, 'doc.md');
+    const base = `${server.origin}/doc/${generation}/`;
     assert.deepEqual(await addresses(page), [
       ['img', `${base}0/img/a.png`, null],
       ['img', `${base}1/up/b.png`, null],
@@ -214,10 +218,10 @@ describe("a document's links and addresses", () => {
       ['span', `background: url("${base}0/img/bg.png") no-repeat, url("${base}1/up/b.png"), url(https://example.org/x.png), url(a\\).png)`, null],
     ]);
     assert.equal(await page.$eval('#content a:not([href])', (a) => a.textContent), 'odd');
-    assert.ok(server.requests.includes('/doc/1/0/img/a.png'), 'the browser asked the document base');
-    // The next document from the host gets addresses of its own, so it never meets the old files.
-    await openDocument(page, '![a](img/a.png)', 'next.md');
-    assert.equal(await page.getAttribute('#content img', 'src'), `${server.origin}/doc/2/0/img/a.png`);
+    assert.ok(server.requests.includes(`/doc/${generation}/0/img/a.png`), 'the browser asked the document base');
+    // The next document from the host has the host's next number in its addresses.
+    const next = await openDocument(page, '![a](img/a.png)', 'next.md');
+    assert.equal(await page.getAttribute('#content img', 'src'), `${server.origin}/doc/${next}/0/img/a.png`);
     await page.close();
   });
 

@@ -222,7 +222,7 @@ describe('a large document', () => {
         return done;
       };
     });
-    await openDocument(page, LARGE, 'large.md');
+    const generation = await openDocument(page, LARGE, 'large.md');
     const extended = await page.evaluate(() => window.__extended);
     assert.equal(extended.length, 1);
     assert.ok(extended[0].done && extended[0].busy === 'true' && extended[0].blocks > 5, JSON.stringify(extended[0]));
@@ -250,7 +250,7 @@ describe('a large document', () => {
     const nextFrames = () => page.evaluate(() => new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve))));
     await nextFrames();
     const before = await page.evaluate(headingAt, index);
-    await openDocument(page, LARGE, 'large.md');
+    await openDocument(page, LARGE, 'large.md', generation);
     // The page holds the place while the blocks near it are first laid out.
     const kept = await page.waitForFunction(([i, top]) => {
       const heading = document.querySelectorAll('#content :is(h1, h2, h3)')[i];
@@ -260,9 +260,9 @@ describe('a large document', () => {
     await page.close();
   });
 
-  it('keeps the reader at the same place when delivered again under the same name', async () => {
+  it('keeps the reader at the same place when delivered again under the same number', async () => {
     const page = await openViewer(context, server);
-    await openDocument(page, LARGE, 'large.md');
+    const shown = await openDocument(page, LARGE, 'large.md');
     await whenComplete(page);
     const headingAt = (i) => {
       const heading = document.querySelectorAll('#content :is(h1, h2, h3)')[i];
@@ -278,7 +278,7 @@ describe('a large document', () => {
     const nextFrames = () => page.evaluate(() => new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve))));
     await nextFrames();
     const before = await page.evaluate(headingAt, index);
-    await openDocument(page, LARGE, 'large.md');
+    await openDocument(page, LARGE, 'large.md', shown);
     await nextFrames();
     for (const when of ['in the first frames', 'once complete']) {
       if (when === 'once complete') await whenComplete(page);

@@ -357,12 +357,12 @@ graph LR
   assert.deepEqual(driver.records('newWindowResult').map((r) => r.handled), [true]);
   const opened = driver.records('postJson').map((r) => JSON.parse(r.json));
   assert.deepEqual(
-    opened.map((m) => [m.action, m.name, m.content]),
+    opened.map((m) => [m.action, m.name, m.content, m.generation]),
     [
-      ['openFile', FIRST_NAME, firstText],
-      ['openFile', FIRST_NAME, editedText],
-      ['openFile', SECOND_NAME, secondText],
-      ['openFile', FIRST_NAME, editedText],
+      ['openFile', FIRST_NAME, firstText, 1],
+      ['openFile', FIRST_NAME, editedText, 1], // a live reload keeps the number
+      ['openFile', SECOND_NAME, secondText, 2],
+      ['openFile', FIRST_NAME, editedText, 3], // opened again: a new number
     ],
   );
   assert.equal(driver.events.filter((e) => e.event === 'popupOpened' || e.event === 'pageLeft').length, 0);

@@ -1,3 +1,4 @@
+#include "app/current_document.h"
 #include "app/host_state.h"
 #include "app/main_window.h"
 
@@ -116,7 +117,9 @@ TEST_F(MainWindowTest, DropAfterReadyIsDeliveredAtOnceAndEachTime) {
     Drop({L"Z:\\no\\such\\dropped.md"});
     Drop({L"Z:\\no\\such\\dropped.md"});
     ASSERT_EQ(view_->posted.size(), 2u);
-    EXPECT_EQ(view_->posted[0], L"{\"action\":\"openFile\",\"name\":\"dropped.md\",\"content\":\"\"}");
+    EXPECT_EQ(view_->posted[0],
+              L"{\"action\":\"openFile\",\"name\":\"dropped.md\",\"content\":\"\",\"generation\":" +
+                  std::to_wstring(CurrentDocumentGeneration() - 1) + L"}");
     EXPECT_TRUE(g_pendingDocumentPath.empty());
 }
 

@@ -1,5 +1,7 @@
 #include "app/open_document.h"
 
+#include "app/current_document.h"
+
 #include "platform/com_adopt.h"
 #include "support/recording_web_view.h"
 #include "support/temp_folder.h"
@@ -12,6 +14,12 @@
 namespace {
 
 using Microsoft::WRL::ComPtr;
+
+// The closing member of an openFile message: the number of the delivery `back` deliveries before the
+// current one.
+std::wstring Generation(uint32_t back) {
+    return L",\"generation\":" + std::to_wstring(CurrentDocumentGeneration() - back);
+}
 
 class OpenDocumentTest : public ::testing::Test {
 protected:
@@ -30,7 +38,8 @@ protected:
 TEST_F(OpenDocumentTest, ThreeLetterFileYieldsTheExactMessage) {
     OpenDocument(folder_.WriteFile(L"abc.md", "abc"));
     ASSERT_EQ(posted().size(), 1u);
-    EXPECT_EQ(posted()[0], L"{\"action\":\"openFile\",\"name\":\"abc.md\",\"content\":\"abc\"}");
+    EXPECT_EQ(posted()[0],
+              L"{\"action\":\"openFile\",\"name\":\"abc.md\",\"content\":\"abc\"" + Generation(0) + L"}");
 }
 
 TEST_F(OpenDocumentTest, ContentIsEscapedAndKeepsEveryCharacter) {
@@ -42,13 +51,15 @@ TEST_F(OpenDocumentTest, ContentIsEscapedAndKeepsEveryCharacter) {
     ASSERT_EQ(posted().size(), 1u);
     EXPECT_EQ(posted()[0], L"{\"action\":\"openFile\",\"name\":\"mixed.md\",\"content\":\""
                            L"\xFEFF"
-                           L"a\\r\\nb\\tc\\u000c\\u001b\\u0000d\xFFFD\\\"q\\\\e\xD83D\xDE00\"}");
+                           L"a\\r\\nb\\tc\\u000c\\u001b\\u0000d\xFFFD\\\"q\\\\e\xD83D\xDE00\"" +
+                               Generation(0) + L"}");
 }
 
 TEST_F(OpenDocumentTest, NameWithSpacesAndNonAsciiArrivesUnchanged) {
     OpenDocument(folder_.WriteFile(L"my \x7B14\x8BB0.md", "x"));
     ASSERT_EQ(posted().size(), 1u);
-    EXPECT_EQ(posted()[0], L"{\"action\":\"openFile\",\"name\":\"my \x7B14\x8BB0.md\",\"content\":\"x\"}");
+    EXPECT_EQ(posted()[0], L"{\"action\":\"openFile\",\"name\":\"my \x7B14\x8BB0.md\",\"content\":\"x\"" +
+                               Generation(0) + L"}");
 }
 
 TEST_F(OpenDocumentTest, UnreadableTargetsStillPostTheNameWithEmptyContent) {
@@ -56,9 +67,13 @@ TEST_F(OpenDocumentTest, UnreadableTargetsStillPostTheNameWithEmptyContent) {
     OpenDocument(folder_ / L"missing.md");
     OpenDocument(folder_.MakeFolder(L"notes"));
     ASSERT_EQ(posted().size(), 3u);
-    EXPECT_EQ(posted()[0], L"{\"action\":\"openFile\",\"name\":\"empty.md\",\"content\":\"\"}");
-    EXPECT_EQ(posted()[1], L"{\"action\":\"openFile\",\"name\":\"missing.md\",\"content\":\"\"}");
-    EXPECT_EQ(posted()[2], L"{\"action\":\"openFile\",\"name\":\"notes\",\"content\":\"\"}");
+    // Each open is a new document, with a number of its own.
+    EXPECT_EQ(posted()[0],
+              L"{\"action\":\"openFile\",\"name\":\"empty.md\",\"content\":\"\"" + Generation(2) + L"}");
+    EXPECT_EQ(posted()[1],
+              L"{\"action\":\"openFile\",\"name\":\"missing.md\",\"content\":\"\"" + Generation(1) + L"}");
+    EXPECT_EQ(posted()[2],
+              L"{\"action\":\"openFile\",\"name\":\"notes\",\"content\":\"\"" + Generation(0) + L"}");
 }
 
 TEST_F(OpenDocumentTest, EveryDeliveryReadsTheFileAnew) {

@@ -45,9 +45,11 @@ TEST_F(PageEventsTest, ReadyDeliversThePendingDocumentOnceAndForgetsIt) {
     OnPageReady();
     EXPECT_TRUE(g_pageReady);
     EXPECT_TRUE(g_pendingDocumentPath.empty());
-    EXPECT_EQ(view_->posted,
-              std::vector<std::wstring>{
-                  L"{\"action\":\"openFile\",\"name\":\"tallowmere-ready.md\",\"content\":\"abc\"}"});
+    EXPECT_EQ(
+        view_->posted,
+        std::vector<std::wstring>{
+            L"{\"action\":\"openFile\",\"name\":\"tallowmere-ready.md\",\"content\":\"abc\",\"generation\":" +
+            std::to_wstring(CurrentDocumentGeneration()) + L"}"});
     EXPECT_EQ(CurrentDocumentPath(), folder_ / L"tallowmere-ready.md")
         << "the delivered document's folder is served";
 
@@ -69,7 +71,7 @@ TEST_F(PageEventsTest, ADeliveryThatFailsIsNotRepeatedByALaterReady) {
 }
 
 TEST_F(PageEventsTest, CloseDocResetsTheTitleAndForgetsTheShownDocument) {
-    SetCurrentDocument(nullptr, L"C:\\shown\\notes.md", L"notes.md", {});
+    SetCurrentDocument(nullptr, L"C:\\shown\\notes.md", L"notes.md", 1, {});
     const HWND window = ::CreateWindowExW(0, L"STATIC", L"changed", WS_OVERLAPPEDWINDOW, 0, 0, 500, 400,
                                           nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);

@@ -31,9 +31,10 @@ INSTANTIATE_TEST_SUITE_P(
                       ClassifyCase{L"{\"action\":\"openFile\"}", PageMessage::Other}));
 
 TEST(ComposeOpenFile, PiecesInOrderWithoutWhiteSpace) {
-    EXPECT_EQ(ComposeOpenFileMessage(L"a\"b.md", L"x\\y\n"),
-              L"{\"action\":\"openFile\",\"name\":\"a\\\"b.md\",\"content\":\"x\\\\y\\n\"}");
-    EXPECT_EQ(ComposeOpenFileMessage(L"", L""), L"{\"action\":\"openFile\",\"name\":\"\",\"content\":\"\"}");
+    EXPECT_EQ(ComposeOpenFileMessage(L"a\"b.md", L"x\\y\n", 7),
+              L"{\"action\":\"openFile\",\"name\":\"a\\\"b.md\",\"content\":\"x\\\\y\\n\",\"generation\":7}");
+    EXPECT_EQ(ComposeOpenFileMessage(L"", L"", 4294967295u),
+              L"{\"action\":\"openFile\",\"name\":\"\",\"content\":\"\",\"generation\":4294967295}");
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include <wrl/client.h>
 
 #include <cstring>
+#include <functional>
 #include <new>
 #include <string>
 #include <string_view>
@@ -95,11 +96,29 @@ private:
     const std::wstring range_;
 };
 
-// Deferrals are not offered: every handler must answer before it returns.
+// A request's arguments. As with the real runtime, the request waits until every handler has
+// returned and every deferral taken from it has completed; then `settled` runs, once. A deferral
+// completes exactly once, on the thread that raised the request (the user-interface thread): a second
+// Complete, or one from another thread, is refused and the request stays unanswered.
 class StandInResourceArgs final : public ComObject<ICoreWebView2WebResourceRequestedEventArgs> {
 public:
-    explicit StandInResourceArgs(ComPtr<ICoreWebView2WebResourceRequest> request) noexcept
-        : ComObject(IID_ICoreWebView2WebResourceRequestedEventArgs), request_(std::move(request)) {}
+    using Settled = std::function<void(StandInResourceArgs& args)>;
+    StandInResourceArgs(ComPtr<ICoreWebView2WebResourceRequest> request, Settled settled) noexcept
+        : ComObject(IID_ICoreWebView2WebResourceRequestedEventArgs), request_(std::move(request)),
+          settled_(std::move(settled)) {}
+
+    // The handlers have all returned.
+    void HandlersReturned() {
+        handlersReturned_ = true;
+        SettleWhenDone();
+    }
+
+    [[nodiscard]] DWORD thread() const noexcept { return thread_; }
+
+    void DeferralCompleted() {
+        --pendingDeferrals_;
+        SettleWhenDone();
+    }
     HRESULT STDMETHODCALLTYPE get_Request(ICoreWebView2WebResourceRequest** request) override {
         return request_.CopyTo(request);
     }
@@ -110,12 +129,7 @@ public:
         response_ = response;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral** deferral) override {
-        if (deferral != nullptr) {
-            *deferral = nullptr;
-        }
-        return E_NOTIMPL;
-    }
+    HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral** deferral) override;
     HRESULT STDMETHODCALLTYPE get_ResourceContext(int* context) override {
         if (context == nullptr) {
             return E_POINTER;
@@ -127,8 +141,53 @@ public:
     ComPtr<ICoreWebView2WebResourceResponse> response_;
 
 private:
+    void SettleWhenDone() {
+        if (handlersReturned_ && pendingDeferrals_ == 0 && settled_) {
+            const Settled settled = std::move(settled_);
+            settled_ = nullptr;
+            settled(*this);
+        }
+    }
+
     const ComPtr<ICoreWebView2WebResourceRequest> request_;
+    Settled settled_;
+    const DWORD thread_ = ::GetCurrentThreadId();
+    bool handlersReturned_ = false;
+    int pendingDeferrals_ = 0;
 };
+
+class StandInDeferral final : public ComObject<ICoreWebView2Deferral> {
+public:
+    explicit StandInDeferral(ComPtr<StandInResourceArgs> args) noexcept
+        : ComObject(IID_ICoreWebView2Deferral), args_(std::move(args)) {}
+    HRESULT STDMETHODCALLTYPE Complete() override {
+        if (!args_ || ::GetCurrentThreadId() != args_->thread()) {
+            return args_ ? RPC_E_WRONG_THREAD : E_UNEXPECTED;
+        }
+        const ComPtr<StandInResourceArgs> args = std::move(args_);
+        try {
+            args->DeferralCompleted();
+        } catch (...) {
+            return E_OUTOFMEMORY;
+        }
+        return S_OK;
+    }
+
+private:
+    ComPtr<StandInResourceArgs> args_; // null once completed
+};
+
+inline HRESULT STDMETHODCALLTYPE StandInResourceArgs::GetDeferral(ICoreWebView2Deferral** deferral) {
+    if (deferral == nullptr) {
+        return E_POINTER;
+    }
+    *deferral = new (std::nothrow) StandInDeferral(ComPtr<StandInResourceArgs>(this));
+    if (*deferral == nullptr) {
+        return E_OUTOFMEMORY;
+    }
+    ++pendingDeferrals_;
+    return S_OK;
+}
 
 class StandInNavigationArgs final : public ComObject<ICoreWebView2NavigationStartingEventArgs> {
 public:
@@ -461,26 +520,33 @@ protected:
         return args;
     }
 
-    // `response` is set when the outcome is Answered.
-    ResourceOutcome RaiseResourceRequest(const std::wstring& uri, const std::wstring& method,
-                                         const std::wstring& range, ComPtr<StandInResponse>& response) {
-        response.Reset();
+    // Given what became of the request: the response when the outcome is Answered, else null.
+    using ResourceSettled = std::function<void(ResourceOutcome, ComPtr<StandInResponse>)>;
+
+    // `settled` runs once the handlers have returned and every deferral they took has completed:
+    // within this call, or later inside the last Complete.
+    void RaiseResourceRequest(const std::wstring& uri, const std::wstring& method, const std::wstring& range,
+                              ResourceSettled settled) {
         if (!filters_.Matches(uri)) {
-            return ResourceOutcome::Unfiltered;
+            settled(ResourceOutcome::Unfiltered, nullptr);
+            return;
         }
         const ComPtr<ICoreWebView2> keepAlive(this);
         const ComPtr<ICoreWebView2WebResourceRequest> request =
             AdoptComPtr<ICoreWebView2WebResourceRequest>(new StandInRequest(uri, method, range));
-        const ComPtr<StandInResourceArgs> args = AdoptComPtr(new StandInResourceArgs(request));
+        const ComPtr<StandInResourceArgs> args =
+            AdoptComPtr(new StandInResourceArgs(request, [settled](StandInResourceArgs& done) {
+                // Only the environment makes responses, and the stand-in environments make this kind.
+                ComPtr<StandInResponse> response = static_cast<StandInResponse*>(done.response_.Get());
+                done.response_.Reset();
+                const ResourceOutcome outcome =
+                    response ? ResourceOutcome::Answered : ResourceOutcome::Unanswered;
+                settled(outcome, std::move(response));
+            }));
         for (const auto& handler : resourceHandlers_.Current()) {
             handler->Invoke(this, args.Get());
         }
-        if (!args->response_) {
-            return ResourceOutcome::Unanswered;
-        }
-        // Only the environment makes responses, and the stand-in environments make this kind.
-        response = static_cast<StandInResponse*>(args->response_.Get());
-        return ResourceOutcome::Answered;
+        args->HandlersReturned();
     }
 
 private:

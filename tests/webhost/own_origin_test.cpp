@@ -5,10 +5,14 @@
 #include "platform/browser_abi.h"
 #include "webhost/byte_range.h"
 #include "webhost/content_type.h"
+#include "webhost/document_root.h"
 #include "webhost/document_url.h"
+#include "webhost/file_range_stream.h"
 #include "webhost/link_policy.h"
 
 #include <gtest/gtest.h>
+
+#include <wrl/client.h>
 
 #include <optional>
 #include <string>
@@ -64,6 +68,71 @@ TEST(DocumentUrl, NamesFilesBesideTheDocumentAndNothingElse) {
     EXPECT_EQ(ExtendedLengthForm(L"C:\\a\\b.png"), L"\\\\?\\C:\\a\\b.png");
     EXPECT_EQ(ExtendedLengthForm(L"\\\\srv\\share\\b.png"), L"\\\\?\\UNC\\srv\\share\\b.png");
     EXPECT_EQ(ExtendedLengthForm(L"\\\\?\\D:\\b.png"), L"\\\\?\\D:\\b.png");
+}
+
+TEST(DocumentRoot, IsTheNearestRepositoryAboveTheDocumentOrElseItsOwnFolder) {
+    // A temporary folder lies in no repository.
+    TempFolder folder;
+    folder.MakeFolder(L"plain");
+    folder.MakeFolder(L"repo");
+    folder.MakeFolder(L"repo\\.git");
+    folder.MakeFolder(L"repo\\a");
+    folder.MakeFolder(L"repo\\a\\b");
+    folder.MakeFolder(L"repo\\module");
+    folder.WriteFile(L"repo\\module\\.git", "gitdir: ../.git/modules/module"); // a submodule's work tree
+    const struct {
+        std::wstring document;
+        std::wstring root;
+    } cases[] = {
+        {folder / L"plain\\doc.md", folder / L"plain"},
+        {folder / L"repo\\doc.md", folder / L"repo"},
+        {folder / L"repo\\a\\b\\doc.md", folder / L"repo"},
+        {folder / L"repo\\module\\doc.md", folder / L"repo\\module"},
+        {L"relative.md", L""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DocumentRootFolder(c.document), c.root)
+            << std::string(c.document.begin(), c.document.end());
+    }
+
+    const struct {
+        std::wstring path;
+        std::wstring folder;
+        bool inside;
+    } places[] = {
+        {L"C:\\a\\b.png", L"C:\\a", true},     {L"c:\\A\\B\\c.png", L"C:\\a", true},
+        {L"C:\\ab\\c.png", L"C:\\a", false},   {L"C:\\a", L"C:\\a", false},
+        {L"C:\\x.png", L"C:\\", true},         {L"D:\\a\\b.png", L"C:\\a", false},
+        {L"\\\\?\\C:\\a\\b", L"C:\\a", false}, {L"C:\\a\\b", L"", false},
+    };
+    for (const auto& c : places) {
+        EXPECT_EQ(IsInsideFolder(c.path, c.folder), c.inside) << std::string(c.path.begin(), c.path.end());
+    }
+}
+
+TEST(FileRangeStream, IsFreeThreadedAndRefusesASeekPastAnyPosition) {
+    TempFolder folder;
+    UniqueFile file(::CreateFileW(folder.WriteFile(L"ten.bin", "0123456789").c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(file.valid());
+    Microsoft::WRL::ComPtr<IStream> stream;
+    ASSERT_EQ(CreateFileRangeStream(std::move(file), 2, 5, stream.GetAddressOf()), S_OK);
+    Microsoft::WRL::ComPtr<IMarshal> marshal;
+    Microsoft::WRL::ComPtr<IAgileObject> agile;
+    EXPECT_EQ(stream.As(&marshal), S_OK) << "aggregates the free-threaded marshaler";
+    EXPECT_EQ(stream.As(&agile), S_OK);
+
+    LARGE_INTEGER move{};
+    move.QuadPart = 3;
+    ULARGE_INTEGER at{};
+    ASSERT_EQ(stream->Seek(move, STREAM_SEEK_SET, &at), S_OK);
+    move.QuadPart = INT64_MAX;
+    EXPECT_EQ(stream->Seek(move, STREAM_SEEK_CUR, &at), STG_E_INVALIDFUNCTION);
+    EXPECT_EQ(at.QuadPart, 3u) << "a refused seek leaves the position";
+    char bytes[8] = {};
+    ULONG got = 0;
+    EXPECT_EQ(stream->Read(bytes, sizeof(bytes), &got), S_FALSE);
+    EXPECT_EQ(std::string(bytes, got), "56");
 }
 
 TEST(ByteRange, HonoursOneRangeClampedToTheFileAndTheLimit) {

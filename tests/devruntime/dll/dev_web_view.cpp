@@ -209,30 +209,33 @@ void DevWebView::RequestNewWindow(long long id, bool userInitiated, const std::w
 void DevWebView::RequestResource(long long id, const std::wstring& method, const std::wstring& range,
                                  const std::wstring& uri) noexcept {
     try {
-        JsonRecord record("resourceResponse");
-        record.Number("id", id);
-        ComPtr<stand_in::StandInResponse> answer;
-        RaiseResourceRequest(uri, method, range, answer);
-        std::string body;
-        if (answer) {
-            const stand_in::StandInResponse* response = answer.Get();
-            if (response->content && FAILED(stand_in::ReadWhole(response->content.Get(), body))) {
-                answer.Reset();
-            } else {
-                record.Bool("answered", true)
-                    .Number("status", response->status)
-                    .String("reason", response->reason)
-                    .String("headers", response->headers);
-            }
-        }
-        if (!answer) {
-            record.Bool("answered", false);
-        } else {
-            const std::string encoded =
-                Base64Encode(reinterpret_cast<const unsigned char*>(body.data()), body.size());
-            record.String("body", std::wstring(encoded.begin(), encoded.end()));
-        }
-        session_->Record(record.Finish());
+        // Answered once the program's handlers have returned and any deferral they took has completed.
+        const std::shared_ptr<DevSession> session = session_;
+        RaiseResourceRequest(
+            uri, method, range, [session, id](ResourceOutcome, ComPtr<stand_in::StandInResponse> answer) {
+                JsonRecord record("resourceResponse");
+                record.Number("id", id);
+                std::string body;
+                if (answer) {
+                    const stand_in::StandInResponse* response = answer.Get();
+                    if (response->content && FAILED(stand_in::ReadWhole(response->content.Get(), body))) {
+                        answer.Reset();
+                    } else {
+                        record.Bool("answered", true)
+                            .Number("status", response->status)
+                            .String("reason", response->reason)
+                            .String("headers", response->headers);
+                    }
+                }
+                if (!answer) {
+                    record.Bool("answered", false);
+                } else {
+                    const std::string encoded =
+                        Base64Encode(reinterpret_cast<const unsigned char*>(body.data()), body.size());
+                    record.String("body", std::wstring(encoded.begin(), encoded.end()));
+                }
+                session->Record(record.Finish());
+            });
     } catch (...) {
         // Out of memory: the driver's request stays unanswered, and Chromium's request with it.
     }

@@ -118,7 +118,7 @@ void RunPageAction(const std::string& command, const std::vector<std::wstring>& 
         return;
     }
     const bool userInitiated = args.size() < 2 || args[1] != L"0";
-    if (command == "request") {
+    if (command == "request" || command == "request-later") {
         page->RequestFromPage(uri, args.size() > 1 ? args[1] : std::wstring(),
                               args.size() > 2 ? args[2] : std::wstring(L"GET"));
     } else if (command == "new-window") {
@@ -148,8 +148,14 @@ BOOL CALLBACK CountDialog(HWND window, LPARAM count) noexcept {
 // --- steps -----------------------------------------------------------------------------------------
 
 bool Arrived(const Player& player) {
-    return player.awaited == RuntimeEvent::Posted ? player.posts >= player.awaitedPosts
-                                                  : player.seen.count(player.awaited) != 0;
+    switch (player.awaited) {
+    case RuntimeEvent::Posted:
+        return player.posts >= player.awaitedPosts;
+    case RuntimeEvent::Answered:
+        return TestWebView::PendingRequests() == 0;
+    default:
+        return player.seen.count(player.awaited) != 0;
+    }
 }
 
 const char* EventName(RuntimeEvent event) {
@@ -160,6 +166,8 @@ const char* EventName(RuntimeEvent event) {
         return "controller";
     case RuntimeEvent::Posted:
         return "post";
+    case RuntimeEvent::Answered:
+        return "answers";
     }
     return "?";
 }
@@ -194,6 +202,10 @@ bool RunStep(const Step& step) {
         return false;
     }
     if (command == "await") {
+        if (!args.empty() && args[0] == L"answers") {
+            Await(RuntimeEvent::Answered, 0, ArgumentNumber(step, 1, kDefaultAwaitTimeout));
+            return false;
+        }
         if (!args.empty() && args[0] == L"post") {
             Await(RuntimeEvent::Posted, ArgumentNumber(step, 1, 1),
                   ArgumentNumber(step, 2, kDefaultAwaitTimeout));
@@ -237,7 +249,12 @@ bool RunStep(const Step& step) {
         long long count = 0;
         ::EnumThreadWindows(::GetCurrentThreadId(), CountDialog, reinterpret_cast<LPARAM>(&count));
         Log("dialogs", {NumberField(count)});
-    } else if (command == "request" || command == "new-window" || command == "follow-link") {
+    } else if (command == "request") {
+        // Like a page awaiting a fetch: the script goes on once every request so far is answered.
+        RunPageAction(command, args);
+        Await(RuntimeEvent::Answered, 0, kDefaultAwaitTimeout);
+        return false;
+    } else if (command == "request-later" || command == "new-window" || command == "follow-link") {
         RunPageAction(command, args);
     } else if (command == "close") {
         Log("close", {});

@@ -9,6 +9,7 @@ enum class RuntimeEvent {
     ControllerCompleted, // the controller completion was delivered (success or failure)
     Navigated,           // the page text was navigated to and the page "loaded"
     Posted,              // the host posted a message to the page
+    Answered,            // a resource request got its answer (or is over without one)
 };
 
 // Reads the script and starts playing it, once per process (later calls do nothing).

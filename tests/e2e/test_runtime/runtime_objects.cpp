@@ -18,6 +18,7 @@ namespace {
 
 HWND g_parentWindow = nullptr;
 TestWebView* g_currentWebView = nullptr;
+size_t g_pendingRequests = 0;
 
 std::wstring WindowClassName(HWND window) {
     wchar_t name[256] = {};
@@ -158,6 +159,10 @@ TestWebView* TestWebView::Current() noexcept {
     return g_currentWebView;
 }
 
+size_t TestWebView::PendingRequests() noexcept {
+    return g_pendingRequests;
+}
+
 HRESULT STDMETHODCALLTYPE TestWebView::get_Settings(ICoreWebView2Settings** settings) {
     if (settings == nullptr) {
         return E_POINTER;
@@ -239,18 +244,27 @@ bool TestWebView::RunNavigation(const std::wstring& uri, bool userInitiated) {
 void TestWebView::LogResourceRequest(const std::wstring& uri, const std::wstring& method,
                                      const std::wstring& range) {
     Log("request", {EscapeField(uri), EscapeField(method), EscapeField(range)});
-    ComPtr<stand_in::StandInResponse> response;
-    switch (RaiseResourceRequest(uri, method, range, response)) {
-    case ResourceOutcome::Unfiltered:
-        Log("request-unfiltered", {EscapeField(uri)});
-        break;
-    case ResourceOutcome::Unanswered:
-        Log("response-unset", {EscapeField(uri)});
-        break;
-    case ResourceOutcome::Answered:
-        LogResponse(*response.Get());
-        break;
-    }
+    ++g_pendingRequests;
+    RaiseResourceRequest(uri, method, range,
+                         [uri](ResourceOutcome outcome, ComPtr<stand_in::StandInResponse> response) {
+                             // Later: whatever the program still holds of the request once it is
+                             // over shows as a leak.
+                             Post([uri, outcome, response]() mutable {
+                                 switch (outcome) {
+                                 case ResourceOutcome::Unfiltered:
+                                     Log("request-unfiltered", {EscapeField(uri)});
+                                     break;
+                                 case ResourceOutcome::Unanswered:
+                                     Log("response-unset", {EscapeField(uri)});
+                                     break;
+                                 case ResourceOutcome::Answered:
+                                     LogResponse(std::move(response), uri);
+                                     break;
+                                 }
+                                 --g_pendingRequests;
+                                 NotifyRuntimeEvent(RuntimeEvent::Answered);
+                             });
+                         });
 }
 
 void TestWebView::SubscriptionAdded(const char* event, INT64 token) {

@@ -53,6 +53,10 @@ public:
     // The web view whose page is loaded (the last one navigated and still alive), or null.
     static TestWebView* Current() noexcept;
 
+    // How many resource requests are still waiting for their answer (a deferral not yet completed,
+    // or an answer not yet logged).
+    static size_t PendingRequests() noexcept;
+
 private:
     ~TestWebView() override;
 
@@ -63,7 +67,8 @@ private:
     // A navigation the runtime lets start: the document is requested through the filters; false when a
     // handler cancelled it.
     bool RunNavigation(const std::wstring& uri, bool userInitiated);
-    // Raises a resource request and logs the answer (see README.md).
+    // Raises a resource request and logs the answer later, through the message loop, once the request
+    // has settled (see README.md).
     void LogResourceRequest(const std::wstring& uri, const std::wstring& method, const std::wstring& range);
     void SubscriptionAdded(const char* event, INT64 token) override;
     void FilterAdded(const std::wstring& pattern, int context) override;

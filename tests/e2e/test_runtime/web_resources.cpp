@@ -58,19 +58,26 @@ std::wstring ByteText(const std::string& bytes) {
 
 } // namespace
 
-void LogResponse(const StandInResponse& response) {
+void LogResponse(ComPtr<StandInResponse> response, const std::wstring& uri) {
+    ComPtr<IStream> stream = std::move(response->content);
     std::string body;
-    if (response.content) {
-        const HRESULT read = ReadWhole(response.content.Get(), body);
-        if (FAILED(read)) {
-            Log("stream-failed", {HresultField(read)});
-            return;
-        }
+    const HRESULT read = stream ? ReadWhole(stream.Get(), body) : S_OK;
+    if (FAILED(read)) {
+        Log("stream-failed", {HresultField(read)});
+        // A read that timed out may still be using the stream.
+        return;
     }
     Log("response",
-        {NumberField(response.status), EscapeField(response.reason), EscapeField(response.headers),
+        {NumberField(response->status), EscapeField(response->reason), EscapeField(response->headers),
          NumberField(static_cast<long long>(body.size())), Sha256Hex(body),
          body.size() <= kLoggedBodyLimit ? EscapeField(ByteText(body)) : std::string("\\z")});
+    response.Reset();
+    if (stream) {
+        const ULONG left = stream.Detach()->Release();
+        if (left != 0) {
+            Log("stream-leaked", {EscapeField(uri), NumberField(static_cast<long long>(left))});
+        }
+    }
 }
 
 } // namespace test_runtime

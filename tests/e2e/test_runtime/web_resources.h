@@ -8,7 +8,9 @@ namespace test_runtime {
 
 // Reads the response's body as the real runtime does (rewound, whole, on a worker thread) and logs
 // "response" (status, reason, headers, body length, SHA-256 of the body in hex, the body itself when it
-// is at most 4096 bytes), or "stream-failed" when the body cannot be read.
-void LogResponse(const stand_in::StandInResponse& response);
+// is at most 4096 bytes), or "stream-failed" when the body cannot be read. Then lets go of the
+// response, which must be the last reference to its body: a body the program still holds once its
+// request is over leaks, and "stream-leaked" (the address, the references left) says so.
+void LogResponse(Microsoft::WRL::ComPtr<stand_in::StandInResponse> response, const std::wstring& uri);
 
 } // namespace test_runtime
