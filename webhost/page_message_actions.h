@@ -7,7 +7,8 @@
 #include <string>
 
 // Any may be null: that message (or link, or file) is then ignored. All run on the user-interface thread;
-// the first three may throw (out of memory), the receiver contains it, and only that one message is lost.
+// the first three and `reloadDocument` may throw (out of memory), the receiver contains it, and only that
+// one message is lost.
 struct PageMessageActions {
     // The page has loaded and listens.
     void (*ready)() = nullptr;
@@ -18,4 +19,7 @@ struct PageMessageActions {
     // The full path of the document the page shows, empty when there is none: the files beside it are
     // served to the page. Without it nothing beside a document is.
     const std::wstring& (*currentDocument)() noexcept = nullptr;
+    // The user asked the control to reload (F5, Ctrl+R, the context menu): the current document is shown
+    // again as it is on disk now, at the reader's place. The page itself is never reloaded.
+    void (*reloadDocument)() = nullptr;
 };

@@ -3,6 +3,7 @@
 #include "platform/unique_handle.h"
 #include "webhost/byte_range.h"
 #include "webhost/content_type.h"
+#include "webhost/document_file.h"
 #include "webhost/document_url.h"
 #include "webhost/file_range_stream.h"
 #include "webhost/in_memory_answer.h"
@@ -40,36 +41,14 @@ void NotFound(ResourceAnswer& answer) {
     AddHeader(answer.headers, kNoStore);
 }
 
-// Opens a regular file for reading, letting others read, write, rename or delete it meanwhile.
-UniqueFile OpenPlainFile(const std::wstring& path, uint64_t& size) {
-    UniqueFile file(::CreateFileW(ExtendedLengthForm(path).c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file || ::GetFileType(file.get()) != FILE_TYPE_DISK) {
-        return {};
-    }
-    BY_HANDLE_FILE_INFORMATION information{};
-    LARGE_INTEGER length{};
-    if (!::GetFileInformationByHandle(file.get(), &information) ||
-        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
-        !::GetFileSizeEx(file.get(), &length) || length.QuadPart < 0) {
-        return {};
-    }
-    size = static_cast<uint64_t>(length.QuadPart);
-    return file;
-}
-
 HRESULT AnswerFile(const ResourceRequest& request, const std::wstring& documentPath, ResourceAnswer& answer) {
-    const std::optional<std::wstring> path = DocumentFileForUrl(request.uri, documentPath);
-    uint64_t size = 0;
-    UniqueFile file;
-    if (path) {
-        file = OpenPlainFile(*path, size);
-    }
-    if (!file) {
+    DocumentFile opened = OpenDocumentFile(request.uri, documentPath);
+    if (!opened.handle) {
         NotFound(answer);
         return S_OK;
     }
+    UniqueFile file = std::move(opened.handle);
+    const uint64_t size = opened.size;
     const ByteRangeChoice range = ChooseByteRange(request.range, size, kMaxPartialBytes);
     answer = ResourceAnswer{};
     const std::wstring total = std::to_wstring(size);
@@ -89,7 +68,7 @@ HRESULT AnswerFile(const ResourceRequest& request, const std::wstring& documentP
     }
     answer.status = partial ? 206 : 200;
     answer.reason = partial ? L"Partial Content" : L"OK";
-    AddHeader(answer.headers, L"Content-Type", ContentTypeForPath(*path));
+    AddHeader(answer.headers, L"Content-Type", ContentTypeForPath(opened.path));
     AddHeader(answer.headers, L"Content-Length", std::to_wstring(length));
     AddHeader(answer.headers, L"Accept-Ranges", L"bytes");
     if (partial) {
