@@ -26,5 +26,5 @@ void OnPageLinkedDocument(const std::wstring& path);
 void OnPageReload();
 
 // The answers, and where the current document lives, as the web view takes them.
-inline constexpr PageMessageActions kPageMessageActions = {OnPageReady, OnPageClosedDocument, OnPageLinkedDocument,
-                                                           CurrentDocumentPath, OnPageReload};
+inline constexpr PageMessageActions kPageMessageActions = {
+    OnPageReady, OnPageClosedDocument, OnPageLinkedDocument, CurrentDocumentPath, OnPageReload};

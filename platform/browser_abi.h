@@ -149,8 +149,9 @@ struct ICoreWebView2 : IUnknown {
                                                                     int resourceContext) = 0; // 57
     virtual HRESULT STDMETHODCALLTYPE RemoveWebResourceRequestedFilter(LPCWSTR uri,
                                                                        int resourceContext) = 0; // 58
-    virtual HRESULT STDMETHODCALLTYPE add_WindowCloseRequested(BrowserOpaque*, EventRegistrationToken*) = 0; // 59
-    virtual HRESULT STDMETHODCALLTYPE remove_WindowCloseRequested(EventRegistrationToken) = 0;               // 60
+    virtual HRESULT STDMETHODCALLTYPE add_WindowCloseRequested(BrowserOpaque*,
+                                                               EventRegistrationToken*) = 0;   // 59
+    virtual HRESULT STDMETHODCALLTYPE remove_WindowCloseRequested(EventRegistrationToken) = 0; // 60
 };
 
 struct ICoreWebView2Controller : IUnknown {
@@ -382,9 +383,9 @@ struct ICoreWebView2NavigationStartingEventArgs3 : ICoreWebView2NavigationStarti
 
 struct ICoreWebView2_2 : ICoreWebView2 {
     virtual HRESULT STDMETHODCALLTYPE add_WebResourceResponseReceived(BrowserOpaque*,
-                                                                      EventRegistrationToken*) = 0;   // 61
-    virtual HRESULT STDMETHODCALLTYPE remove_WebResourceResponseReceived(EventRegistrationToken) = 0; // 62
-    virtual HRESULT STDMETHODCALLTYPE NavigateWithWebResourceRequest(BrowserOpaque*) = 0;             // 63
+                                                                      EventRegistrationToken*) = 0;      // 61
+    virtual HRESULT STDMETHODCALLTYPE remove_WebResourceResponseReceived(EventRegistrationToken) = 0;    // 62
+    virtual HRESULT STDMETHODCALLTYPE NavigateWithWebResourceRequest(BrowserOpaque*) = 0;                // 63
     virtual HRESULT STDMETHODCALLTYPE add_DOMContentLoaded(BrowserOpaque*, EventRegistrationToken*) = 0; // 64
     virtual HRESULT STDMETHODCALLTYPE remove_DOMContentLoaded(EventRegistrationToken) = 0;               // 65
     virtual HRESULT STDMETHODCALLTYPE get_CookieManager(BrowserOpaque**) = 0;                            // 66
@@ -392,19 +393,18 @@ struct ICoreWebView2_2 : ICoreWebView2 {
 };
 
 struct ICoreWebView2_3 : ICoreWebView2_2 {
-    virtual HRESULT STDMETHODCALLTYPE TrySuspend(BrowserOpaque*) = 0;                          // 68
-    virtual HRESULT STDMETHODCALLTYPE Resume() = 0;                                            // 69
-    virtual HRESULT STDMETHODCALLTYPE get_IsSuspended(BOOL*) = 0;                              // 70
+    virtual HRESULT STDMETHODCALLTYPE TrySuspend(BrowserOpaque*) = 0;                               // 68
+    virtual HRESULT STDMETHODCALLTYPE Resume() = 0;                                                 // 69
+    virtual HRESULT STDMETHODCALLTYPE get_IsSuspended(BOOL*) = 0;                                   // 70
     virtual HRESULT STDMETHODCALLTYPE SetVirtualHostNameToFolderMapping(LPCWSTR, LPCWSTR, int) = 0; // 71
-    virtual HRESULT STDMETHODCALLTYPE ClearVirtualHostNameToFolderMapping(LPCWSTR) = 0;        // 72
+    virtual HRESULT STDMETHODCALLTYPE ClearVirtualHostNameToFolderMapping(LPCWSTR) = 0;             // 72
 };
 
 struct ICoreWebView2_4 : ICoreWebView2_3 {
     virtual HRESULT STDMETHODCALLTYPE add_FrameCreated(BrowserOpaque*, EventRegistrationToken*) = 0; // 73
     virtual HRESULT STDMETHODCALLTYPE remove_FrameCreated(EventRegistrationToken) = 0;               // 74
-    virtual HRESULT STDMETHODCALLTYPE
-    add_DownloadStarting(ICoreWebView2DownloadStartingEventHandler* handler,
-                         EventRegistrationToken* token) = 0;                                  // 75
+    virtual HRESULT STDMETHODCALLTYPE add_DownloadStarting(ICoreWebView2DownloadStartingEventHandler* handler,
+                                                           EventRegistrationToken* token) = 0;   // 75
     virtual HRESULT STDMETHODCALLTYPE remove_DownloadStarting(EventRegistrationToken token) = 0; // 76
 };
 
@@ -431,16 +431,18 @@ struct ICoreWebView2_8 : ICoreWebView2_7 {
     virtual HRESULT STDMETHODCALLTYPE get_IsDocumentPlayingAudio(BOOL*) = 0;                            // 87
 };
 struct ICoreWebView2_9 : ICoreWebView2_8 {
-    virtual HRESULT STDMETHODCALLTYPE add_IsDefaultDownloadDialogOpenChanged(BrowserOpaque*,
-                                                                             EventRegistrationToken*) = 0; // 88
-    virtual HRESULT STDMETHODCALLTYPE remove_IsDefaultDownloadDialogOpenChanged(EventRegistrationToken) = 0; // 89
-    virtual HRESULT STDMETHODCALLTYPE get_IsDefaultDownloadDialogOpen(BOOL*) = 0;                           // 90
-    virtual HRESULT STDMETHODCALLTYPE OpenDefaultDownloadDialog() = 0;                                      // 91
-    virtual HRESULT STDMETHODCALLTYPE CloseDefaultDownloadDialog() = 0;                                     // 92
-    virtual HRESULT STDMETHODCALLTYPE get_DefaultDownloadDialogCornerAlignment(int*) = 0;                   // 93
-    virtual HRESULT STDMETHODCALLTYPE put_DefaultDownloadDialogCornerAlignment(int) = 0;                    // 94
-    virtual HRESULT STDMETHODCALLTYPE get_DefaultDownloadDialogMargin(POINT*) = 0;                          // 95
-    virtual HRESULT STDMETHODCALLTYPE put_DefaultDownloadDialogMargin(POINT) = 0;                           // 96
+    virtual HRESULT STDMETHODCALLTYPE
+    add_IsDefaultDownloadDialogOpenChanged(BrowserOpaque*,
+                                           EventRegistrationToken*) = 0; // 88
+    virtual HRESULT
+        STDMETHODCALLTYPE remove_IsDefaultDownloadDialogOpenChanged(EventRegistrationToken) = 0; // 89
+    virtual HRESULT STDMETHODCALLTYPE get_IsDefaultDownloadDialogOpen(BOOL*) = 0;                // 90
+    virtual HRESULT STDMETHODCALLTYPE OpenDefaultDownloadDialog() = 0;                           // 91
+    virtual HRESULT STDMETHODCALLTYPE CloseDefaultDownloadDialog() = 0;                          // 92
+    virtual HRESULT STDMETHODCALLTYPE get_DefaultDownloadDialogCornerAlignment(int*) = 0;        // 93
+    virtual HRESULT STDMETHODCALLTYPE put_DefaultDownloadDialogCornerAlignment(int) = 0;         // 94
+    virtual HRESULT STDMETHODCALLTYPE get_DefaultDownloadDialogMargin(POINT*) = 0;               // 95
+    virtual HRESULT STDMETHODCALLTYPE put_DefaultDownloadDialogMargin(POINT) = 0;                // 96
 };
 struct ICoreWebView2_10 : ICoreWebView2_9 {
     virtual HRESULT STDMETHODCALLTYPE add_BasicAuthenticationRequested(BrowserOpaque*,
@@ -453,16 +455,17 @@ struct ICoreWebView2_11 : ICoreWebView2_10 {
                                                                            BrowserOpaque*) = 0; // 99
     virtual HRESULT STDMETHODCALLTYPE
     add_ContextMenuRequested(ICoreWebView2ContextMenuRequestedEventHandler* handler,
-                             EventRegistrationToken* token) = 0;                                  // 100
+                             EventRegistrationToken* token) = 0;                                     // 100
     virtual HRESULT STDMETHODCALLTYPE remove_ContextMenuRequested(EventRegistrationToken token) = 0; // 101
 };
 
 struct ICoreWebView2DownloadOperation : IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE add_BytesReceivedChanged(BrowserOpaque*, EventRegistrationToken*) = 0; // 3
-    virtual HRESULT STDMETHODCALLTYPE remove_BytesReceivedChanged(EventRegistrationToken) = 0;               // 4
+    virtual HRESULT STDMETHODCALLTYPE add_BytesReceivedChanged(BrowserOpaque*,
+                                                               EventRegistrationToken*) = 0;   // 3
+    virtual HRESULT STDMETHODCALLTYPE remove_BytesReceivedChanged(EventRegistrationToken) = 0; // 4
     virtual HRESULT STDMETHODCALLTYPE add_EstimatedEndTimeChanged(BrowserOpaque*,
-                                                                  EventRegistrationToken*) = 0;   // 5
-    virtual HRESULT STDMETHODCALLTYPE remove_EstimatedEndTimeChanged(EventRegistrationToken) = 0; // 6
+                                                                  EventRegistrationToken*) = 0;      // 5
+    virtual HRESULT STDMETHODCALLTYPE remove_EstimatedEndTimeChanged(EventRegistrationToken) = 0;    // 6
     virtual HRESULT STDMETHODCALLTYPE add_StateChanged(BrowserOpaque*, EventRegistrationToken*) = 0; // 7
     virtual HRESULT STDMETHODCALLTYPE remove_StateChanged(EventRegistrationToken) = 0;               // 8
     virtual HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) = 0;                                      // 9
@@ -471,14 +474,15 @@ struct ICoreWebView2DownloadOperation : IUnknown {
 };
 
 struct ICoreWebView2DownloadStartingEventArgs : IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE get_DownloadOperation(ICoreWebView2DownloadOperation** operation) = 0; // 3
-    virtual HRESULT STDMETHODCALLTYPE get_Cancel(BOOL* cancel) = 0;                                          // 4
-    virtual HRESULT STDMETHODCALLTYPE put_Cancel(BOOL cancel) = 0;                                           // 5
-    virtual HRESULT STDMETHODCALLTYPE get_ResultFilePath(LPWSTR* resultFilePath) = 0;                        // 6
-    virtual HRESULT STDMETHODCALLTYPE put_ResultFilePath(LPCWSTR resultFilePath) = 0;                        // 7
-    virtual HRESULT STDMETHODCALLTYPE get_Handled(BOOL* handled) = 0;                                        // 8
-    virtual HRESULT STDMETHODCALLTYPE put_Handled(BOOL handled) = 0;                                         // 9
-    virtual HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral** deferral) = 0;                     // 10
+    virtual HRESULT STDMETHODCALLTYPE
+    get_DownloadOperation(ICoreWebView2DownloadOperation** operation) = 0;               // 3
+    virtual HRESULT STDMETHODCALLTYPE get_Cancel(BOOL* cancel) = 0;                      // 4
+    virtual HRESULT STDMETHODCALLTYPE put_Cancel(BOOL cancel) = 0;                       // 5
+    virtual HRESULT STDMETHODCALLTYPE get_ResultFilePath(LPWSTR* resultFilePath) = 0;    // 6
+    virtual HRESULT STDMETHODCALLTYPE put_ResultFilePath(LPCWSTR resultFilePath) = 0;    // 7
+    virtual HRESULT STDMETHODCALLTYPE get_Handled(BOOL* handled) = 0;                    // 8
+    virtual HRESULT STDMETHODCALLTYPE put_Handled(BOOL handled) = 0;                     // 9
+    virtual HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral** deferral) = 0; // 10
 };
 
 struct ICoreWebView2DownloadStartingEventHandler : IUnknown {
@@ -489,19 +493,21 @@ struct ICoreWebView2DownloadStartingEventHandler : IUnknown {
 struct ICoreWebView2ContextMenuItemCollection;
 
 struct ICoreWebView2ContextMenuItem : IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE get_Name(LPWSTR* name) = 0;                       // 3
-    virtual HRESULT STDMETHODCALLTYPE get_Label(LPWSTR* label) = 0;                     // 4
-    virtual HRESULT STDMETHODCALLTYPE get_CommandId(INT32* commandId) = 0;              // 5
+    virtual HRESULT STDMETHODCALLTYPE get_Name(LPWSTR* name) = 0;                          // 3
+    virtual HRESULT STDMETHODCALLTYPE get_Label(LPWSTR* label) = 0;                        // 4
+    virtual HRESULT STDMETHODCALLTYPE get_CommandId(INT32* commandId) = 0;                 // 5
     virtual HRESULT STDMETHODCALLTYPE get_ShortcutKeyDescription(LPWSTR* description) = 0; // 6
-    virtual HRESULT STDMETHODCALLTYPE get_Icon(IStream** icon) = 0;                     // 7
-    virtual HRESULT STDMETHODCALLTYPE get_Kind(int* kind) = 0;                          // 8
+    virtual HRESULT STDMETHODCALLTYPE get_Icon(IStream** icon) = 0;                        // 7
+    virtual HRESULT STDMETHODCALLTYPE get_Kind(int* kind) = 0;                             // 8
 };
 
 struct ICoreWebView2ContextMenuItemCollection : IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE get_Count(UINT32* count) = 0;                                      // 3
-    virtual HRESULT STDMETHODCALLTYPE GetValueAtIndex(UINT32 index, ICoreWebView2ContextMenuItem** item) = 0; // 4
-    virtual HRESULT STDMETHODCALLTYPE RemoveValueAtIndex(UINT32 index) = 0;                              // 5
-    virtual HRESULT STDMETHODCALLTYPE InsertValueAtIndex(UINT32 index, ICoreWebView2ContextMenuItem* item) = 0; // 6
+    virtual HRESULT STDMETHODCALLTYPE get_Count(UINT32* count) = 0; // 3
+    virtual HRESULT STDMETHODCALLTYPE GetValueAtIndex(UINT32 index,
+                                                      ICoreWebView2ContextMenuItem** item) = 0; // 4
+    virtual HRESULT STDMETHODCALLTYPE RemoveValueAtIndex(UINT32 index) = 0;                     // 5
+    virtual HRESULT STDMETHODCALLTYPE InsertValueAtIndex(UINT32 index,
+                                                         ICoreWebView2ContextMenuItem* item) = 0; // 6
 };
 
 struct ICoreWebView2ContextMenuRequestedEventArgs : IUnknown {
@@ -509,10 +515,10 @@ struct ICoreWebView2ContextMenuRequestedEventArgs : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE get_ContextMenuTarget(BrowserOpaque** target) = 0;                 // 4
     virtual HRESULT STDMETHODCALLTYPE get_Location(POINT* location) = 0;                                 // 5
     // The setters come before the getters here.
-    virtual HRESULT STDMETHODCALLTYPE put_SelectedCommandId(INT32 commandId) = 0;  // 6
-    virtual HRESULT STDMETHODCALLTYPE get_SelectedCommandId(INT32* commandId) = 0; // 7
-    virtual HRESULT STDMETHODCALLTYPE put_Handled(BOOL handled) = 0;               // 8
-    virtual HRESULT STDMETHODCALLTYPE get_Handled(BOOL* handled) = 0;              // 9
+    virtual HRESULT STDMETHODCALLTYPE put_SelectedCommandId(INT32 commandId) = 0;        // 6
+    virtual HRESULT STDMETHODCALLTYPE get_SelectedCommandId(INT32* commandId) = 0;       // 7
+    virtual HRESULT STDMETHODCALLTYPE put_Handled(BOOL handled) = 0;                     // 8
+    virtual HRESULT STDMETHODCALLTYPE get_Handled(BOOL* handled) = 0;                    // 9
     virtual HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral** deferral) = 0; // 10
 };
 

@@ -33,7 +33,8 @@ HRESULT STDMETHODCALLTYPE ContextMenuRequestedHandler::Invoke(
     ICoreWebView2* /*sender*/, ICoreWebView2ContextMenuRequestedEventArgs* args) noexcept {
     ComPtr<ICoreWebView2ContextMenuItemCollection> items;
     UINT32 count = 0;
-    if (args == nullptr || FAILED(args->get_MenuItems(&items)) || !items || FAILED(items->get_Count(&count))) {
+    if (args == nullptr || FAILED(args->get_MenuItems(&items)) || !items ||
+        FAILED(items->get_Count(&count))) {
         return S_OK;
     }
     try {

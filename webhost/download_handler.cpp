@@ -24,8 +24,8 @@ bool UserJustActed(HWND mainWindow) noexcept {
     return foreground != nullptr && ::GetAncestor(foreground, GA_ROOTOWNER) == mainWindow;
 }
 
-HRESULT STDMETHODCALLTYPE DownloadStartingHandler::Invoke(ICoreWebView2* /*sender*/,
-                                                          ICoreWebView2DownloadStartingEventArgs* args) noexcept {
+HRESULT STDMETHODCALLTYPE DownloadStartingHandler::Invoke(
+    ICoreWebView2* /*sender*/, ICoreWebView2DownloadStartingEventArgs* args) noexcept {
     if (args == nullptr) {
         return S_OK;
     }
@@ -35,13 +35,14 @@ HRESULT STDMETHODCALLTYPE DownloadStartingHandler::Invoke(ICoreWebView2* /*sende
     ComPtr<ICoreWebView2DownloadOperation> operation;
     UniqueCoTaskString uri;
     UniqueCoTaskString suggested;
-    if (FAILED(args->get_DownloadOperation(&operation)) || !operation || FAILED(operation->get_Uri(uri.put())) ||
-        !uri) {
+    if (FAILED(args->get_DownloadOperation(&operation)) || !operation ||
+        FAILED(operation->get_Uri(uri.put())) || !uri) {
         return S_OK;
     }
     args->get_ResultFilePath(suggested.put());
     try {
-        const std::wstring documentPath = actions_.currentDocument != nullptr ? actions_.currentDocument() : L"";
+        const std::wstring documentPath =
+            actions_.currentDocument != nullptr ? actions_.currentDocument() : L"";
         DownloadDecision decision = DecideDownload(uri.get(), suggested ? suggested.get() : L"",
                                                    UserJustActed(mainWindow_), documentPath);
         switch (decision.action) {

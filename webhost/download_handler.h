@@ -6,9 +6,8 @@
 #include "webhost/callback_object.h"
 #include "webhost/page_message_actions.h"
 
-class DownloadStartingHandler final
-    : public CallbackObject<ICoreWebView2DownloadStartingEventHandler,
-                            IID_ICoreWebView2DownloadStartingEventHandler> {
+class DownloadStartingHandler final : public CallbackObject<ICoreWebView2DownloadStartingEventHandler,
+                                                            IID_ICoreWebView2DownloadStartingEventHandler> {
 public:
     DownloadStartingHandler(HWND mainWindow, PageMessageActions actions) noexcept
         : mainWindow_(mainWindow), actions_(actions) {}

@@ -12,7 +12,8 @@
 
 // Follows a link the page asked for: opens it outside (from `mainWindow`'s procedure, later), opens it in
 // the viewer through the host's `openLinkedDocument`, or does nothing.
-void FollowLink(HWND mainWindow, const wchar_t* uri, bool userInitiated, const PageMessageActions& actions) noexcept;
+void FollowLink(HWND mainWindow, const wchar_t* uri, bool userInitiated,
+                const PageMessageActions& actions) noexcept;
 
 // Hands `address` (made safe by the link rules) to the user's default program from `mainWindow`'s
 // procedure, once the current callback has returned: the shell may block, or show a "choose an app"

@@ -33,16 +33,19 @@ namespace {
 
 // Downloads and the context menu come with later versions of the web view; an older runtime has
 // neither event, and its downloads and menu stay the control's own.
-void SubscribeDownloadsAndMenu(HWND mainWindow, ICoreWebView2* webView, const PageMessageActions& actions) noexcept {
+void SubscribeDownloadsAndMenu(HWND mainWindow, ICoreWebView2* webView,
+                               const PageMessageActions& actions) noexcept {
     EventRegistrationToken token{};
     ComPtr<ICoreWebView2_4> withDownloads;
-    if (SUCCEEDED(webView->QueryInterface(IID_ICoreWebView2_4, reinterpret_cast<void**>(withDownloads.GetAddressOf()))) &&
+    if (SUCCEEDED(webView->QueryInterface(IID_ICoreWebView2_4,
+                                          reinterpret_cast<void**>(withDownloads.GetAddressOf()))) &&
         withDownloads) {
         const auto downloads = MakeCallback<DownloadStartingHandler>(mainWindow, actions);
         withDownloads->add_DownloadStarting(downloads.Get(), &token);
     }
     ComPtr<ICoreWebView2_11> withMenu;
-    if (SUCCEEDED(webView->QueryInterface(IID_ICoreWebView2_11, reinterpret_cast<void**>(withMenu.GetAddressOf()))) &&
+    if (SUCCEEDED(webView->QueryInterface(IID_ICoreWebView2_11,
+                                          reinterpret_cast<void**>(withMenu.GetAddressOf()))) &&
         withMenu) {
         const auto menus = MakeCallback<ContextMenuRequestedHandler>();
         withMenu->add_ContextMenuRequested(menus.Get(), &token);

@@ -1,6 +1,6 @@
 // Showing the viewer page from the program's own origin: the request filter and the handlers (requests,
-// navigation starts, new windows, downloads, the context menu) come first, so that not even the first request escapes
-// them, then the navigation itself.
+// navigation starts, new windows, downloads, the context menu) come first, so that not even the first request
+// escapes them, then the navigation itself.
 #pragma once
 
 #include "platform/browser_abi.h"

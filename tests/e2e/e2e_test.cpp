@@ -528,9 +528,9 @@ TEST_F(EndToEnd, LinksOpenOutsideOrInTheViewerOrNotAtAllAndThePageIsNeverLeft) {
 
     // The web and mail addresses reached the user's programs, and nothing else did. They are started
     // apart from the program, so their records may come late and in any order.
-    const std::set<std::wstring> expected = {L"https://example.org/a?b=1#c",
-                                             L"mailto:someone@example.org?subject=Hi%20%22there%22&cc=c@example.org",
-                                             L"https://example.org/raw"};
+    const std::set<std::wstring> expected = {
+        L"https://example.org/a?b=1#c",
+        L"mailto:someone@example.org?subject=Hi%20%22there%22&cc=c@example.org", L"https://example.org/raw"};
     std::set<std::wstring> opened;
     for (int attempt = 0; attempt < 100 && opened.size() < expected.size(); ++attempt) {
         ::Sleep(100);
@@ -554,23 +554,23 @@ TEST_F(EndToEnd, DownloadsAreTheProgramsOwnAndTheMenuLosesBackForwardAndSaveAs) 
     const std::wstring base = L"https://tallowmere.invalid/doc/1/0/";
     const std::wstring suggested = L"C:\\users\\reader\\Downloads\\";
     const std::wstring saved = Path(L"kept.txt");
-    const RunResult run = Run(Options(
-        Quoted(document),
-        {Step("await", {L"navigation"}), Step("ready"), Step("await", {L"post", L"1"}),
-         Step("context-menu", {L"back", L"forward", L"reload", L"-", L"saveAs", L"print", L"-", L"share", L"-",
-                               L"inspectElement"}),
-         Step("context-menu", {L"back", L"-", L"copy", L"-", L"forward", L"-", L"selectAll"}),
-         // Nobody asked for these; the first two are not even files.
-         Step("download", {L"data:text/plain,x", suggested + L"x.exe", L"0"}),
-         Step("download", {L"blob:https://tallowmere.invalid/4f1e", suggested + L"x.exe", L"0"}),
-         Step("download", {L"https://example.org/unasked.zip", suggested + L"unasked.zip", L"0"}),
-         Step("download", {base + L"missing.txt", suggested + L"missing.txt", L"0"}), Step("wait", {L"300"}),
-         Step("log-save-dialog"),
-         // A card whose author chose the name and extension: the extension is the file's own.
-         Step("download", {base + L"notes.txt", suggested + L"invoice.exe"}), Step("wait", {L"500"}),
-         Step("log-save-dialog"), Step("save-dialog", {saved}), Step("wait", {L"500"}),
-         Step("download", {L"https://example.org/asked.zip", suggested + L"asked.zip"}), Step("wait", {L"100"}),
-         Step("close")}));
+    const RunResult run = Run(
+        Options(Quoted(document),
+                {Step("await", {L"navigation"}), Step("ready"), Step("await", {L"post", L"1"}),
+                 Step("context-menu", {L"back", L"forward", L"reload", L"-", L"saveAs", L"print", L"-",
+                                       L"share", L"-", L"inspectElement"}),
+                 Step("context-menu", {L"back", L"-", L"copy", L"-", L"forward", L"-", L"selectAll"}),
+                 // Nobody asked for these; the first two are not even files.
+                 Step("download", {L"data:text/plain,x", suggested + L"x.exe", L"0"}),
+                 Step("download", {L"blob:https://tallowmere.invalid/4f1e", suggested + L"x.exe", L"0"}),
+                 Step("download", {L"https://example.org/unasked.zip", suggested + L"unasked.zip", L"0"}),
+                 Step("download", {base + L"missing.txt", suggested + L"missing.txt", L"0"}),
+                 Step("wait", {L"300"}), Step("log-save-dialog"),
+                 // A card whose author chose the name and extension: the extension is the file's own.
+                 Step("download", {base + L"notes.txt", suggested + L"invoice.exe"}), Step("wait", {L"500"}),
+                 Step("log-save-dialog"), Step("save-dialog", {saved}), Step("wait", {L"500"}),
+                 Step("download", {L"https://example.org/asked.zip", suggested + L"asked.zip"}),
+                 Step("wait", {L"100"}), Step("close")}));
     const RuntimeLog& log = run.log;
     ASSERT_TRUE(run.exited);
     EXPECT_EQ(run.exitCode, 0u);

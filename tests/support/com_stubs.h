@@ -65,8 +65,9 @@ class StubWebView : public ComObject<ICoreWebView2_11> {
 public:
     StubWebView() noexcept : ComObject(IID_ICoreWebView2) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (object != nullptr && (IsEqualIID(riid, IID_ICoreWebView2_2) || IsEqualIID(riid, IID_ICoreWebView2_3) ||
-                                  IsEqualIID(riid, IID_ICoreWebView2_4) || IsEqualIID(riid, IID_ICoreWebView2_11))) {
+        if (object != nullptr &&
+            (IsEqualIID(riid, IID_ICoreWebView2_2) || IsEqualIID(riid, IID_ICoreWebView2_3) ||
+             IsEqualIID(riid, IID_ICoreWebView2_4) || IsEqualIID(riid, IID_ICoreWebView2_11))) {
             *object = static_cast<ICoreWebView2_11*>(this);
             AddRef();
             return S_OK;
@@ -146,7 +147,9 @@ public:
     HRESULT STDMETHODCALLTYPE TrySuspend(BrowserOpaque*) override { return TM_STUB; }
     HRESULT STDMETHODCALLTYPE Resume() override { return TM_STUB; }
     HRESULT STDMETHODCALLTYPE get_IsSuspended(BOOL*) override { return TM_STUB; }
-    HRESULT STDMETHODCALLTYPE SetVirtualHostNameToFolderMapping(LPCWSTR, LPCWSTR, int) override { return TM_STUB; }
+    HRESULT STDMETHODCALLTYPE SetVirtualHostNameToFolderMapping(LPCWSTR, LPCWSTR, int) override {
+        return TM_STUB;
+    }
     HRESULT STDMETHODCALLTYPE ClearVirtualHostNameToFolderMapping(LPCWSTR) override { return TM_STUB; }
     TM_NOTIMPL_EVENT(FrameCreated)
     HRESULT STDMETHODCALLTYPE add_DownloadStarting(ICoreWebView2DownloadStartingEventHandler*,

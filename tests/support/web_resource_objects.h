@@ -1,7 +1,7 @@
 // The objects a browser runtime hands to the program's handlers of navigation starts, new-window
-// requests, web-resource requests, downloads and context menus, the responses it makes for the program, its request filters, and
-// reading a response body as the real runtime does. Shared by the two stand-in runtimes (the test runtime
-// and the development runtime), which differ only in what they do with the answers.
+// requests, web-resource requests, downloads and context menus, the responses it makes for the program, its
+// request filters, and reading a response body as the real runtime does. Shared by the two stand-in runtimes
+// (the test runtime and the development runtime), which differ only in what they do with the answers.
 #pragma once
 
 #include "platform/com_adopt.h"
@@ -204,12 +204,18 @@ public:
     HRESULT STDMETHODCALLTYPE add_BytesReceivedChanged(BrowserOpaque*, EventRegistrationToken*) override {
         return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE remove_BytesReceivedChanged(EventRegistrationToken) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE remove_BytesReceivedChanged(EventRegistrationToken) override {
+        return E_NOTIMPL;
+    }
     HRESULT STDMETHODCALLTYPE add_EstimatedEndTimeChanged(BrowserOpaque*, EventRegistrationToken*) override {
         return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE remove_EstimatedEndTimeChanged(EventRegistrationToken) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE add_StateChanged(BrowserOpaque*, EventRegistrationToken*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE remove_EstimatedEndTimeChanged(EventRegistrationToken) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE add_StateChanged(BrowserOpaque*, EventRegistrationToken*) override {
+        return E_NOTIMPL;
+    }
     HRESULT STDMETHODCALLTYPE remove_StateChanged(EventRegistrationToken) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) override { return CopyOut(uri_, uri); }
     HRESULT STDMETHODCALLTYPE get_ContentDisposition(LPWSTR* value) override { return CopyOut(L"", value); }
@@ -234,7 +240,9 @@ public:
         cancel = value;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE get_ResultFilePath(LPWSTR* path) override { return CopyOut(resultFilePath, path); }
+    HRESULT STDMETHODCALLTYPE get_ResultFilePath(LPWSTR* path) override {
+        return CopyOut(resultFilePath, path);
+    }
     HRESULT STDMETHODCALLTYPE put_ResultFilePath(LPCWSTR path) override {
         resultFilePath = path == nullptr ? L"" : path;
         return S_OK;
@@ -280,7 +288,9 @@ public:
         *value = 0;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE get_ShortcutKeyDescription(LPWSTR* value) override { return CopyOut(L"", value); }
+    HRESULT STDMETHODCALLTYPE get_ShortcutKeyDescription(LPWSTR* value) override {
+        return CopyOut(L"", value);
+    }
     HRESULT STDMETHODCALLTYPE get_Icon(IStream** icon) override {
         if (icon != nullptr) {
             *icon = nullptr;
@@ -688,7 +698,8 @@ protected:
     }
 
     // The download's arguments once every handler has seen it.
-    ComPtr<StandInDownloadArgs> RaiseDownloadStarting(const std::wstring& uri, const std::wstring& resultFilePath) {
+    ComPtr<StandInDownloadArgs> RaiseDownloadStarting(const std::wstring& uri,
+                                                      const std::wstring& resultFilePath) {
         const ComPtr<ICoreWebView2> keepAlive(this);
         const ComPtr<StandInDownloadArgs> args = AdoptComPtr(new StandInDownloadArgs(uri, resultFilePath));
         for (const auto& handler : downloadHandlers_.Current()) {

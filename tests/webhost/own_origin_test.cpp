@@ -127,8 +127,8 @@ TEST(LinkPolicy, OpensWebAndMailOutsideDocumentsInsideAndRefusesTheRest) {
         {L"HTTP://example.org/", true, LinkAction::OpenExternally, L"HTTP://example.org/"},
         {L"mailto:a@example.org?subject=Hi there \"x\" \u00e9", true, LinkAction::OpenExternally,
          L"mailto:a@example.org?subject=Hi%20there%20%22x%22%20%C3%A9"},
-        {L"MAILTO:a@example.org?ATTACH=C:\\x&Subject=s&body=b&to=c@example.org&cc=d&bcc=e&attachment=f&=g#h", true,
-         LinkAction::OpenExternally, L"MAILTO:a@example.org?Subject=s&body=b&cc=d&bcc=e"},
+        {L"MAILTO:a@example.org?ATTACH=C:\\x&Subject=s&body=b&to=c@example.org&cc=d&bcc=e&attachment=f&=g#h",
+         true, LinkAction::OpenExternally, L"MAILTO:a@example.org?Subject=s&body=b&cc=d&bcc=e"},
         {L"mailto:a@example.org?attach=C:\\x", true, LinkAction::OpenExternally, L"mailto:a@example.org"},
         {L"https://example.org/", false, LinkAction::Refuse, L""},
         {base + L"other.md#part", true, LinkAction::OpenInViewer, folder / L"other.md"},
@@ -186,7 +186,8 @@ TEST(DownloadPolicy, SavesFilesBesideTheDocumentUnderTheirOwnExtensionOpensAsked
         {L"file:///C:/x.txt", L"x.txt", true, DownloadAction::Refuse, L""},
     };
     for (const auto& c : cases) {
-        const DownloadDecision decision = DecideDownload(c.uri, downloads + c.suggested, c.userInitiated, kDocument);
+        const DownloadDecision decision =
+            DecideDownload(c.uri, downloads + c.suggested, c.userInitiated, kDocument);
         EXPECT_EQ(decision.action, c.action) << std::string(c.uri.begin(), c.uri.end());
         EXPECT_EQ(decision.saveName, c.saveName) << std::string(c.suggested.begin(), c.suggested.end());
     }

@@ -211,7 +211,8 @@ void RunDialogStep(const std::string& command, const std::vector<std::wstring>& 
         const std::wstring path = args.empty() ? std::wstring() : args[0];
         ::SetWindowTextW(box, path.c_str());
         Log("dialog-save", {EscapeField(path)});
-        ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDOK)));
+        ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDOK)));
     } else {
         Log("dialog-cancel", {});
         ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
