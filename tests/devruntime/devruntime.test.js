@@ -369,6 +369,8 @@ graph LR
   await driver.control({ op: 'click', selector: '#content a' });
   await waitFor('the linked document', showsText('#filename', FIRST_NAME));
   assert.equal(await text('#content h1'), 'Field Notes, revised');
+  // The answer travels after the delivery it caused, so it may arrive after the page shows the document.
+  await driver.event('the new-window answer', (e) => e.event === 'record' && e.record.type === 'newWindowResult');
   assert.deepEqual(driver.records('newWindowResult').map((r) => r.handled), [true]);
   const opened = driver.records('postJson').map((r) => JSON.parse(r.json));
   assert.deepEqual(
