@@ -229,9 +229,8 @@ private:
 class StandInDownloadArgs final : public ComObject<ICoreWebView2DownloadStartingEventArgs> {
 public:
     StandInDownloadArgs(std::wstring uri, std::wstring resultFilePath) noexcept
-        : ComObject(IID_ICoreWebView2DownloadStartingEventArgs),
-          operation_(AdoptComPtr(new (std::nothrow) StandInDownloadOperation(std::move(uri)))),
-          resultFilePath(std::move(resultFilePath)) {}
+        : ComObject(IID_ICoreWebView2DownloadStartingEventArgs), resultFilePath(std::move(resultFilePath)),
+          operation_(AdoptComPtr(new (std::nothrow) StandInDownloadOperation(std::move(uri)))) {}
     HRESULT STDMETHODCALLTYPE get_DownloadOperation(ICoreWebView2DownloadOperation** operation) override {
         return operation_.CopyTo(operation);
     }
