@@ -563,6 +563,8 @@ TEST_F(EndToEnd, DownloadsAreTheProgramsOwnAndTheMenuLosesBackForwardAndSaveAs) 
                  // Nobody asked for these; the first two are not even files.
                  Step("download", {L"data:text/plain,x", suggested + L"x.exe", L"0"}),
                  Step("download", {L"blob:https://tallowmere.invalid/4f1e", suggested + L"x.exe", L"0"}),
+                 // Past the time a user's act counts for (under Wine a window coming up counts as input).
+                 Step("wait", {L"3200"}),
                  Step("download", {L"https://example.org/unasked.zip", suggested + L"unasked.zip", L"0"}),
                  Step("download", {base + L"missing.txt", suggested + L"missing.txt", L"0"}),
                  Step("wait", {L"300"}), Step("log-save-dialog"),
