@@ -56,6 +56,10 @@ void CloseCurrentDocument() noexcept {
     g_watch.Stop();
 }
 
+void ShowCurrentDocumentAgain() noexcept {
+    g_watch.ShowAgain();
+}
+
 bool HandleCurrentDocumentMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     return g_watch.HandleMessage(message, wParam, lParam);
 }

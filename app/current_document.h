@@ -29,5 +29,9 @@ void SetCurrentDocument(HWND window, const std::wstring& path, const std::wstrin
 // watching.
 void CloseCurrentDocument() noexcept;
 
+// Reads the current document again soon and delivers it even when its bytes have not changed, as a live
+// reload does (the page keeps the reader's place). Nothing without a current document.
+void ShowCurrentDocumentAgain() noexcept;
+
 // Takes the window messages of the watch (its timers, its thread's reports); false for any other.
 bool HandleCurrentDocumentMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept;

@@ -132,6 +132,7 @@ void DocumentWatch::Stop() noexcept {
     busyReads_ = 0;
     emptySince_ = 0;
     looked_ = {};
+    showAgain_ = false;
     readPath_.clear();
     name_.clear();
     std::string().swap(shown_); // a large document's bytes are not kept past their use
@@ -145,6 +146,15 @@ std::vector<HANDLE> DocumentWatch::heldFolders() const {
         }
     }
     return held;
+}
+
+void DocumentWatch::ShowAgain() noexcept {
+    if (window_ == nullptr) {
+        return;
+    }
+    showAgain_ = true;
+    // As a change: the read waits for a save in progress like any other.
+    NoteChange();
 }
 
 bool DocumentWatch::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
@@ -360,7 +370,7 @@ void DocumentWatch::Check() noexcept {
         Arm(kQuietMilliseconds); // written again between the look and the read
         return;
     }
-    if (read.bytes == shown_) {
+    if (read.bytes == shown_ && !showAgain_) {
         burstStart_ = 0;
         emptySince_ = 0;
         return; // touched, or changed and changed back: nothing to show
@@ -378,6 +388,7 @@ void DocumentWatch::Check() noexcept {
     }
     burstStart_ = 0;
     emptySince_ = 0;
+    showAgain_ = false;
     shown_ = std::move(read.bytes);
     deliver_(name_, shown_);
     RetryNotification();

@@ -53,6 +53,10 @@ public:
     // Stops watching; no delivery follows.
     void Stop() noexcept;
 
+    // Reads the file now, as after a change, and delivers it even when its bytes are those last delivered
+    // (the user asked to see it again). Nothing when no file is watched.
+    void ShowAgain() noexcept;
+
     // Takes the watch's own messages (and looks at every WM_DEVICECHANGE); false for every other message.
     bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
 
@@ -98,6 +102,7 @@ private:
     bool polling_ = false;
     bool armed_ = false;       // the settle timer runs
     ULONGLONG burstStart_ = 0; // when the first change not yet shown was noticed; 0: none
+    bool showAgain_ = false;   // deliver the next complete read even when unchanged
     unsigned busyReads_ = 0;
     ULONGLONG emptySince_ = 0; // when the file was first found empty while content is shown; 0: not
 };

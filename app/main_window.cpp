@@ -4,6 +4,7 @@
 #include "app/host_state.h"
 #include "app/open_document.h"
 #include "webhost/browser_references.h"
+#include "webhost/window_tasks.h"
 
 namespace {
 
@@ -107,7 +108,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         HandleDropFiles(reinterpret_cast<HDROP>(wParam));
         break;
     default:
-        HandleCurrentDocumentMessage(message, wParam, lParam);
+        if (!HandleWindowTaskMessage(message)) {
+            HandleCurrentDocumentMessage(message, wParam, lParam);
+        }
         break;
     }
     return ::DefWindowProcW(window, message, wParam, lParam);

@@ -26,3 +26,7 @@ void OnPageClosedDocument(HWND mainWindow) {
 void OnPageLinkedDocument(const std::wstring& path) {
     AcceptDroppedDocument(path);
 }
+
+void OnPageReload() {
+    ShowCurrentDocumentAgain();
+}

@@ -21,6 +21,11 @@ void OnPageClosedDocument(HWND mainWindow);
 // A link named a document beside the shown one: it is opened as if dropped on the window.
 void OnPageLinkedDocument(const std::wstring& path);
 
+// The user reloaded the control: the current document is shown as it is on disk now, as a live reload
+// shows it; without one nothing happens.
+void OnPageReload();
+
 // The answers, and where the current document lives, as the web view takes them.
 inline constexpr PageMessageActions kPageMessageActions = {
-    OnPageReady, OnPageClosedDocument, OnPageLinkedDocument, CurrentDocumentPath, CurrentDocumentGeneration};
+    OnPageReady, OnPageClosedDocument, OnPageLinkedDocument, CurrentDocumentPath, CurrentDocumentGeneration,
+    OnPageReload};

@@ -149,6 +149,9 @@ struct ICoreWebView2 : IUnknown {
                                                                     int resourceContext) = 0; // 57
     virtual HRESULT STDMETHODCALLTYPE RemoveWebResourceRequestedFilter(LPCWSTR uri,
                                                                        int resourceContext) = 0; // 58
+    virtual HRESULT STDMETHODCALLTYPE add_WindowCloseRequested(BrowserOpaque*,
+                                                               EventRegistrationToken*) = 0;   // 59
+    virtual HRESULT STDMETHODCALLTYPE remove_WindowCloseRequested(EventRegistrationToken) = 0; // 60
 };
 
 struct ICoreWebView2Controller : IUnknown {
@@ -325,4 +328,201 @@ struct ICoreWebView2WebResourceRequestedEventArgs : IUnknown {
 struct ICoreWebView2WebResourceRequestedEventHandler : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2* sender,
                                              ICoreWebView2WebResourceRequestedEventArgs* args) = 0;
+};
+
+// --- downloads, context menu, reload ---------------------------------------------------------------
+// Later versions of the web view derive from the one before, so each continues the slot numbering;
+// versions the program does not use carry placeholder slots only. The navigation kind tells a reload
+// from a link.
+
+inline constexpr IID IID_ICoreWebView2_2 = {
+    0x9E8F0CF8, 0xE670, 0x4B5E, {0xB2, 0xBC, 0x73, 0xE0, 0x61, 0xE3, 0x18, 0x4C}};
+inline constexpr IID IID_ICoreWebView2_3 = {
+    0xA0D6DF20, 0x3B92, 0x416D, {0xAA, 0x0C, 0x43, 0x7A, 0x9C, 0x72, 0x78, 0x57}};
+inline constexpr IID IID_ICoreWebView2_4 = {
+    0x20D02D59, 0x6DF2, 0x42DC, {0xBD, 0x06, 0xF9, 0x8A, 0x69, 0x4B, 0x13, 0x02}};
+inline constexpr IID IID_ICoreWebView2_11 = {
+    0x0BE78E56, 0xC193, 0x4051, {0xB9, 0x43, 0x23, 0xB4, 0x60, 0xC0, 0x8B, 0xDB}};
+inline constexpr IID IID_ICoreWebView2DownloadStartingEventHandler = {
+    0xEFEDC989, 0xC396, 0x41CA, {0x83, 0xF7, 0x07, 0xF8, 0x45, 0xA5, 0x57, 0x24}};
+inline constexpr IID IID_ICoreWebView2DownloadStartingEventArgs = {
+    0xE99BBE21, 0x43E9, 0x4544, {0xA7, 0x32, 0x28, 0x27, 0x64, 0xEA, 0xFA, 0x60}};
+inline constexpr IID IID_ICoreWebView2DownloadOperation = {
+    0x3D6B6CF2, 0xAFE1, 0x44C7, {0xA9, 0x95, 0xC6, 0x51, 0x17, 0x71, 0x43, 0x36}};
+inline constexpr IID IID_ICoreWebView2ContextMenuRequestedEventHandler = {
+    0x04D3FE1D, 0xAB87, 0x42FB, {0xA8, 0x98, 0xDA, 0x24, 0x1D, 0x35, 0xB6, 0x3C}};
+inline constexpr IID IID_ICoreWebView2ContextMenuRequestedEventArgs = {
+    0xA1D309EE, 0xC03F, 0x11EB, {0x85, 0x29, 0x02, 0x42, 0xAC, 0x13, 0x00, 0x03}};
+inline constexpr IID IID_ICoreWebView2ContextMenuItemCollection = {
+    0xF562A2F5, 0xC415, 0x45CF, {0xB9, 0x09, 0xD4, 0xB7, 0xC1, 0xE2, 0x76, 0xD3}};
+inline constexpr IID IID_ICoreWebView2ContextMenuItem = {
+    0x7AED49E3, 0xA93F, 0x497A, {0x81, 0x1C, 0x74, 0x9C, 0x6B, 0x6B, 0x6C, 0x65}};
+inline constexpr IID IID_ICoreWebView2NavigationStartingEventArgs2 = {
+    0x9086BE93, 0x91AA, 0x472D, {0xA7, 0xE0, 0x57, 0x9F, 0x2B, 0xA0, 0x06, 0xAD}};
+inline constexpr IID IID_ICoreWebView2NavigationStartingEventArgs3 = {
+    0xDDFFE494, 0x4942, 0x4BD2, {0xAB, 0x73, 0x35, 0xB8, 0xFF, 0x40, 0xE1, 0x9F}};
+
+// COREWEBVIEW2_NAVIGATION_KIND
+inline constexpr int kNavigationKindReload = 0;
+inline constexpr int kNavigationKindBackOrForward = 1;
+inline constexpr int kNavigationKindNewDocument = 2;
+// COREWEBVIEW2_CONTEXT_MENU_ITEM_KIND: a separator line.
+inline constexpr int kContextMenuItemSeparator = 3;
+
+struct ICoreWebView2DownloadStartingEventHandler;
+struct ICoreWebView2ContextMenuRequestedEventHandler;
+
+struct ICoreWebView2NavigationStartingEventArgs2 : ICoreWebView2NavigationStartingEventArgs {
+    virtual HRESULT STDMETHODCALLTYPE get_AdditionalAllowedFrameAncestors(LPWSTR* value) = 0; // 10
+    virtual HRESULT STDMETHODCALLTYPE put_AdditionalAllowedFrameAncestors(LPCWSTR value) = 0; // 11
+};
+
+struct ICoreWebView2NavigationStartingEventArgs3 : ICoreWebView2NavigationStartingEventArgs2 {
+    virtual HRESULT STDMETHODCALLTYPE get_NavigationKind(int* kind) = 0; // 12
+};
+
+struct ICoreWebView2_2 : ICoreWebView2 {
+    virtual HRESULT STDMETHODCALLTYPE add_WebResourceResponseReceived(BrowserOpaque*,
+                                                                      EventRegistrationToken*) = 0;      // 61
+    virtual HRESULT STDMETHODCALLTYPE remove_WebResourceResponseReceived(EventRegistrationToken) = 0;    // 62
+    virtual HRESULT STDMETHODCALLTYPE NavigateWithWebResourceRequest(BrowserOpaque*) = 0;                // 63
+    virtual HRESULT STDMETHODCALLTYPE add_DOMContentLoaded(BrowserOpaque*, EventRegistrationToken*) = 0; // 64
+    virtual HRESULT STDMETHODCALLTYPE remove_DOMContentLoaded(EventRegistrationToken) = 0;               // 65
+    virtual HRESULT STDMETHODCALLTYPE get_CookieManager(BrowserOpaque**) = 0;                            // 66
+    virtual HRESULT STDMETHODCALLTYPE get_Environment(ICoreWebView2Environment**) = 0;                   // 67
+};
+
+struct ICoreWebView2_3 : ICoreWebView2_2 {
+    virtual HRESULT STDMETHODCALLTYPE TrySuspend(BrowserOpaque*) = 0;                               // 68
+    virtual HRESULT STDMETHODCALLTYPE Resume() = 0;                                                 // 69
+    virtual HRESULT STDMETHODCALLTYPE get_IsSuspended(BOOL*) = 0;                                   // 70
+    virtual HRESULT STDMETHODCALLTYPE SetVirtualHostNameToFolderMapping(LPCWSTR, LPCWSTR, int) = 0; // 71
+    virtual HRESULT STDMETHODCALLTYPE ClearVirtualHostNameToFolderMapping(LPCWSTR) = 0;             // 72
+};
+
+struct ICoreWebView2_4 : ICoreWebView2_3 {
+    virtual HRESULT STDMETHODCALLTYPE add_FrameCreated(BrowserOpaque*, EventRegistrationToken*) = 0; // 73
+    virtual HRESULT STDMETHODCALLTYPE remove_FrameCreated(EventRegistrationToken) = 0;               // 74
+    virtual HRESULT STDMETHODCALLTYPE add_DownloadStarting(ICoreWebView2DownloadStartingEventHandler* handler,
+                                                           EventRegistrationToken* token) = 0;   // 75
+    virtual HRESULT STDMETHODCALLTYPE remove_DownloadStarting(EventRegistrationToken token) = 0; // 76
+};
+
+// Versions 5 to 10: nothing the program calls.
+struct ICoreWebView2_5 : ICoreWebView2_4 {
+    virtual HRESULT STDMETHODCALLTYPE add_ClientCertificateRequested(BrowserOpaque*,
+                                                                     EventRegistrationToken*) = 0;   // 77
+    virtual HRESULT STDMETHODCALLTYPE remove_ClientCertificateRequested(EventRegistrationToken) = 0; // 78
+};
+struct ICoreWebView2_6 : ICoreWebView2_5 {
+    virtual HRESULT STDMETHODCALLTYPE OpenTaskManagerWindow() = 0; // 79
+};
+struct ICoreWebView2_7 : ICoreWebView2_6 {
+    virtual HRESULT STDMETHODCALLTYPE PrintToPdf(LPCWSTR, BrowserOpaque*, BrowserOpaque*) = 0; // 80
+};
+struct ICoreWebView2_8 : ICoreWebView2_7 {
+    virtual HRESULT STDMETHODCALLTYPE add_IsMutedChanged(BrowserOpaque*, EventRegistrationToken*) = 0; // 81
+    virtual HRESULT STDMETHODCALLTYPE remove_IsMutedChanged(EventRegistrationToken) = 0;               // 82
+    virtual HRESULT STDMETHODCALLTYPE get_IsMuted(BOOL*) = 0;                                          // 83
+    virtual HRESULT STDMETHODCALLTYPE put_IsMuted(BOOL) = 0;                                           // 84
+    virtual HRESULT STDMETHODCALLTYPE add_IsDocumentPlayingAudioChanged(BrowserOpaque*,
+                                                                        EventRegistrationToken*) = 0;   // 85
+    virtual HRESULT STDMETHODCALLTYPE remove_IsDocumentPlayingAudioChanged(EventRegistrationToken) = 0; // 86
+    virtual HRESULT STDMETHODCALLTYPE get_IsDocumentPlayingAudio(BOOL*) = 0;                            // 87
+};
+struct ICoreWebView2_9 : ICoreWebView2_8 {
+    virtual HRESULT STDMETHODCALLTYPE
+    add_IsDefaultDownloadDialogOpenChanged(BrowserOpaque*,
+                                           EventRegistrationToken*) = 0; // 88
+    virtual HRESULT
+        STDMETHODCALLTYPE remove_IsDefaultDownloadDialogOpenChanged(EventRegistrationToken) = 0; // 89
+    virtual HRESULT STDMETHODCALLTYPE get_IsDefaultDownloadDialogOpen(BOOL*) = 0;                // 90
+    virtual HRESULT STDMETHODCALLTYPE OpenDefaultDownloadDialog() = 0;                           // 91
+    virtual HRESULT STDMETHODCALLTYPE CloseDefaultDownloadDialog() = 0;                          // 92
+    virtual HRESULT STDMETHODCALLTYPE get_DefaultDownloadDialogCornerAlignment(int*) = 0;        // 93
+    virtual HRESULT STDMETHODCALLTYPE put_DefaultDownloadDialogCornerAlignment(int) = 0;         // 94
+    virtual HRESULT STDMETHODCALLTYPE get_DefaultDownloadDialogMargin(POINT*) = 0;               // 95
+    virtual HRESULT STDMETHODCALLTYPE put_DefaultDownloadDialogMargin(POINT) = 0;                // 96
+};
+struct ICoreWebView2_10 : ICoreWebView2_9 {
+    virtual HRESULT STDMETHODCALLTYPE add_BasicAuthenticationRequested(BrowserOpaque*,
+                                                                       EventRegistrationToken*) = 0;   // 97
+    virtual HRESULT STDMETHODCALLTYPE remove_BasicAuthenticationRequested(EventRegistrationToken) = 0; // 98
+};
+
+struct ICoreWebView2_11 : ICoreWebView2_10 {
+    virtual HRESULT STDMETHODCALLTYPE CallDevToolsProtocolMethodForSession(LPCWSTR, LPCWSTR, LPCWSTR,
+                                                                           BrowserOpaque*) = 0; // 99
+    virtual HRESULT STDMETHODCALLTYPE
+    add_ContextMenuRequested(ICoreWebView2ContextMenuRequestedEventHandler* handler,
+                             EventRegistrationToken* token) = 0;                                     // 100
+    virtual HRESULT STDMETHODCALLTYPE remove_ContextMenuRequested(EventRegistrationToken token) = 0; // 101
+};
+
+struct ICoreWebView2DownloadOperation : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE add_BytesReceivedChanged(BrowserOpaque*,
+                                                               EventRegistrationToken*) = 0;   // 3
+    virtual HRESULT STDMETHODCALLTYPE remove_BytesReceivedChanged(EventRegistrationToken) = 0; // 4
+    virtual HRESULT STDMETHODCALLTYPE add_EstimatedEndTimeChanged(BrowserOpaque*,
+                                                                  EventRegistrationToken*) = 0;      // 5
+    virtual HRESULT STDMETHODCALLTYPE remove_EstimatedEndTimeChanged(EventRegistrationToken) = 0;    // 6
+    virtual HRESULT STDMETHODCALLTYPE add_StateChanged(BrowserOpaque*, EventRegistrationToken*) = 0; // 7
+    virtual HRESULT STDMETHODCALLTYPE remove_StateChanged(EventRegistrationToken) = 0;               // 8
+    virtual HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) = 0;                                      // 9
+    virtual HRESULT STDMETHODCALLTYPE get_ContentDisposition(LPWSTR* contentDisposition) = 0;        // 10
+    virtual HRESULT STDMETHODCALLTYPE get_MimeType(LPWSTR* mimeType) = 0;                            // 11
+};
+
+struct ICoreWebView2DownloadStartingEventArgs : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE
+    get_DownloadOperation(ICoreWebView2DownloadOperation** operation) = 0;               // 3
+    virtual HRESULT STDMETHODCALLTYPE get_Cancel(BOOL* cancel) = 0;                      // 4
+    virtual HRESULT STDMETHODCALLTYPE put_Cancel(BOOL cancel) = 0;                       // 5
+    virtual HRESULT STDMETHODCALLTYPE get_ResultFilePath(LPWSTR* resultFilePath) = 0;    // 6
+    virtual HRESULT STDMETHODCALLTYPE put_ResultFilePath(LPCWSTR resultFilePath) = 0;    // 7
+    virtual HRESULT STDMETHODCALLTYPE get_Handled(BOOL* handled) = 0;                    // 8
+    virtual HRESULT STDMETHODCALLTYPE put_Handled(BOOL handled) = 0;                     // 9
+    virtual HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral** deferral) = 0; // 10
+};
+
+struct ICoreWebView2DownloadStartingEventHandler : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2* sender,
+                                             ICoreWebView2DownloadStartingEventArgs* args) = 0;
+};
+
+struct ICoreWebView2ContextMenuItemCollection;
+
+struct ICoreWebView2ContextMenuItem : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE get_Name(LPWSTR* name) = 0;                          // 3
+    virtual HRESULT STDMETHODCALLTYPE get_Label(LPWSTR* label) = 0;                        // 4
+    virtual HRESULT STDMETHODCALLTYPE get_CommandId(INT32* commandId) = 0;                 // 5
+    virtual HRESULT STDMETHODCALLTYPE get_ShortcutKeyDescription(LPWSTR* description) = 0; // 6
+    virtual HRESULT STDMETHODCALLTYPE get_Icon(IStream** icon) = 0;                        // 7
+    virtual HRESULT STDMETHODCALLTYPE get_Kind(int* kind) = 0;                             // 8
+};
+
+struct ICoreWebView2ContextMenuItemCollection : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE get_Count(UINT32* count) = 0; // 3
+    virtual HRESULT STDMETHODCALLTYPE GetValueAtIndex(UINT32 index,
+                                                      ICoreWebView2ContextMenuItem** item) = 0; // 4
+    virtual HRESULT STDMETHODCALLTYPE RemoveValueAtIndex(UINT32 index) = 0;                     // 5
+    virtual HRESULT STDMETHODCALLTYPE InsertValueAtIndex(UINT32 index,
+                                                         ICoreWebView2ContextMenuItem* item) = 0; // 6
+};
+
+struct ICoreWebView2ContextMenuRequestedEventArgs : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE get_MenuItems(ICoreWebView2ContextMenuItemCollection** items) = 0; // 3
+    virtual HRESULT STDMETHODCALLTYPE get_ContextMenuTarget(BrowserOpaque** target) = 0;                 // 4
+    virtual HRESULT STDMETHODCALLTYPE get_Location(POINT* location) = 0;                                 // 5
+    // The setters come before the getters here.
+    virtual HRESULT STDMETHODCALLTYPE put_SelectedCommandId(INT32 commandId) = 0;        // 6
+    virtual HRESULT STDMETHODCALLTYPE get_SelectedCommandId(INT32* commandId) = 0;       // 7
+    virtual HRESULT STDMETHODCALLTYPE put_Handled(BOOL handled) = 0;                     // 8
+    virtual HRESULT STDMETHODCALLTYPE get_Handled(BOOL* handled) = 0;                    // 9
+    virtual HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral** deferral) = 0; // 10
+};
+
+struct ICoreWebView2ContextMenuRequestedEventHandler : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2* sender,
+                                             ICoreWebView2ContextMenuRequestedEventArgs* args) = 0;
 };

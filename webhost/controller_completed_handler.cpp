@@ -45,7 +45,7 @@ HRESULT STDMETHODCALLTYPE ControllerCompletedHandler::Invoke(HRESULT errorCode,
     controller->put_Bounds(bounds);
 
     HideStatusBar(webView.Get());
-    ServeViewerPage(webView.Get(), environment_.Get(), pageText_, actions_);
+    ServeViewerPage(mainWindow_, webView.Get(), environment_.Get(), pageText_, actions_);
 
     // The subscription lasts as long as the web view; its token is never needed.
     EventRegistrationToken token{};

@@ -3,10 +3,49 @@
 #include "platform/unique_handle.h"
 #include "webhost/link_policy.h"
 #include "webhost/page_origin.h"
+#include "webhost/window_tasks.h"
 
 #include <shellapi.h>
 
-void FollowLink(const wchar_t* uri, bool userInitiated, const PageMessageActions& actions) noexcept {
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+// The page's own address, with or without a query or fragment: what a reload navigates to.
+bool IsPageAddress(std::wstring_view uri) noexcept {
+    constexpr std::wstring_view page = kPageUrl;
+    return uri.substr(0, page.size()) == page &&
+           (uri.size() == page.size() || uri[page.size()] == L'?' || uri[page.size()] == L'#');
+}
+
+// A reload, as the runtime says; a runtime too old to say lets the page's own address stand for one
+// (the page never navigates to itself otherwise).
+bool IsReload(ICoreWebView2NavigationStartingEventArgs* args, const wchar_t* uri) noexcept {
+    ComPtr<ICoreWebView2NavigationStartingEventArgs3> withKind;
+    int kind = kNavigationKindNewDocument;
+    if (SUCCEEDED(args->QueryInterface(IID_ICoreWebView2NavigationStartingEventArgs3,
+                                       reinterpret_cast<void**>(withKind.GetAddressOf()))) &&
+        withKind && SUCCEEDED(withKind->get_NavigationKind(&kind))) {
+        return kind == kNavigationKindReload;
+    }
+    return uri != nullptr && IsPageAddress(uri);
+}
+
+} // namespace
+
+void OpenOutsideLater(HWND mainWindow, std::wstring address) noexcept {
+    try {
+        PostWindowTask(mainWindow, [mainWindow, address = std::move(address)] {
+            // Only web and mail addresses get here: the shell hands them to the user's own programs.
+            ::ShellExecuteW(mainWindow, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        });
+    } catch (...) {
+        // No memory for the task: the link does nothing, as a refused one.
+    }
+}
+
+void FollowLink(HWND mainWindow, const wchar_t* uri, bool userInitiated,
+                const PageMessageActions& actions) noexcept {
     if (uri == nullptr) {
         return;
     }
@@ -16,8 +55,7 @@ void FollowLink(const wchar_t* uri, bool userInitiated, const PageMessageActions
         const LinkDecision decision = DecideLink(uri, userInitiated, documentPath);
         switch (decision.action) {
         case LinkAction::OpenExternally:
-            // Only web and mail addresses get here: the shell hands them to the user's own programs.
-            ::ShellExecuteW(nullptr, L"open", decision.target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+            OpenOutsideLater(mainWindow, decision.target);
             break;
         case LinkAction::OpenInViewer:
             if (actions.openLinkedDocument != nullptr) {
@@ -44,9 +82,19 @@ HRESULT STDMETHODCALLTYPE NavigationStartingHandler::Invoke(
         return S_OK;
     }
     args->put_Cancel(TRUE);
+    if (IsReload(args, uri.get())) {
+        if (actions_.reloadDocument != nullptr) {
+            try {
+                actions_.reloadDocument();
+            } catch (...) {
+                // Out of memory: this reload shows nothing new, as a refused one.
+            }
+        }
+        return S_OK;
+    }
     BOOL userInitiated = FALSE;
     args->get_IsUserInitiated(&userInitiated);
-    FollowLink(uri.get(), userInitiated != FALSE, actions_);
+    FollowLink(mainWindow_, uri.get(), userInitiated != FALSE, actions_);
     return S_OK;
 }
 
@@ -60,6 +108,6 @@ HRESULT STDMETHODCALLTYPE NewWindowRequestedHandler::Invoke(
     args->get_Uri(uri.put());
     BOOL userInitiated = FALSE;
     args->get_IsUserInitiated(&userInitiated);
-    FollowLink(uri.get(), userInitiated != FALSE, actions_);
+    FollowLink(mainWindow_, uri.get(), userInitiated != FALSE, actions_);
     return S_OK;
 }

@@ -12,6 +12,10 @@
 namespace {
 
 constexpr std::wstring_view kExternalSchemes[] = {L"http", L"https", L"mailto"};
+constexpr std::wstring_view kMailScheme = L"mailto";
+// The fields a mail link may fill in. Every other one goes: `attach=` and its kin would have the mail
+// program send a local file along.
+constexpr std::wstring_view kMailFields[] = {L"subject", L"body", L"cc", L"bcc"};
 constexpr std::wstring_view kViewerExtensions[] = {L"md", L"markdown", L"txt"};
 // Characters that mean something to a command line or are not plain URL text; percent-encoded.
 constexpr std::wstring_view kEncodedCharacters = L"\"<>\\^`{|} ";
@@ -58,6 +62,40 @@ bool HasViewerExtension(std::wstring_view path) noexcept {
 bool IsExistingFile(const std::wstring& path) {
     const DWORD attributes = ::GetFileAttributesW(ExtendedLengthForm(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool IsMailField(std::wstring_view name) noexcept {
+    for (const std::wstring_view field : kMailFields) {
+        if (EqualsIgnoringCase(name, field)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A mail address with only the known fields of its query, in their order; the fragment goes too.
+std::wstring KeepMailFields(std::wstring_view uri) {
+    uri = uri.substr(0, uri.find(L'#'));
+    const size_t query = uri.find(L'?');
+    std::wstring kept(uri.substr(0, query));
+    if (query == std::wstring_view::npos) {
+        return kept;
+    }
+    std::wstring_view rest = uri.substr(query + 1);
+    wchar_t separator = L'?';
+    for (;;) {
+        const size_t ampersand = rest.find(L'&');
+        const std::wstring_view field = rest.substr(0, ampersand);
+        if (IsMailField(field.substr(0, field.find(L'=')))) {
+            kept.push_back(separator);
+            kept.append(field);
+            separator = L'&';
+        }
+        if (ampersand == std::wstring_view::npos) {
+            return kept;
+        }
+        rest = rest.substr(ampersand + 1);
+    }
 }
 
 // The address with every unsafe character percent-encoded as UTF-8; nothing when it is too long.
@@ -107,7 +145,8 @@ LinkDecision DecideLink(std::wstring_view uri, bool userInitiated, const std::ws
     const std::wstring_view scheme = SchemeOf(uri);
     for (const std::wstring_view external : kExternalSchemes) {
         if (EqualsIgnoringCase(scheme, external)) {
-            std::optional<std::wstring> address = SafeExternalAddress(uri);
+            const std::wstring mail = EqualsIgnoringCase(scheme, kMailScheme) ? KeepMailFields(uri) : L"";
+            std::optional<std::wstring> address = SafeExternalAddress(mail.empty() ? uri : mail);
             if (!address) {
                 return {};
             }

@@ -18,10 +18,10 @@ struct LinkDecision {
 
 // Only what the user asked for is followed. A web or mail address opens outside (made safe for a
 // command line: characters outside printable ASCII, quotes, spaces and the like are percent-encoded;
-// overlong addresses are refused). An address under the document base naming an existing .md,
-// .markdown or .txt file beside the current document opens in the viewer. Everything else is refused:
-// the page's own origin otherwise, file:, script and data: URLs, and every other scheme (a custom
-// protocol handler is a known way in); local files are never launched.
+// overlong addresses are refused; a mail address keeps only its subject, body, cc and bcc fields). An address
+// under the document base naming an existing .md, .markdown or .txt file beside the current document opens in
+// the viewer. Everything else is refused: the page's own origin otherwise, file:, script and data: URLs, and
+// every other scheme (a custom protocol handler is a known way in); local files are never launched.
 LinkDecision DecideLink(std::wstring_view uri, bool userInitiated, const std::wstring& documentPath);
 
 // The longest address handed to another program.

@@ -8,7 +8,8 @@
 #include <string>
 
 // Any may be null: that message (or link, or file) is then ignored. All run on the user-interface thread;
-// the first three may throw (out of memory), the receiver contains it, and only that one message is lost.
+// the first three and `reloadDocument` may throw (out of memory), the receiver contains it, and only that
+// one message is lost.
 struct PageMessageActions {
     // The page has loaded and listens.
     void (*ready)() = nullptr;
@@ -22,4 +23,7 @@ struct PageMessageActions {
     // The number of the delivery the page shows (the openFile message's "generation"): only addresses
     // carrying it are answered, so a document shown before never gets the files of the next.
     uint32_t (*currentGeneration)() noexcept = nullptr;
+    // The user asked the control to reload (F5, Ctrl+R, the context menu): the current document is shown
+    // again as it is on disk now, at the reader's place. The page itself is never reloaded.
+    void (*reloadDocument)() = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include "webhost/byte_range.h"
 #include "webhost/content_type.h"
+#include "webhost/document_file.h"
 #include "webhost/document_url.h"
 #include "webhost/file_range_stream.h"
 #include "webhost/in_memory_answer.h"

@@ -364,6 +364,29 @@ describe('keyboard', () => {
     assert.equal(await expanded(), 'false', 'closing by an outside click says so');
   });
 
+  it('leaves the control its own keys and menu: find, reload and the context menu are never held back', async () => {
+    // Dispatched where the focus is, so that every page handler on the way sees them as a real key would.
+    const heldBack = () => page.evaluate(() => {
+      const keys = [
+        { key: 'f', ctrlKey: true }, { key: 'F3' }, { key: 'F5' }, { key: 'r', ctrlKey: true }, { key: 'a', ctrlKey: true },
+      ];
+      const target = document.activeElement || document.body;
+      const held = keys.filter((k) => !target.dispatchEvent(new KeyboardEvent('keydown', { ...k, bubbles: true, cancelable: true })))
+        .map((k) => k.key);
+      if (!target.dispatchEvent(new MouseEvent('contextmenu', { bubbles: true, cancelable: true }))) held.push('contextmenu');
+      return held;
+    });
+    await openDocument(page, '# Find me\n\nText to find.');
+    await page.evaluate(() => document.activeElement.blur());
+    assert.deepEqual(await heldBack(), [], 'with a document');
+    await page.click('#logoBtn');
+    assert.deepEqual(await heldBack(), [], 'in the about dialog');
+    await page.keyboard.press('Escape');
+    await page.click('#closeBtn');
+    await page.focus('#dropzone');
+    assert.deepEqual(await heldBack(), [], 'on the welcome screen');
+  });
+
   it('the close button hands the focus to the drop zone, which opens the picker from the keyboard', async () => {
     await openDocument(page, '# Doc');
     await page.focus('#closeBtn');

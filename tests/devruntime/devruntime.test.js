@@ -266,6 +266,8 @@ graph LR
 \`\`\`
 
 [Back to the field notes](${FIRST_NAME})
+
+!file[invoice.exe](${FIRST_NAME})
 `;
   fs.writeFileSync(first, firstText);
   fs.writeFileSync(second, secondText);
@@ -332,6 +334,12 @@ graph LR
   const reloaded = await driver.control({ op: 'screenshot', path: path.join(WORK, 'field-notes-reloaded.png') });
   t.diagnostic(`screenshot after the reload: ${reloaded}`);
 
+  // Reloading the control shows the file again, as a live reload does; the page itself stays.
+  await evaluate('setTimeout(() => location.reload(), 0)');
+  await waitFor('the document shown again', () => driver.records('postJson').length === 3, 10000);
+  assert.equal(await driver.control({ op: 'scroll' }), place);
+  assert.deepEqual(driver.records('navigationResult').map((r) => r.cancel), [true]);
+
   // A real drop on the main window replaces the document at once.
   await driver.control({ op: 'drop', path: windowsPath(second) });
   await waitFor('the second document', showsText('#filename', SECOND_NAME));
@@ -349,11 +357,20 @@ graph LR
   assert.deepEqual(scripts.map((r) => r.status), [200], 'the library, once');
   const diagramShot = await driver.control({ op: 'screenshot', path: path.join(WORK, 'second-harvest-diagram.png') });
   t.diagnostic(`screenshot of the drawn diagram: ${diagramShot}`);
+
+  // An attachment card starts Chromium's download, which the program cancels: it offers the file itself.
+  await driver.control({ op: 'click', selector: '#content a.ac' });
+  const download = await driver.event('the download', (e) => e.event === 'download');
+  assert.equal(download.suggestedName, 'invoice.exe');
+  assert.equal(download.cancelled, true);
+
   // A link to a document beside it opens that document in the viewer (the program hears the new-window
   // request and delivers the file as if dropped).
   await driver.control({ op: 'click', selector: '#content a' });
   await waitFor('the linked document', showsText('#filename', FIRST_NAME));
   assert.equal(await text('#content h1'), 'Field Notes, revised');
+  // The answer travels after the delivery it caused, so it may arrive after the page shows the document.
+  await driver.event('the new-window answer', (e) => e.event === 'record' && e.record.type === 'newWindowResult');
   assert.deepEqual(driver.records('newWindowResult').map((r) => r.handled), [true]);
   const opened = driver.records('postJson').map((r) => JSON.parse(r.json));
   assert.deepEqual(
@@ -361,6 +378,7 @@ graph LR
     [
       ['openFile', FIRST_NAME, firstText, 1],
       ['openFile', FIRST_NAME, editedText, 1], // a live reload keeps the number
+      ['openFile', FIRST_NAME, editedText, 1], // and so does a reload key
       ['openFile', SECOND_NAME, secondText, 2],
       ['openFile', FIRST_NAME, editedText, 3], // opened again: a new number
     ],

@@ -12,11 +12,12 @@
 // Wire format (both directions): a 4-byte big-endian length, then that many bytes of UTF-8.
 // - library -> driver: one JSON object with a "type": hello, controller, bounds, statusBar, navigate,
 //   subscribed, postJson, delivered, dropPosted, visible, close, resourceResponse, navigationResult,
-//   newWindowResult (see handleRecord);
+//   newWindowResult, downloadResult (see handleRecord);
 // - driver -> library: a command word, a line feed, the payload as raw text: "webMessage\n<json>",
 //   "drop\n<windows path>", "closeWindow\n", and the page's requests that the program answers through
 //   the runtime's events: "resourceRequest\n<id>\n<method>\n<range>\n<uri>",
-//   "navigationStarting\n<id>\n<user-initiated 0|1>\n<uri>", "newWindowRequested\n<id>\n<0|1>\n<uri>".
+//   "navigationStarting\n<id>\n<user-initiated 0|1>\n<uri>", "newWindowRequested\n<id>\n<0|1>\n<uri>",
+//   "reloadStarting\n<id>\n<uri>", "downloadStarting\n<id>\n<suggested file name>\n<uri>".
 //
 // Like the real runtime, the driver serves nothing itself: every request under the program's origin is
 // answered by the program's own handler (or fails, as a name that never resolves would); every
@@ -242,7 +243,12 @@ function createDriver(options) {
     const url = request.url();
     if (request.isNavigationRequest() && state.page && request.frame() === state.page.mainFrame()) {
       if (!state.approved.delete(url)) {
-        const verdict = await askProgram('navigationStarting', ['1', url]);
+        // The bridge reports every link before it is followed, so a navigation nobody approved to the
+        // address already shown is a reload (F5, Ctrl+R, the menu's Reload, location.reload()).
+        const shown = state.page.url().split('#')[0];
+        const verdict = url.split('#')[0] === shown
+          ? await askProgram('reloadStarting', [url])
+          : await askProgram('navigationStarting', ['1', url]);
         if (!verdict || verdict.cancel) return route.abort('aborted');
       }
     }
@@ -255,6 +261,15 @@ function createDriver(options) {
       headers: parseHeaders(reply.headers),
       body: Buffer.from(reply.body, 'base64'),
     });
+  }
+
+  // A download Chromium starts (an attachment card, a link with a download attribute): the program hears
+  // of it first, and a download it cancels is never saved.
+  async function startDownload(download) {
+    const verdict = await askProgram('downloadStarting', [download.suggestedFilename(), download.url()]);
+    const cancelled = !verdict || verdict.cancel;
+    emit({ event: 'download', uri: download.url(), suggestedName: download.suggestedFilename(), cancelled });
+    if (cancelled) await download.cancel();
   }
 
   // A link the page activated (reported by the bridge instead of being followed): a new window or a
@@ -343,6 +358,8 @@ function createDriver(options) {
       }
     });
     page.on('pageerror', (error) => log(`page error: ${error.message}`));
+    page.on('download', (download) =>
+      startDownload(download).catch((error) => log(`a download failed: ${error.message}`)));
     emit({ event: 'browser', headless: options.headless, profile });
     log(`Chromium started (${options.headless ? 'headless' : 'in its own window'})`);
     return page;
@@ -480,6 +497,7 @@ function createDriver(options) {
       case 'resourceResponse':
       case 'navigationResult':
       case 'newWindowResult':
+      case 'downloadResult':
         answer(record);
         break;
       case 'close':

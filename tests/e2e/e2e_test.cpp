@@ -574,7 +574,9 @@ TEST_F(EndToEnd, LinksOpenOutsideOrInTheViewerOrNotAtAllAndThePageIsNeverLeft) {
         Quoted(document),
         {Step("await", {L"navigation"}), Step("ready"),
          Step("new-window", {L"https://example.org/a?b=1#c", L"1"}),
-         Step("new-window", {L"mailto:someone@example.org?subject=Hi \"there\"", L"1"}),
+         Step("new-window", {L"mailto:someone@example.org?attach=C:\\secret.txt&subject=Hi \"there\"&"
+                             L"Attachment=x&cc=c@example.org#f",
+                             L"1"}),
          Step("new-window", {sibling + L"#part", L"1"}),
          Step("new-window", {L"file:///C:/windows/notepad.exe", L"1"}),
          Step("new-window", {L"mocha:alert(1)", L"1"}),
@@ -603,9 +605,9 @@ TEST_F(EndToEnd, LinksOpenOutsideOrInTheViewerOrNotAtAllAndThePageIsNeverLeft) {
 
     // The web and mail addresses reached the user's programs, and nothing else did. They are started
     // apart from the program, so their records may come late and in any order.
-    const std::set<std::wstring> expected = {L"https://example.org/a?b=1#c",
-                                             L"mailto:someone@example.org?subject=Hi%20%22there%22",
-                                             L"https://example.org/raw"};
+    const std::set<std::wstring> expected = {
+        L"https://example.org/a?b=1#c",
+        L"mailto:someone@example.org?subject=Hi%20%22there%22&cc=c@example.org", L"https://example.org/raw"};
     std::set<std::wstring> opened;
     for (int attempt = 0; attempt < 100 && opened.size() < expected.size(); ++attempt) {
         ::Sleep(100);
@@ -617,6 +619,66 @@ TEST_F(EndToEnd, LinksOpenOutsideOrInTheViewerOrNotAtAllAndThePageIsNeverLeft) {
     ::Sleep(500);
     EXPECT_EQ(RuntimeLog::Read(logPath_).Count("shell-open"), expected.size());
     EXPECT_EQ(opened, expected);
+}
+
+// --- downloads and the context menu --------------------------------------------------------------------
+
+TEST_F(EndToEnd, DownloadsAreTheProgramsOwnAndTheMenuLosesBackForwardAndSaveAs) {
+    const std::wstring document = WriteDocument(L"index.md", "index");
+    WriteDocument(L"notes.txt", "the notes");
+    UrlHandlerRegistration handlers(kUrlRecorder);
+    ASSERT_TRUE(handlers.registered());
+    const std::wstring base = L"https://tallowmere.invalid/doc/1/0/";
+    const std::wstring suggested = L"C:\\users\\reader\\Downloads\\";
+    const std::wstring saved = Path(L"kept.txt");
+    const RunResult run = Run(
+        Options(Quoted(document),
+                {Step("await", {L"navigation"}), Step("ready"), Step("await", {L"post", L"1"}),
+                 Step("context-menu", {L"back", L"forward", L"reload", L"-", L"saveAs", L"print", L"-",
+                                       L"share", L"-", L"inspectElement"}),
+                 Step("context-menu", {L"back", L"-", L"copy", L"-", L"forward", L"-", L"selectAll"}),
+                 // Nobody asked for these; the first two are not even files.
+                 Step("download", {L"data:text/plain,x", suggested + L"x.exe", L"0"}),
+                 Step("download", {L"blob:https://tallowmere.invalid/4f1e", suggested + L"x.exe", L"0"}),
+                 // Past the time a user's act counts for (under Wine a window coming up counts as input).
+                 Step("wait", {L"3200"}),
+                 Step("download", {L"https://example.org/unasked.zip", suggested + L"unasked.zip", L"0"}),
+                 Step("download", {base + L"missing.txt", suggested + L"missing.txt", L"0"}),
+                 Step("wait", {L"300"}), Step("log-save-dialog"),
+                 // A card whose author chose the name and extension: the extension is the file's own.
+                 Step("download", {base + L"notes.txt", suggested + L"invoice.exe"}), Step("wait", {L"500"}),
+                 Step("log-save-dialog"), Step("save-dialog", {saved}), Step("wait", {L"500"}),
+                 Step("download", {L"https://example.org/asked.zip", suggested + L"asked.zip"}),
+                 Step("wait", {L"100"}), Step("close")}));
+    const RuntimeLog& log = run.log;
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, 0u);
+
+    const std::vector<LogEntry> menus = log.All("context-menu-shown");
+    ASSERT_EQ(menus.size(), 2u) << log.Describe();
+    EXPECT_EQ(menus[0].fields, (std::vector<std::wstring>{L"reload", L"-", L"print", L"-", L"share", L"-",
+                                                          L"inspectElement"}));
+    EXPECT_EQ(menus[1].fields, (std::vector<std::wstring>{L"copy", L"-", L"selectAll"}));
+
+    // The control saved nothing itself, whatever came of each download.
+    EXPECT_EQ(FirstFields(log.All("download-result")), std::vector<std::wstring>(6, L"1"));
+    EXPECT_EQ(log.Count("download-saved"), 0u);
+    // One dialog, for the one file beside the document, offering the card's name with the file's own
+    // extension.
+    const std::vector<LogEntry> dialogs = log.All("save-dialog");
+    ASSERT_EQ(dialogs.size(), 1u) << log.Describe();
+    ASSERT_EQ(dialogs[0].fields.size(), 2u);
+    EXPECT_EQ(dialogs[0].fields[1], L"invoice.txt");
+    EXPECT_EQ(log.Count("no-dialog"), 1u);
+    EXPECT_EQ(ReadBytes(saved), "the notes");
+
+    // Only the web address the user asked for reached the default browser.
+    for (int attempt = 0; attempt < 50 && RuntimeLog::Read(logPath_).Count("shell-open") == 0; ++attempt) {
+        ::Sleep(100);
+    }
+    ::Sleep(300);
+    EXPECT_EQ(FirstFields(RuntimeLog::Read(logPath_).All("shell-open")),
+              std::vector<std::wstring>{L"https://example.org/asked.zip"});
 }
 
 // --- dropped files ------------------------------------------------------------------------------------
@@ -947,6 +1009,8 @@ TEST_P(LiveReload, DeliversEachCompleteChangeOnce) {
         test.between(log, posts);
     }
     EXPECT_EQ(log.Count("timeout") + log.Count("file-failed"), 0u) << log.Describe();
+    // A reload key shows the document again; the page itself is never reloaded.
+    EXPECT_EQ(log.Count("page-reloaded"), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -997,6 +1061,13 @@ INSTANTIATE_TEST_SUITE_P(
                     Step("wait", {L"1300"})},
                    {OpenFileJson(L"notes.md", L"one"), OpenFileJson(L"other.md", L"other", 2),
                     OpenFileJson(L"other.md", L"other changed", 2)}},
+        ReloadCase{"AReloadKeyShowsTheFileAsOnDiskNowAndNothingWithoutADocument",
+                   L"notes.md",
+                   {Step("reload"), Step("await", {L"post", L"2"}), Step("write", {L"notes.md", L"two"}),
+                    Step("reload"), Step("await", {L"post", L"3"}), Step("wait", {L"400"}), Step("close-doc"),
+                    Step("reload"), Step("wait", {L"400"})},
+                   {OpenFileJson(L"notes.md", L"one"), OpenFileJson(L"notes.md", L"one"),
+                    OpenFileJson(L"notes.md", L"two")}},
         ReloadCase{"AFolderNotThereYetIsLookedAtEverySecond",
                    L"notes.md",
                    {Step("drop", {L"%FOLDER%\\later\\later.md"}), Step("await", {L"post", L"2"}),

@@ -60,9 +60,20 @@ public:
     HRESULT STDMETHODCALLTYPE put_IsStatusBarEnabled(BOOL) override { return TM_STUB; }
 };
 
-class StubWebView : public ComObject<ICoreWebView2> {
+// Answers every version of the web view up to the eleventh whose identifier the program knows.
+class StubWebView : public ComObject<ICoreWebView2_11> {
 public:
     StubWebView() noexcept : ComObject(IID_ICoreWebView2) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        if (object != nullptr &&
+            (IsEqualIID(riid, IID_ICoreWebView2_2) || IsEqualIID(riid, IID_ICoreWebView2_3) ||
+             IsEqualIID(riid, IID_ICoreWebView2_4) || IsEqualIID(riid, IID_ICoreWebView2_11))) {
+            *object = static_cast<ICoreWebView2_11*>(this);
+            AddRef();
+            return S_OK;
+        }
+        return ComObject::QueryInterface(riid, object);
+    }
     HRESULT STDMETHODCALLTYPE get_Settings(ICoreWebView2Settings**) override { return TM_STUB; }
     HRESULT STDMETHODCALLTYPE get_Source(LPWSTR*) override { return TM_STUB; }
     HRESULT STDMETHODCALLTYPE Navigate(LPCWSTR) override { return TM_STUB; }
@@ -126,6 +137,52 @@ public:
     HRESULT STDMETHODCALLTYPE remove_WebResourceRequested(EventRegistrationToken) override { return TM_STUB; }
     HRESULT STDMETHODCALLTYPE AddWebResourceRequestedFilter(LPCWSTR, int) override { return TM_STUB; }
     HRESULT STDMETHODCALLTYPE RemoveWebResourceRequestedFilter(LPCWSTR, int) override { return TM_STUB; }
+    TM_NOTIMPL_EVENT(WindowCloseRequested)
+    // ICoreWebView2_2 … _11
+    TM_NOTIMPL_EVENT(WebResourceResponseReceived)
+    HRESULT STDMETHODCALLTYPE NavigateWithWebResourceRequest(BrowserOpaque*) override { return TM_STUB; }
+    TM_NOTIMPL_EVENT(DOMContentLoaded)
+    HRESULT STDMETHODCALLTYPE get_CookieManager(BrowserOpaque**) override { return TM_STUB; }
+    HRESULT STDMETHODCALLTYPE get_Environment(ICoreWebView2Environment**) override { return TM_STUB; }
+    HRESULT STDMETHODCALLTYPE TrySuspend(BrowserOpaque*) override { return TM_STUB; }
+    HRESULT STDMETHODCALLTYPE Resume() override { return TM_STUB; }
+    HRESULT STDMETHODCALLTYPE get_IsSuspended(BOOL*) override { return TM_STUB; }
+    HRESULT STDMETHODCALLTYPE SetVirtualHostNameToFolderMapping(LPCWSTR, LPCWSTR, int) override {
+        return TM_STUB;
+    }
+    HRESULT STDMETHODCALLTYPE ClearVirtualHostNameToFolderMapping(LPCWSTR) override { return TM_STUB; }
+    TM_NOTIMPL_EVENT(FrameCreated)
+    HRESULT STDMETHODCALLTYPE add_DownloadStarting(ICoreWebView2DownloadStartingEventHandler*,
+                                                   EventRegistrationToken*) override {
+        return TM_STUB;
+    }
+    HRESULT STDMETHODCALLTYPE remove_DownloadStarting(EventRegistrationToken) override { return TM_STUB; }
+    TM_NOTIMPL_EVENT(ClientCertificateRequested)
+    HRESULT STDMETHODCALLTYPE OpenTaskManagerWindow() override { return TM_STUB; }
+    HRESULT STDMETHODCALLTYPE PrintToPdf(LPCWSTR, BrowserOpaque*, BrowserOpaque*) override { return TM_STUB; }
+    TM_NOTIMPL_EVENT(IsMutedChanged)
+    HRESULT STDMETHODCALLTYPE get_IsMuted(BOOL*) override { return TM_STUB; }
+    HRESULT STDMETHODCALLTYPE put_IsMuted(BOOL) override { return TM_STUB; }
+    TM_NOTIMPL_EVENT(IsDocumentPlayingAudioChanged)
+    HRESULT STDMETHODCALLTYPE get_IsDocumentPlayingAudio(BOOL*) override { return TM_STUB; }
+    TM_NOTIMPL_EVENT(IsDefaultDownloadDialogOpenChanged)
+    HRESULT STDMETHODCALLTYPE get_IsDefaultDownloadDialogOpen(BOOL*) override { return TM_STUB; }
+    HRESULT STDMETHODCALLTYPE OpenDefaultDownloadDialog() override { return TM_STUB; }
+    HRESULT STDMETHODCALLTYPE CloseDefaultDownloadDialog() override { return TM_STUB; }
+    HRESULT STDMETHODCALLTYPE get_DefaultDownloadDialogCornerAlignment(int*) override { return TM_STUB; }
+    HRESULT STDMETHODCALLTYPE put_DefaultDownloadDialogCornerAlignment(int) override { return TM_STUB; }
+    HRESULT STDMETHODCALLTYPE get_DefaultDownloadDialogMargin(POINT*) override { return TM_STUB; }
+    HRESULT STDMETHODCALLTYPE put_DefaultDownloadDialogMargin(POINT) override { return TM_STUB; }
+    TM_NOTIMPL_EVENT(BasicAuthenticationRequested)
+    HRESULT STDMETHODCALLTYPE CallDevToolsProtocolMethodForSession(LPCWSTR, LPCWSTR, LPCWSTR,
+                                                                   BrowserOpaque*) override {
+        return TM_STUB;
+    }
+    HRESULT STDMETHODCALLTYPE add_ContextMenuRequested(ICoreWebView2ContextMenuRequestedEventHandler*,
+                                                       EventRegistrationToken*) override {
+        return TM_STUB;
+    }
+    HRESULT STDMETHODCALLTYPE remove_ContextMenuRequested(EventRegistrationToken) override { return TM_STUB; }
 };
 
 class StubController : public ComObject<ICoreWebView2Controller> {

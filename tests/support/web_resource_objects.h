@@ -1,7 +1,7 @@
 // The objects a browser runtime hands to the program's handlers of navigation starts, new-window
-// requests and web-resource requests, the responses it makes for the program, its request filters, and
-// reading a response body as the real runtime does. Shared by the two stand-in runtimes (the test runtime
-// and the development runtime), which differ only in what they do with the answers.
+// requests, web-resource requests, downloads and context menus, the responses it makes for the program, its
+// request filters, and reading a response body as the real runtime does. Shared by the two stand-in runtimes
+// (the test runtime and the development runtime), which differ only in what they do with the answers.
 #pragma once
 
 #include "platform/com_adopt.h"
@@ -189,11 +189,22 @@ inline HRESULT STDMETHODCALLTYPE StandInResourceArgs::GetDeferral(ICoreWebView2D
     return S_OK;
 }
 
-class StandInNavigationArgs final : public ComObject<ICoreWebView2NavigationStartingEventArgs> {
+// Also answers the third version, which says what kind of navigation it is (a link's, a reload).
+class StandInNavigationArgs final : public ComObject<ICoreWebView2NavigationStartingEventArgs3> {
 public:
-    StandInNavigationArgs(std::wstring uri, bool userInitiated, UINT64 id) noexcept
+    StandInNavigationArgs(std::wstring uri, bool userInitiated, UINT64 id,
+                          int kind = kNavigationKindNewDocument) noexcept
         : ComObject(IID_ICoreWebView2NavigationStartingEventArgs), uri_(std::move(uri)),
-          userInitiated_(userInitiated), id_(id) {}
+          userInitiated_(userInitiated), id_(id), kind_(kind) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        if (object != nullptr && (IsEqualIID(riid, IID_ICoreWebView2NavigationStartingEventArgs2) ||
+                                  IsEqualIID(riid, IID_ICoreWebView2NavigationStartingEventArgs3))) {
+            *object = static_cast<ICoreWebView2NavigationStartingEventArgs3*>(this);
+            AddRef();
+            return S_OK;
+        }
+        return ComObject::QueryInterface(riid, object);
+    }
     HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) override { return CopyOut(uri_, uri); }
     HRESULT STDMETHODCALLTYPE get_IsUserInitiated(BOOL* value) override { return Out(value, userInitiated_); }
     HRESULT STDMETHODCALLTYPE get_IsRedirected(BOOL* value) override { return Out(value, FALSE); }
@@ -215,6 +226,17 @@ public:
         *id = id_;
         return S_OK;
     }
+    HRESULT STDMETHODCALLTYPE get_AdditionalAllowedFrameAncestors(LPWSTR* value) override {
+        return CopyOut(L"", value);
+    }
+    HRESULT STDMETHODCALLTYPE put_AdditionalAllowedFrameAncestors(LPCWSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_NavigationKind(int* kind) override {
+        if (kind == nullptr) {
+            return E_POINTER;
+        }
+        *kind = kind_;
+        return S_OK;
+    }
 
     BOOL cancel = FALSE;
 
@@ -229,6 +251,204 @@ private:
     const std::wstring uri_;
     const BOOL userInitiated_;
     const UINT64 id_;
+    const int kind_;
+};
+
+// A download the page starts: only its address and the runtime's default path are known. The runtime says
+// nothing about whether the user asked for it.
+class StandInDownloadOperation final : public ComObject<ICoreWebView2DownloadOperation> {
+public:
+    explicit StandInDownloadOperation(std::wstring uri) noexcept
+        : ComObject(IID_ICoreWebView2DownloadOperation), uri_(std::move(uri)) {}
+    HRESULT STDMETHODCALLTYPE add_BytesReceivedChanged(BrowserOpaque*, EventRegistrationToken*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE remove_BytesReceivedChanged(EventRegistrationToken) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE add_EstimatedEndTimeChanged(BrowserOpaque*, EventRegistrationToken*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE remove_EstimatedEndTimeChanged(EventRegistrationToken) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE add_StateChanged(BrowserOpaque*, EventRegistrationToken*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE remove_StateChanged(EventRegistrationToken) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) override { return CopyOut(uri_, uri); }
+    HRESULT STDMETHODCALLTYPE get_ContentDisposition(LPWSTR* value) override { return CopyOut(L"", value); }
+    HRESULT STDMETHODCALLTYPE get_MimeType(LPWSTR* value) override { return CopyOut(L"", value); }
+
+private:
+    const std::wstring uri_;
+};
+
+// Deferrals are not offered: the handler's answer is read when it returns.
+class StandInDownloadArgs final : public ComObject<ICoreWebView2DownloadStartingEventArgs> {
+public:
+    StandInDownloadArgs(std::wstring uri, std::wstring resultFilePath) noexcept
+        : ComObject(IID_ICoreWebView2DownloadStartingEventArgs), resultFilePath(std::move(resultFilePath)),
+          operation_(AdoptComPtr(new (std::nothrow) StandInDownloadOperation(std::move(uri)))) {}
+    HRESULT STDMETHODCALLTYPE get_DownloadOperation(ICoreWebView2DownloadOperation** operation) override {
+        return operation_.CopyTo(operation);
+    }
+    HRESULT STDMETHODCALLTYPE get_Cancel(BOOL* value) override { return Out(value, cancel); }
+    HRESULT STDMETHODCALLTYPE put_Cancel(BOOL value) override {
+        cancel = value;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_ResultFilePath(LPWSTR* path) override {
+        return CopyOut(resultFilePath, path);
+    }
+    HRESULT STDMETHODCALLTYPE put_ResultFilePath(LPCWSTR path) override {
+        resultFilePath = path == nullptr ? L"" : path;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_Handled(BOOL* value) override { return Out(value, handled); }
+    HRESULT STDMETHODCALLTYPE put_Handled(BOOL value) override {
+        handled = value;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral** deferral) override {
+        if (deferral != nullptr) {
+            *deferral = nullptr;
+        }
+        return E_NOTIMPL;
+    }
+
+    BOOL cancel = FALSE;
+    BOOL handled = FALSE;
+    std::wstring resultFilePath;
+
+private:
+    static HRESULT Out(BOOL* out, BOOL value) noexcept {
+        if (out == nullptr) {
+            return E_POINTER;
+        }
+        *out = value;
+        return S_OK;
+    }
+    const ComPtr<ICoreWebView2DownloadOperation> operation_;
+};
+
+// One item of the context menu: its unlocalized name and whether it is a separator.
+class StandInMenuItem final : public ComObject<ICoreWebView2ContextMenuItem> {
+public:
+    StandInMenuItem(std::wstring name, int kind) noexcept
+        : ComObject(IID_ICoreWebView2ContextMenuItem), name(std::move(name)), kind_(kind) {}
+    HRESULT STDMETHODCALLTYPE get_Name(LPWSTR* value) override { return CopyOut(name, value); }
+    HRESULT STDMETHODCALLTYPE get_Label(LPWSTR* value) override { return CopyOut(name, value); }
+    HRESULT STDMETHODCALLTYPE get_CommandId(INT32* value) override {
+        if (value == nullptr) {
+            return E_POINTER;
+        }
+        *value = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_ShortcutKeyDescription(LPWSTR* value) override {
+        return CopyOut(L"", value);
+    }
+    HRESULT STDMETHODCALLTYPE get_Icon(IStream** icon) override {
+        if (icon != nullptr) {
+            *icon = nullptr;
+        }
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_Kind(int* value) override {
+        if (value == nullptr) {
+            return E_POINTER;
+        }
+        *value = kind_;
+        return S_OK;
+    }
+
+    const std::wstring name;
+
+private:
+    const int kind_;
+};
+
+class StandInMenuItems final : public ComObject<ICoreWebView2ContextMenuItemCollection> {
+public:
+    StandInMenuItems() noexcept : ComObject(IID_ICoreWebView2ContextMenuItemCollection) {}
+    HRESULT STDMETHODCALLTYPE get_Count(UINT32* count) override {
+        if (count == nullptr) {
+            return E_POINTER;
+        }
+        *count = static_cast<UINT32>(items.size());
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetValueAtIndex(UINT32 index, ICoreWebView2ContextMenuItem** item) override {
+        if (item == nullptr) {
+            return E_POINTER;
+        }
+        *item = nullptr;
+        return index < items.size() ? items[index].CopyTo(item) : E_INVALIDARG;
+    }
+    HRESULT STDMETHODCALLTYPE RemoveValueAtIndex(UINT32 index) override {
+        if (index >= items.size()) {
+            return E_INVALIDARG;
+        }
+        items.erase(items.begin() + index);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE InsertValueAtIndex(UINT32, ICoreWebView2ContextMenuItem*) override {
+        return E_NOTIMPL; // the program never adds items
+    }
+
+    std::vector<ComPtr<ICoreWebView2ContextMenuItem>> items;
+};
+
+class StandInMenuArgs final : public ComObject<ICoreWebView2ContextMenuRequestedEventArgs> {
+public:
+    explicit StandInMenuArgs(ComPtr<StandInMenuItems> items) noexcept
+        : ComObject(IID_ICoreWebView2ContextMenuRequestedEventArgs), items_(std::move(items)) {}
+    HRESULT STDMETHODCALLTYPE get_MenuItems(ICoreWebView2ContextMenuItemCollection** items) override {
+        if (items == nullptr) {
+            return E_POINTER;
+        }
+        *items = items_.Get();
+        items_->AddRef();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_ContextMenuTarget(BrowserOpaque** target) override {
+        if (target != nullptr) {
+            *target = nullptr;
+        }
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE get_Location(POINT* location) override {
+        if (location == nullptr) {
+            return E_POINTER;
+        }
+        *location = POINT{};
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE put_SelectedCommandId(INT32) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_SelectedCommandId(INT32*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE put_Handled(BOOL value) override {
+        handled = value;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_Handled(BOOL* value) override {
+        if (value == nullptr) {
+            return E_POINTER;
+        }
+        *value = handled;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral** deferral) override {
+        if (deferral != nullptr) {
+            *deferral = nullptr;
+        }
+        return E_NOTIMPL;
+    }
+
+    BOOL handled = FALSE;
+
+private:
+    const ComPtr<StandInMenuItems> items_;
 };
 
 class StandInNewWindowArgs final : public ComObject<ICoreWebView2NewWindowRequestedEventArgs> {
@@ -469,6 +689,20 @@ public:
     HRESULT STDMETHODCALLTYPE remove_WebResourceRequested(EventRegistrationToken token) override {
         return resourceHandlers_.Remove(token);
     }
+    HRESULT STDMETHODCALLTYPE add_DownloadStarting(ICoreWebView2DownloadStartingEventHandler* handler,
+                                                   EventRegistrationToken* token) override {
+        return Subscribed("downloads", downloadHandlers_.Add(handler, token), token);
+    }
+    HRESULT STDMETHODCALLTYPE remove_DownloadStarting(EventRegistrationToken token) override {
+        return downloadHandlers_.Remove(token);
+    }
+    HRESULT STDMETHODCALLTYPE add_ContextMenuRequested(ICoreWebView2ContextMenuRequestedEventHandler* handler,
+                                                       EventRegistrationToken* token) override {
+        return Subscribed("context-menu", menuHandlers_.Add(handler, token), token);
+    }
+    HRESULT STDMETHODCALLTYPE remove_ContextMenuRequested(EventRegistrationToken token) override {
+        return menuHandlers_.Remove(token);
+    }
     HRESULT STDMETHODCALLTYPE AddWebResourceRequestedFilter(LPCWSTR uri, int context) override {
         if (uri == nullptr) {
             return E_INVALIDARG;
@@ -500,10 +734,11 @@ protected:
     virtual void FilterAdded(const std::wstring& /*pattern*/, int /*context*/) {}
 
     // True when a handler cancelled the navigation.
-    bool RaiseNavigationStarting(const std::wstring& uri, bool userInitiated) {
+    bool RaiseNavigationStarting(const std::wstring& uri, bool userInitiated,
+                                 int kind = kNavigationKindNewDocument) {
         const ComPtr<ICoreWebView2> keepAlive(this);
         const ComPtr<StandInNavigationArgs> args =
-            AdoptComPtr(new StandInNavigationArgs(uri, userInitiated, nextNavigationId_++));
+            AdoptComPtr(new StandInNavigationArgs(uri, userInitiated, nextNavigationId_++, kind));
         for (const auto& handler : navigationHandlers_.Current()) {
             handler->Invoke(this, args.Get());
         }
@@ -518,6 +753,41 @@ protected:
             handler->Invoke(this, args.Get());
         }
         return args;
+    }
+
+    // The download's arguments once every handler has seen it.
+    ComPtr<StandInDownloadArgs> RaiseDownloadStarting(const std::wstring& uri,
+                                                      const std::wstring& resultFilePath) {
+        const ComPtr<ICoreWebView2> keepAlive(this);
+        const ComPtr<StandInDownloadArgs> args = AdoptComPtr(new StandInDownloadArgs(uri, resultFilePath));
+        for (const auto& handler : downloadHandlers_.Current()) {
+            handler->Invoke(this, args.Get());
+        }
+        return args;
+    }
+
+    // The menu of `names` ("-" for a separator) once every handler has seen it: the names it still
+    // shows, or nothing when a handler took it over (Handled).
+    std::vector<std::wstring> RaiseContextMenuRequested(const std::vector<std::wstring>& names) {
+        const ComPtr<ICoreWebView2> keepAlive(this);
+        const ComPtr<StandInMenuItems> items = AdoptComPtr(new StandInMenuItems());
+        for (const std::wstring& name : names) {
+            const bool separator = name == L"-";
+            items->items.push_back(AdoptComPtr<ICoreWebView2ContextMenuItem>(
+                new StandInMenuItem(separator ? L"other" : name, separator ? kContextMenuItemSeparator : 0)));
+        }
+        const ComPtr<StandInMenuArgs> args = AdoptComPtr(new StandInMenuArgs(items));
+        for (const auto& handler : menuHandlers_.Current()) {
+            handler->Invoke(this, args.Get());
+        }
+        std::vector<std::wstring> shown;
+        if (args->handled == FALSE) {
+            for (const auto& item : items->items) {
+                const auto* standIn = static_cast<const StandInMenuItem*>(item.Get());
+                shown.push_back(standIn->name == L"other" ? L"-" : standIn->name);
+            }
+        }
+        return shown;
     }
 
     // Given what became of the request: the response when the outcome is Answered, else null.
@@ -560,6 +830,8 @@ private:
     HandlerList<ICoreWebView2NavigationStartingEventHandler> navigationHandlers_;
     HandlerList<ICoreWebView2NewWindowRequestedEventHandler> newWindowHandlers_;
     HandlerList<ICoreWebView2WebResourceRequestedEventHandler> resourceHandlers_;
+    HandlerList<ICoreWebView2DownloadStartingEventHandler> downloadHandlers_;
+    HandlerList<ICoreWebView2ContextMenuRequestedEventHandler> menuHandlers_;
     RequestFilters filters_;
     UINT64 nextNavigationId_ = 1;
 };

@@ -1,5 +1,5 @@
 // The pieces of the page's own origin that need no runtime: which file an address beside the
-// document names, which bytes a Range header asks for, what a link may do, and the hand-written
+// document names, which bytes a Range header asks for, what a link or a download may do, and the hand-written
 // interface identifiers these rest on.
 #include "support/temp_folder.h"
 #include "platform/browser_abi.h"
@@ -8,6 +8,7 @@
 #include "webhost/document_root.h"
 #include "webhost/document_url.h"
 #include "webhost/file_range_stream.h"
+#include "webhost/download_policy.h"
 #include "webhost/link_policy.h"
 
 #include <gtest/gtest.h>
@@ -195,6 +196,9 @@ TEST(LinkPolicy, OpensWebAndMailOutsideDocumentsInsideAndRefusesTheRest) {
         {L"HTTP://example.org/", true, LinkAction::OpenExternally, L"HTTP://example.org/"},
         {L"mailto:a@example.org?subject=Hi there \"x\" \u00e9", true, LinkAction::OpenExternally,
          L"mailto:a@example.org?subject=Hi%20there%20%22x%22%20%C3%A9"},
+        {L"MAILTO:a@example.org?ATTACH=C:\\x&Subject=s&body=b&to=c@example.org&cc=d&bcc=e&attachment=f&=g#h",
+         true, LinkAction::OpenExternally, L"MAILTO:a@example.org?Subject=s&body=b&cc=d&bcc=e"},
+        {L"mailto:a@example.org?attach=C:\\x", true, LinkAction::OpenExternally, L"mailto:a@example.org"},
         {L"https://example.org/", false, LinkAction::Refuse, L""},
         {base + L"other.md#part", true, LinkAction::OpenInViewer, folder / L"other.md"},
         {base + L"notes.TXT", true, LinkAction::OpenInViewer, folder / L"notes.TXT"},
@@ -219,6 +223,47 @@ TEST(LinkPolicy, OpensWebAndMailOutsideDocumentsInsideAndRefusesTheRest) {
     }
 }
 
+TEST(DownloadPolicy, SavesFilesBesideTheDocumentUnderTheirOwnExtensionOpensAskedForWebAddressesOnly) {
+    const std::wstring base = L"https://tallowmere.invalid/doc/2/0/";
+    const std::wstring downloads = L"C:\\Users\\r\\Downloads\\";
+    const struct {
+        std::wstring uri;
+        std::wstring suggested; // the file name the runtime would save under
+        bool userInitiated;
+        DownloadAction action;
+        std::wstring saveName;
+    } cases[] = {
+        {base + L"notes.txt", L"invoice.exe", false, DownloadAction::SaveDocumentFile, L"invoice.txt"},
+        {base + L"notes.txt", L"report.pdf.exe", true, DownloadAction::SaveDocumentFile, L"report.pdf.txt"},
+        {base + L"notes.txt", L"notes.txt", true, DownloadAction::SaveDocumentFile, L"notes.txt"},
+        {base + L"archive.TAR.GZ", L"archive", true, DownloadAction::SaveDocumentFile, L"archive.GZ"},
+        {base + L"Makefile", L"run.bat", true, DownloadAction::SaveDocumentFile, L"run"},
+        // Nothing usable left of the suggestion: the file's own name.
+        {base + L"notes.txt", L".exe", true, DownloadAction::SaveDocumentFile, L"notes.txt"},
+        {base + L"notes.txt", L"", true, DownloadAction::SaveDocumentFile, L"notes.txt"},
+        {base + L"notes.txt", L"CON.exe", true, DownloadAction::SaveDocumentFile, L"notes.txt"},
+        {base + L"notes.txt", L"a:b.exe", true, DownloadAction::SaveDocumentFile, L"notes.txt"},
+        {base + L"notes.txt", L"end..", true, DownloadAction::SaveDocumentFile, L"end..txt"},
+        {base + L"a%2Fb.txt", L"x.txt", true, DownloadAction::Refuse, L""},
+        {L"https://tallowmere.invalid/doc/2/0/", L"x.txt", true, DownloadAction::Refuse, L""},
+        {L"https://tallowmere.invalid/", L"index.html", true, DownloadAction::Refuse, L""},
+        {L"https://example.org/setup.exe", L"setup.exe", true, DownloadAction::OpenExternally, L""},
+        {L"https://example.org/setup.exe", L"setup.exe", false, DownloadAction::Refuse, L""},
+        {L"data:text/plain,x", L"x.exe", true, DownloadAction::Refuse, L""},
+        {L"blob:https://tallowmere.invalid/1f", L"x.exe", true, DownloadAction::Refuse, L""},
+        {L"mailto:a@example.org", L"x.eml", true, DownloadAction::Refuse, L""},
+        {L"file:///C:/x.txt", L"x.txt", true, DownloadAction::Refuse, L""},
+    };
+    for (const auto& c : cases) {
+        const DownloadDecision decision =
+            DecideDownload(c.uri, downloads + c.suggested, c.userInitiated, kDocument);
+        EXPECT_EQ(decision.action, c.action) << std::string(c.uri.begin(), c.uri.end());
+        EXPECT_EQ(decision.saveName, c.saveName) << std::string(c.suggested.begin(), c.suggested.end());
+    }
+    // Without a current document nothing beside one exists.
+    EXPECT_EQ(DecideDownload(base + L"notes.txt", L"notes.txt", true, L"").action, DownloadAction::Refuse);
+}
+
 TEST(BrowserAbi, HandWrittenIdentifiersMatchTheirText) {
     const struct {
         const IID& iid;
@@ -235,6 +280,19 @@ TEST(BrowserAbi, HandWrittenIdentifiersMatchTheirText) {
         {IID_ICoreWebView2WebResourceResponse, L"{AAFCC94F-FA27-48FD-97DF-830EF75AAEC9}"},
         {IID_ICoreWebView2HttpRequestHeaders, L"{E86CAC0E-5523-465C-B536-8FB9FC8C8C60}"},
         {IID_ICoreWebView2HttpResponseHeaders, L"{03C5FF5A-9B45-4A88-881C-89A9F328619C}"},
+        {IID_ICoreWebView2_2, L"{9E8F0CF8-E670-4B5E-B2BC-73E061E3184C}"},
+        {IID_ICoreWebView2_3, L"{A0D6DF20-3B92-416D-AA0C-437A9C727857}"},
+        {IID_ICoreWebView2_4, L"{20D02D59-6DF2-42DC-BD06-F98A694B1302}"},
+        {IID_ICoreWebView2_11, L"{0BE78E56-C193-4051-B943-23B460C08BDB}"},
+        {IID_ICoreWebView2DownloadStartingEventHandler, L"{EFEDC989-C396-41CA-83F7-07F845A55724}"},
+        {IID_ICoreWebView2DownloadStartingEventArgs, L"{E99BBE21-43E9-4544-A732-282764EAFA60}"},
+        {IID_ICoreWebView2DownloadOperation, L"{3D6B6CF2-AFE1-44C7-A995-C65117714336}"},
+        {IID_ICoreWebView2ContextMenuRequestedEventHandler, L"{04D3FE1D-AB87-42FB-A898-DA241D35B63C}"},
+        {IID_ICoreWebView2ContextMenuRequestedEventArgs, L"{A1D309EE-C03F-11EB-8529-0242AC130003}"},
+        {IID_ICoreWebView2ContextMenuItemCollection, L"{F562A2F5-C415-45CF-B909-D4B7C1E276D3}"},
+        {IID_ICoreWebView2ContextMenuItem, L"{7AED49E3-A93F-497A-811C-749C6B6B6C65}"},
+        {IID_ICoreWebView2NavigationStartingEventArgs2, L"{9086BE93-91AA-472D-A7E0-579F2BA006AD}"},
+        {IID_ICoreWebView2NavigationStartingEventArgs3, L"{DDFFE494-4942-4BD2-AB73-35B8FF40E19F}"},
     };
     for (const auto& c : cases) {
         IID parsed{};

@@ -95,10 +95,12 @@ void DevSession::CloseView() noexcept {
 }
 
 void DevSession::RunPageRequest(const DriverCommand& command) {
-    // "<id>\n<method>\n<range>\n<uri>" for a resource; "<id>\n<user-initiated 0|1>\n<uri>" otherwise.
+    // "<id>\n<method>\n<range>\n<uri>" for a resource, "<id>\n<uri>" for a reload, "<id>\n<file name>\n<uri>"
+    // for a download, "<id>\n<user-initiated 0|1>\n<uri>" otherwise.
     const bool resource = command.verb == "resourceRequest";
-    const std::vector<std::string_view> fields = SplitFields(command.payload, resource ? 4 : 3);
-    if (webView_ == nullptr || fields.size() != (resource ? 4u : 3u)) {
+    const size_t count = resource ? 4 : command.verb == "reloadStarting" ? 2 : 3;
+    const std::vector<std::string_view> fields = SplitFields(command.payload, count);
+    if (webView_ == nullptr || fields.size() != count) {
         Record(JsonRecord("unknownCommand").String("verb", FromUtf8(command.verb)).Finish());
         return;
     }
@@ -107,6 +109,10 @@ void DevSession::RunPageRequest(const DriverCommand& command) {
         webView_->RequestResource(id, FromUtf8(fields[1]), FromUtf8(fields[2]), FromUtf8(fields[3]));
     } else if (command.verb == "newWindowRequested") {
         webView_->RequestNewWindow(id, fields[1] == "1", FromUtf8(fields[2]));
+    } else if (command.verb == "reloadStarting") {
+        webView_->StartReload(id, FromUtf8(fields[1]));
+    } else if (command.verb == "downloadStarting") {
+        webView_->StartDownload(id, FromUtf8(fields[1]), FromUtf8(fields[2]));
     } else {
         webView_->StartNavigation(id, fields[1] == "1", FromUtf8(fields[2]));
     }
@@ -124,7 +130,8 @@ void DevSession::RunDriverCommand(const std::string& body) noexcept {
             const HRESULT hr = PostDroppedFiles(parentWindow_, {path});
             Record(JsonRecord("dropPosted").String("path", path).Number("result", hr).Finish());
         } else if (command.verb == "resourceRequest" || command.verb == "newWindowRequested" ||
-                   command.verb == "navigationStarting") {
+                   command.verb == "navigationStarting" || command.verb == "reloadStarting" ||
+                   command.verb == "downloadStarting") {
             RunPageRequest(command);
         } else if (command.verb == "closeWindow") {
             if (parentWindow_ != nullptr) {

@@ -41,7 +41,8 @@ public:
 
 private:
     void RunDriverCommand(const std::string& body) noexcept;
-    // A request from the page that the web view answers: a resource, a new window, a navigation.
+    // A request from the page that the web view answers: a resource, a new window, a navigation, a
+    // reload, a download.
     void RunPageRequest(const DriverCommand& command);
 
     // Declared before the connection so that the connection (and its reader thread, which posts to the

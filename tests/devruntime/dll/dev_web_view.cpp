@@ -196,6 +196,33 @@ void DevWebView::StartNavigation(long long id, bool userInitiated, const std::ws
     }
 }
 
+void DevWebView::StartReload(long long id, const std::wstring& uri) noexcept {
+    try {
+        const bool cancel = RaiseNavigationStarting(uri, true, kNavigationKindReload);
+        session_->Record(JsonRecord("navigationResult").Number("id", id).Bool("cancel", cancel).Finish());
+    } catch (...) {
+        // Out of memory: as above.
+    }
+}
+
+void DevWebView::StartDownload(long long id, const std::wstring& suggestedName,
+                               const std::wstring& uri) noexcept {
+    try {
+        // The runtime's default: the user's download folder and the name the page suggested.
+        wchar_t profile[MAX_PATH] = {};
+        const DWORD length = ::GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH);
+        const std::wstring folder = length > 0 && length < MAX_PATH ? std::wstring(profile, length) : L"C:";
+        const auto args = RaiseDownloadStarting(uri, folder + L"\\Downloads\\" + suggestedName);
+        session_->Record(JsonRecord("downloadResult")
+                             .Number("id", id)
+                             .Bool("cancel", args->cancel != FALSE)
+                             .String("resultFilePath", args->resultFilePath)
+                             .Finish());
+    } catch (...) {
+        // Out of memory: as above.
+    }
+}
+
 void DevWebView::RequestNewWindow(long long id, bool userInitiated, const std::wstring& uri) noexcept {
     try {
         const auto args = RaiseNewWindowRequested(uri, userInitiated);

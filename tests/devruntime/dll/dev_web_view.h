@@ -49,6 +49,11 @@ public:
                          const std::wstring& uri) noexcept;
     void RequestNewWindow(long long id, bool userInitiated, const std::wstring& uri) noexcept;
     void StartNavigation(long long id, bool userInitiated, const std::wstring& uri) noexcept;
+    // A reload of the page (F5, Ctrl+R, the menu's Reload, location.reload): a navigation of the reload
+    // kind ("navigationResult"); a download Chromium starts, with the file name it suggests
+    // ("downloadResult": whether the program cancelled it).
+    void StartReload(long long id, const std::wstring& uri) noexcept;
+    void StartDownload(long long id, const std::wstring& suggestedName, const std::wstring& uri) noexcept;
 
 private:
     struct Subscription {

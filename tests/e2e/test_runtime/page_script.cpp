@@ -108,6 +108,18 @@ void PostFromPage(const std::wstring& json) {
     Log("page-post-delivered", {NumberField(static_cast<long long>(delivered))});
 }
 
+// The user acts on the window, as with a click that starts a download: the window comes to the front and
+// gets a real key press (Shift, which does nothing), so that the system's last-input time is now.
+void UserActs() {
+    ::SetForegroundWindow(MainWindow());
+    INPUT keys[2] = {};
+    keys[0].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = VK_SHIFT;
+    keys[1] = keys[0];
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    ::SendInput(2, keys, sizeof(INPUT));
+}
+
 // What the page asks of the runtime: a resource (uri, Range header, method), a new window for a link
 // (uri, user-initiated 1/0), or a navigation of the page itself (likewise).
 void RunPageAction(const std::string& command, const std::vector<std::wstring>& args) {
@@ -118,7 +130,16 @@ void RunPageAction(const std::string& command, const std::vector<std::wstring>& 
         return;
     }
     const bool userInitiated = args.size() < 2 || args[1] != L"0";
-    if (command == "request" || command == "request-later") {
+    if (command == "download") {
+        if (args.size() < 3 || args[2] != L"0") {
+            UserActs();
+        }
+        page->StartDownload(uri, args.size() > 1 ? args[1] : std::wstring());
+    } else if (command == "context-menu") {
+        page->ShowContextMenu(args);
+    } else if (command == "reload") {
+        page->ReloadPage();
+    } else if (command == "request" || command == "request-later") {
         page->RequestFromPage(uri, args.size() > 1 ? args[1] : std::wstring(),
                               args.size() > 2 ? args[2] : std::wstring(L"GET"));
     } else if (command == "new-window") {
@@ -133,6 +154,69 @@ void RunPageAction(const std::string& command, const std::vector<std::wstring>& 
 void DropFiles(const std::vector<std::wstring>& paths) {
     if (FAILED(PostDroppedFiles(MainWindow(), paths))) {
         Log("drop-failed", {"PostDroppedFiles"});
+    }
+}
+
+// --- the user's side: the save dialog the program shows ---------------------------------------------
+
+BOOL CALLBACK FindDialog(HWND window, LPARAM found) noexcept {
+    wchar_t name[16] = {};
+    ::GetClassNameW(window, name, 16);
+    if (::IsWindowVisible(window) && std::wcscmp(name, L"#32770") == 0) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK FindFileNameBox(HWND window, LPARAM found) noexcept {
+    wchar_t name[16] = {};
+    ::GetClassNameW(window, name, 16);
+    if (::IsWindowVisible(window) && _wcsicmp(name, L"Edit") == 0) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The visible dialog of this thread and its file name box (the first edit box in it); null when none.
+HWND FileNameBox(HWND& dialog) {
+    dialog = nullptr;
+    ::EnumThreadWindows(::GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&dialog));
+    HWND box = nullptr;
+    if (dialog != nullptr) {
+        ::EnumChildWindows(dialog, FindFileNameBox, reinterpret_cast<LPARAM>(&box));
+    }
+    return box;
+}
+
+// `log-save-dialog`: its title and the name it offers; `save-dialog <path>`: the user types a path and
+// presses Save; `cancel-dialog`: the user cancels.
+void RunDialogStep(const std::string& command, const std::vector<std::wstring>& args) {
+    HWND dialog = nullptr;
+    const HWND box = FileNameBox(dialog);
+    if (box == nullptr) {
+        Log("no-dialog", {});
+        return;
+    }
+    if (command == "log-save-dialog") {
+        wchar_t title[256] = {};
+        wchar_t name[1024] = {};
+        ::GetWindowTextW(dialog, title, 256);
+        ::GetWindowTextW(box, name, 1024);
+        Log("save-dialog", {EscapeField(std::wstring_view(title)), EscapeField(std::wstring_view(name))});
+        return;
+    }
+    if (command == "save-dialog") {
+        const std::wstring path = args.empty() ? std::wstring() : args[0];
+        ::SetWindowTextW(box, path.c_str());
+        Log("dialog-save", {EscapeField(path)});
+        ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDOK)));
+    } else {
+        Log("dialog-cancel", {});
+        ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDCANCEL)));
     }
 }
 
@@ -254,8 +338,11 @@ bool RunStep(const Step& step) {
         RunPageAction(command, args);
         Await(RuntimeEvent::Answered, 0, kDefaultAwaitTimeout);
         return false;
-    } else if (command == "request-later" || command == "new-window" || command == "follow-link") {
+    } else if (command == "request-later" || command == "new-window" || command == "follow-link" ||
+               command == "download" || command == "context-menu" || command == "reload") {
         RunPageAction(command, args);
+    } else if (command == "log-save-dialog" || command == "save-dialog" || command == "cancel-dialog") {
+        RunDialogStep(command, args);
     } else if (command == "close") {
         Log("close", {});
         ::PostMessageW(MainWindow(), WM_CLOSE, 0, 0);

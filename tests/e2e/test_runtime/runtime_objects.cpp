@@ -221,6 +221,7 @@ HRESULT STDMETHODCALLTYPE TestWebView::Navigate(LPCWSTR uri) {
     // Like a real navigation, it starts later, after this call has returned.
     const ComPtr<TestWebView> self(this);
     const std::wstring target = uri;
+    pageUri_ = target;
     Post([self, target] {
         if (self->RunNavigation(target, true)) {
             g_currentWebView = self.Get();
@@ -295,6 +296,38 @@ void TestWebView::NavigateFromPage(const std::wstring& uri, bool userInitiated) 
     const ComPtr<TestWebView> self(this);
     if (RunNavigation(uri, userInitiated)) {
         Log("page-left", {EscapeField(uri)});
+    }
+}
+
+void TestWebView::StartDownload(const std::wstring& uri, const std::wstring& resultFilePath) {
+    Log("download", {EscapeField(uri), EscapeField(resultFilePath)});
+    const ComPtr<TestWebView> self(this);
+    const auto args = RaiseDownloadStarting(uri, resultFilePath);
+    Log("download-result", {NumberField(args->cancel != FALSE), NumberField(args->handled != FALSE),
+                            EscapeField(args->resultFilePath)});
+    if (args->cancel == FALSE) {
+        // The real runtime would now fetch the address and save it there.
+        Log("download-saved", {EscapeField(args->resultFilePath)});
+    }
+}
+
+void TestWebView::ShowContextMenu(const std::vector<std::wstring>& names) {
+    const ComPtr<TestWebView> self(this);
+    std::vector<std::string> fields;
+    for (const std::wstring& name : RaiseContextMenuRequested(names)) {
+        fields.push_back(EscapeField(name));
+    }
+    Log("context-menu-shown", fields);
+}
+
+void TestWebView::ReloadPage() {
+    const ComPtr<TestWebView> self(this);
+    Log("navigation-starting", {EscapeField(pageUri_), NumberField(1)});
+    const bool cancelled = RaiseNavigationStarting(pageUri_, true, kNavigationKindReload);
+    Log("navigation-cancel", {NumberField(cancelled)});
+    if (!cancelled) {
+        LogResourceRequest(pageUri_, L"GET", L"");
+        Log("page-reloaded", {EscapeField(pageUri_)});
     }
 }
 

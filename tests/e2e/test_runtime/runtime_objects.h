@@ -45,6 +45,14 @@ public:
     void RequestFromPage(const std::wstring& uri, const std::wstring& range, const std::wstring& method);
     void RequestNewWindow(const std::wstring& uri, bool userInitiated);
     void NavigateFromPage(const std::wstring& uri, bool userInitiated);
+    // A download the page starts (an attachment card, `<a download>`): its address and the path the
+    // runtime would save to; when the program leaves it running, the runtime saves it ("download-saved").
+    void StartDownload(const std::wstring& uri, const std::wstring& resultFilePath);
+    // The user opens the context menu, which offers `names` ("-" a separator); logs what it shows.
+    void ShowContextMenu(const std::vector<std::wstring>& names);
+    // The user reloads (F5, Ctrl+R, the menu's Reload): a reload navigation of the loaded page; let
+    // through, the page loads anew ("page-reloaded").
+    void ReloadPage();
 
     // The page posts `json`: every subscribed handler gets it, as the real runtime delivers a message of
     // window.chrome.webview.postMessage. Returns how many handlers were called.
@@ -75,6 +83,7 @@ private:
 
     std::vector<Subscription> subscriptions_;
     long long nextToken_ = 1;
+    std::wstring pageUri_; // where the program navigated the page
 };
 
 class TestController final : public StubController {
