@@ -27,5 +27,5 @@ void OnPageReload();
 
 // The answers, and where the current document lives, as the web view takes them.
 inline constexpr PageMessageActions kPageMessageActions = {
-    OnPageReady, OnPageClosedDocument, OnPageLinkedDocument, CurrentDocumentPath, CurrentDocumentGeneration,
-    OnPageReload};
+    OnPageReady,         OnPageClosedDocument,      OnPageLinkedDocument,
+    CurrentDocumentPath, CurrentDocumentGeneration, OnPageReload};

@@ -2,8 +2,8 @@
 // Dialect benchmark: `node bench/dialects.js` (after building the viewer_page target: the GitHub
 // dialect's converter is taken from the built page, PAGEWRIGHT_HTML or build/pagewright.html).
 //
-// 1. Spec examples the GitHub dialect renders as the spec gives them: the CommonMark 0.31.2 examples
-//    of the commonmark-spec package (goal at least 649 of 652) and the GitHub-flavoured spec's
+// 1. Examples the GitHub dialect renders as the reference gives them: the CommonMark 0.31.2 examples
+//    of the commonmark-spec package (goal at least 649 of 652) and GitHub-flavoured Markdown's
 //    examples in ../shared/corpora/gfm-spec.txt (goal at least 660 of 673). Every miss is listed
 //    with its reason; where cmark-gfm is installed, a miss that cmark-gfm with GitHub's extensions
 //    renders the same way is marked as such.
@@ -16,14 +16,14 @@ const path = require('node:path');
 const { execFileSync } = require('node:child_process');
 const { loadMarkdown } = require('../tests/page/load-markdown.js');
 const { loadGithubDialect } = require('../tests/page/load-github-dialect.js');
-const { commonmarkExamples, gfmExamples, normalizeHtml, specMisses, corporaDir } = require('../tests/page/spec-examples.js');
+const { commonmarkExamples, gfmExamples, normalizeHtml, exampleMisses, corporaDir } = require('../tests/page/conformance-examples.js');
 const { realisticDocument } = require('../tests/page/realistic-document.js');
 
 const MIB = 1024 * 1024;
 const SAMPLE_CHARS = 256 * 1024;
 const GOALS = { CommonMark: 649, GFM: 660 };
 const CMARK_GFM_ARGS = ['--unsafe', '-e', 'table', '-e', 'strikethrough', '-e', 'autolink', '-e', 'tagfilter', '-e', 'tasklist', '-e', 'footnotes'];
-// Why the dialect departs from the spec text where GitHub's own converter does not explain it.
+// Why the dialect departs from the reference text where GitHub's own converter does not explain it.
 const REASONS = {
   GFM: {
     625: "linkify-it ends a www. link at a ')' that GitHub keeps",
@@ -31,8 +31,8 @@ const REASONS = {
     629: 'linkify-it links mail addresses only under known top-level domains',
     630: 'linkify-it links mail addresses only under known top-level domains',
     631: 'linkify-it links mail addresses only under known top-level domains',
-    645: 'HTML comments as CommonMark 0.31.2 reads them (this spec text is 0.29)',
-    646: 'HTML comments as CommonMark 0.31.2 reads them (this spec text is 0.29)',
+    645: 'HTML comments as CommonMark 0.31.2 reads them (this reference text is 0.29)',
+    646: 'HTML comments as CommonMark 0.31.2 reads them (this reference text is 0.29)',
     653: "GitHub's tag filter: the page's own disarming of a document's HTML stands in for it",
   },
 };
@@ -72,7 +72,7 @@ function hasCmarkGfm() {
 }
 
 function reportSpec(name, examples, render, cmark) {
-  const misses = specMisses(examples, render);
+  const misses = exampleMisses(examples, render);
   const passed = examples.length - misses.length;
   console.log(`\n${name}: ${passed} of ${examples.length} examples (goal >= ${GOALS[name]})` +
     (passed < GOALS[name] ? '  BELOW GOAL' : ''));

@@ -10,7 +10,7 @@ const fs = require('node:fs');
 const path = require('node:path');
 const { execFileSync } = require('node:child_process');
 const { launchBrowser, startServer, openViewer, openDocument, DIALECT_QUERY } = require('./harness');
-const { corporaDir } = require('../page/spec-examples.js');
+const { corporaDir } = require('../page/conformance-examples.js');
 
 const CMARK_GFM_ARGS = ['--unsafe', '-e', 'table', '-e', 'strikethrough', '-e', 'autolink', '-e', 'tagfilter', '-e', 'tasklist', '-e', 'footnotes'];
 const SAME_GOAL = 90;

@@ -1,14 +1,14 @@
 'use strict';
-// The GitHub dialect's converter as the built page carries it: the spec examples as data, and the
+// The GitHub dialect's converter as the built page carries it: the conformance examples as data, and the
 // constructs of its own (media lines, mathematics, heading ids, fence languages, front matter,
 // autolinks) as a table.
 const { describe, it, before } = require('node:test');
 const assert = require('node:assert/strict');
 const { loadGithubDialect } = require('./load-github-dialect.js');
 const { loadMarkdown } = require('./load-markdown.js');
-const { commonmarkExamples, gfmExamples, specMisses, GFM_SPEC_PATH } = require('./spec-examples.js');
+const { commonmarkExamples, gfmExamples, exampleMisses, GFM_SPEC_PATH } = require('./conformance-examples.js');
 
-// Examples where the dialect follows GitHub rather than the spec text: extended autolinks (which
+// Examples where the dialect follows GitHub rather than the reference text: extended autolinks (which
 // cmark-gfm with its autolink extension links the same way), linkify-it's reading of "www." and mail
 // addresses, HTML comments as CommonMark 0.31.2 reads them (the GFM text is 0.29), and GitHub's tag
 // filter, which the page's own disarming stands in for.
@@ -20,12 +20,12 @@ before(async () => {
   converter = await loadGithubDialect();
 });
 
-describe('spec examples', () => {
+describe('conformance examples', () => {
   it('CommonMark 0.31.2: all but the extended autolinks', () => {
-    assert.deepEqual(specMisses(commonmarkExamples(), converter.render).map((e) => e.number), COMMONMARK_MISSES);
+    assert.deepEqual(exampleMisses(commonmarkExamples(), converter.render).map((e) => e.number), COMMONMARK_MISSES);
   });
   it('GitHub-flavoured 0.29: all but the known differences', { skip: GFM_SPEC_PATH ? false : 'no corpora' }, () => {
-    assert.deepEqual(specMisses(gfmExamples(), converter.render).map((e) => e.number), GFM_MISSES);
+    assert.deepEqual(exampleMisses(gfmExamples(), converter.render).map((e) => e.number), GFM_MISSES);
   });
 });
 

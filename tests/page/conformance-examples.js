@@ -1,7 +1,7 @@
 'use strict';
-// The examples of the CommonMark spec (from the commonmark-spec package) and of the GitHub-flavoured
-// spec (../shared/corpora/gfm-spec.txt), and how an HTML result is compared with an example's: the
-// markup GitHub adds around the spec's (heading ids, task-list classes) and writing choices that
+// The examples of CommonMark (from the commonmark-spec package) and of GitHub-flavoured
+// Markdown (../shared/corpora/gfm-spec.txt), and how an HTML result is compared with an example's: the
+// markup GitHub adds around the reference's (heading ids, task-list classes) and writing choices that
 // mean the same HTML (" />", alignment as style or attribute, white space between tags) are left out.
 const fs = require('node:fs');
 const path = require('node:path');
@@ -17,7 +17,7 @@ function corporaDir() {
 }
 
 const GFM_SPEC_PATH = corporaDir() && path.join(corporaDir(), 'gfm-spec.txt');
-// One example of spec.txt: its markdown and HTML, "→" standing for a tab.
+// One example of an examples file: its markdown and HTML, "→" standing for a tab.
 const EXAMPLE_RE = /^`{32} example([^\n]*)\n([\s\S]*?)^\.\n([\s\S]*?)^`{32}$/gm;
 const TAB_ARROW_RE = /\u2192/g;
 
@@ -55,11 +55,11 @@ function normalizeHtml(html) {
     .trim();
 }
 
-// The examples that render gives otherwise than the spec: [{ number, section, markdown, html, got }].
-function specMisses(examples, render) {
+// The examples that render gives otherwise than the reference: [{ number, section, markdown, html, got }].
+function exampleMisses(examples, render) {
   return examples
     .map((example) => ({ ...example, got: render(example.markdown) }))
     .filter((example) => normalizeHtml(example.got) !== normalizeHtml(example.html));
 }
 
-module.exports = { commonmarkExamples, gfmExamples, normalizeHtml, specMisses, corporaDir, GFM_SPEC_PATH };
+module.exports = { commonmarkExamples, gfmExamples, normalizeHtml, exampleMisses, corporaDir, GFM_SPEC_PATH };
