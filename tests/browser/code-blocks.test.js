@@ -74,6 +74,8 @@ async function show(page, md, dialect = 'classic') {
     renderDoc(text, 'doc.md');
   }, [md, dialect]);
   await documentShown(page);
+  // The blocks near the window are found by an observer that reports after the next frames.
+  await page.evaluate(() => new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve))));
 }
 
 // Until no block near the window waits for its worker or has yet to be dealt with.
