@@ -13,10 +13,14 @@
 // the median of each and the ratio.
 // Goal: page / markdown-it <= 1.00 (to the painted frame, with media extensions).
 //
-// First it times the page's own start-up, from navigation to the end of its DOMContentLoaded event
-// (parsing the page with its embedded libraries, compiling and running its script), median of
-// START_UP_RUNS fresh tabs: the libraries must stay text until a block needs them. Compare two
-// builds by running it with PAGEWRIGHT_HTML set to each; `--start-up` stops after that.
+// First it times the page's start-up as the program serves it (PAGEWRIGHT_PROGRAM_HTML, default
+// build/program-page.html: the page without the libraries its workers load from the program's
+// origin), and the stand-alone page beside it, each in fresh tabs taking turns, median of
+// START_UP_RUNS: from navigation to the page's ready message (its script has run, its welcome screen
+// is up and it can take a document: the start-up the host waits for) and to the end of its
+// DOMContentLoaded event. The libraries must stay out of both: `--against old.html` adds a page built
+// before them (for instance `cmake -P cmake/AssemblePage.cmake` on an older commit) and prints the
+// ratios to it; goal <= 1.05x. `--start-up` stops after that.
 //
 // The document uses the page's video, audio and attachment extensions, which markdown-it shows as
 // plain links; the hundreds of media players they create are a large share of the page's time.
@@ -24,12 +28,12 @@
 // taken out, where both produce comparable content.
 const fs = require('node:fs');
 const path = require('node:path');
-const { launchBrowser, installWebViewStandIn, pageHtml, startServer } = require('../tests/browser/harness');
+const { PAGE_PATH, launchBrowser, installWebViewStandIn, pageHtml, startServer } = require('../tests/browser/harness');
 const { realisticDocument } = require('../tests/page/realistic-document.js');
 
 const MIB = 1024 * 1024;
 const RUNS = 9;
-const START_UP_RUNS = 15;
+const START_UP_RUNS = 25;
 // One media or attachment extension ("!video[…](…)", "!audio[…](…)", "!file[…](…)").
 const MEDIA_EXTENSION_RE = /!(?:video|audio|file)\[[^\]]*\]\([^)]*\)/g;
 const MARKDOWN_IT_BUNDLE = path.join(__dirname, '..', 'node_modules', 'markdown-it', 'dist', 'markdown-it.min.js');
@@ -87,31 +91,60 @@ function measureMarkdownIt(page, text) {
   }, text);
 }
 
-// The page is served over HTTP from this machine, as the program serves it from memory.
+// Runs in a tab before the page's own scripts: a host channel that notes when the page posts ready.
+function noteReady() {
+  window.chrome = window.chrome || {};
+  window.chrome.webview = Object.assign(new EventTarget(), {
+    postMessage(message) {
+      if (message && message.action === 'ready' && window.__readyAt === undefined) window.__readyAt = performance.now();
+    },
+  });
+}
+
+// The pages are served over HTTP from this machine, as the program serves its page from memory; each
+// run opens every page once, in turns, so that all see the same load of the machine.
 async function measureStartUp(browser) {
-  const server = await startServer();
-  const total = [];
-  const parsed = [];
+  const pages = [
+    ['the program\'s page', process.env.PAGEWRIGHT_PROGRAM_HTML || path.join(path.dirname(PAGE_PATH), 'program-page.html')],
+    ['the stand-alone page', PAGE_PATH],
+  ];
+  const against = process.argv.indexOf('--against');
+  if (against !== -1) pages.unshift(['the page before', path.resolve(process.argv[against + 1])]);
+  const files = {};
+  pages.forEach(([, file], i) => (files[`/start-up-${i}.html`] = fs.readFileSync(file, 'utf8')));
+  const server = await startServer(files);
+  const times = pages.map(() => ({ ready: [], loaded: [] }));
   try {
-    for (let i = 0; i <= START_UP_RUNS; i++) {
-      const page = await browser.newPage({ viewport: { width: 1280, height: 800 } });
-      await page.goto(server.pageUrl);
-      const timing = await page.evaluate(() => {
-        const entry = performance.getEntriesByType('navigation')[0];
-        return { total: entry.domContentLoadedEventEnd, parsed: entry.domContentLoadedEventEnd - entry.responseStart };
-      });
-      // The first run warms the browser up.
-      if (i > 0) {
-        total.push(timing.total);
-        parsed.push(timing.parsed);
+    for (let run = 0; run <= START_UP_RUNS; run++) {
+      for (let i = 0; i < pages.length; i++) {
+        const tab = await browser.newPage({ viewport: { width: 1280, height: 800 } });
+        await tab.addInitScript(noteReady);
+        await tab.goto(`${server.origin}/start-up-${i}.html`);
+        const timing = await tab.evaluate(() => {
+          const entry = performance.getEntriesByType('navigation')[0];
+          return { ready: window.__readyAt, loaded: entry.domContentLoadedEventEnd };
+        });
+        // The first run warms the browser up.
+        if (run > 0) {
+          times[i].ready.push(timing.ready);
+          times[i].loaded.push(timing.loaded);
+        }
+        await tab.close();
       }
-      await page.close();
     }
   } finally {
     await server.close();
   }
-  console.log(`Page start-up (${Buffer.byteLength(pageHtml())} bytes), median of ${START_UP_RUNS}: navigation -> DOMContentLoaded ` +
-    `done ${median(total).toFixed(1)} ms, of which first byte -> done (parse, compile, run) ${median(parsed).toFixed(1)} ms`);
+  console.log(`Page start-up, median of ${START_UP_RUNS} (navigation -> ready posted, navigation -> DOMContentLoaded done):`);
+  const base = { ready: median(times[0].ready), loaded: median(times[0].loaded) };
+  pages.forEach(([name, file], i) => {
+    const ready = median(times[i].ready);
+    const loaded = median(times[i].loaded);
+    const ratios = against === -1 || i === 0 ? '' :
+      `   ${(ready / base.ready).toFixed(2)}x, ${(loaded / base.loaded).toFixed(2)}x the page before (goal <= 1.05x)`;
+    console.log(`  ${name.padEnd(22)}${String(fs.statSync(file).size).padStart(8)} bytes ${ready.toFixed(1).padStart(7)} ms ` +
+      `${loaded.toFixed(1).padStart(7)} ms${ratios}`);
+  });
 }
 
 // The whole lines of text that fit in 1 MiB of UTF-8.

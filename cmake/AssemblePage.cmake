@@ -1,41 +1,50 @@
-# Assembles the viewer page into one self-contained UTF-8 file (run with cmake -P).
+# Assembles the viewer page (run with cmake -P) in its two forms, from the same pieces:
+# - the stand-alone page, one self-contained UTF-8 file that works on its own in a browser: it
+#   carries the libraries that run only in its workers (the highlighter, the formula typesetter and
+#   the GitHub dialect's converter) as the text of holder elements;
+# - the program's page, the same without those holders: the HTML parser would pass over their half a
+#   megabyte at every start-up, so the program serves each library from its own origin instead, and
+#   the page fetches it the first time a block or a document needs it. The library texts are written
+#   beside it for the program to embed.
 #
 # Inputs (-D):
 #   PAGE_TEMPLATE        page/index.html, with the placeholders @PAGE_CSP@, @PAGE_STYLES@,
-#                        @PAGE_HIGHLIGHTER@, @PAGE_FORMULAS@, @PAGE_MAIN_SCRIPT@ and
-#                        @PAGE_CONSOLE_SCRIPT@
+#                        @PAGE_LIBRARIES@, @PAGE_MAIN_SCRIPT@ and @PAGE_CONSOLE_SCRIPT@
 #   PAGE_STYLES          page/styles.css
 #   PAGE_MARKDOWN_SCRIPT page/markdown.js (inlined verbatim, first in the main script)
 #   PAGE_ANCHORS_SCRIPT  page/anchors.js (follows markdown.js in the main script)
 #   PAGE_LINKS_SCRIPT    page/links.js (follows anchors.js in the main script)
 #   PAGE_INSERTION_SCRIPT page/document-insertion.js (follows links.js in the main script)
 #   PAGE_DIAGRAMS_SCRIPT page/diagrams.js (follows document-insertion.js in the main script)
-#   PAGE_CODE_BLOCKS_SCRIPT page/code-blocks.js (follows diagrams.js in the main script)
-#   PAGE_HIGHLIGHTER     the highlighter's files, separated by "|", joined into the text of the
-#                        libHighlight element (@PAGE_HIGHLIGHTER@)
-#   PAGE_FORMULAS        the formula typesetter's file, the text of libFormulas (@PAGE_FORMULAS@)
+#   PAGE_LIBRARIES_SCRIPT page/library-texts.js (follows diagrams.js in the main script)
+#   PAGE_CODE_BLOCKS_SCRIPT page/code-blocks.js (follows library-texts.js in the main script)
+#   PAGE_HIGHLIGHTER     the highlighter's files, separated by "|", joined into one text
+#   PAGE_FORMULAS        the formula typesetter's file
 #   PAGE_DOM_ACCESS_SCRIPT page/dom-access.js (follows code-blocks.js in the main script)
 #   PAGE_CONVERSION_SCRIPT page/github-conversion.js (follows dom-access.js in the main script)
 #   PAGE_GITHUB_WORKER   page/github-worker.js, the GitHub dialect's worker module, with placeholders
-#                        for the files below; kept in the page as text (@PAGE_GITHUB_WORKER@)
+#                        for the files below
 #   PAGE_GITHUB_DIALECT  page/github-dialect.js (in the worker module)
 #   PAGE_VENDOR_DIR      page/vendor, the libraries exactly as published (in the worker module)
 #   PAGE_VIEWER_SCRIPT   page/viewer.js (last in the main script; its start-up uses the others)
 #   PAGE_CONSOLE_SCRIPT  page/console-forward.js (the second script)
-#   PAGE_OUTPUT          the file to write
+#   PAGE_OUTPUT          the stand-alone page to write
+#   PAGE_PROGRAM_OUTPUT  the program's page to write
+#   PAGE_LIBRARY_DIR     the folder for the library texts: highlighter.js, formulas.js and
+#                        github-converter.js
 #
 # The page's Content-Security-Policy admits exactly its two inline scripts by their SHA-256
 # hashes and the diagram library by its one URL, so anything else that tries to run as script (a
 # document's own script, handler attributes, javascript: URLs, a copy of the policy's nonce) is
-# refused by the browser. The libraries the page embeds stand in script elements of type
-# text/plain, which never run in the page; only workers made from their text run them.
+# refused by the browser. The holders are script elements of type text/plain and a template, which
+# never run in the page; only workers made from their text run them.
 
 cmake_minimum_required(VERSION 3.25)
 
 foreach(input PAGE_TEMPLATE PAGE_STYLES PAGE_MARKDOWN_SCRIPT PAGE_ANCHORS_SCRIPT PAGE_LINKS_SCRIPT PAGE_INSERTION_SCRIPT
-        PAGE_DIAGRAMS_SCRIPT PAGE_CODE_BLOCKS_SCRIPT PAGE_HIGHLIGHTER PAGE_FORMULAS PAGE_DOM_ACCESS_SCRIPT
+        PAGE_DIAGRAMS_SCRIPT PAGE_LIBRARIES_SCRIPT PAGE_CODE_BLOCKS_SCRIPT PAGE_HIGHLIGHTER PAGE_FORMULAS PAGE_DOM_ACCESS_SCRIPT
         PAGE_CONVERSION_SCRIPT PAGE_GITHUB_WORKER PAGE_GITHUB_DIALECT PAGE_VENDOR_DIR PAGE_VIEWER_SCRIPT PAGE_CONSOLE_SCRIPT
-        PAGE_OUTPUT)
+        PAGE_OUTPUT PAGE_PROGRAM_OUTPUT PAGE_LIBRARY_DIR)
     if(NOT DEFINED ${input})
         message(FATAL_ERROR "AssemblePage: ${input} is not set")
     endif()
@@ -155,6 +164,7 @@ read_page_piece("${PAGE_ANCHORS_SCRIPT}" anchors_script)
 read_page_piece("${PAGE_LINKS_SCRIPT}" links_script)
 read_page_piece("${PAGE_INSERTION_SCRIPT}" insertion_script)
 read_page_piece("${PAGE_DIAGRAMS_SCRIPT}" diagrams_script)
+read_page_piece("${PAGE_LIBRARIES_SCRIPT}" libraries_script)
 read_page_piece("${PAGE_CODE_BLOCKS_SCRIPT}" code_blocks_script)
 read_library("${PAGE_HIGHLIGHTER}" "the highlighter" highlighter_text)
 read_library("${PAGE_FORMULAS}" "the formula typesetter" formulas_text)
@@ -181,13 +191,18 @@ endforeach()
 read_page_piece("${PAGE_GITHUB_DIALECT}" github_dialect)
 string(REPLACE "@GH_CLASSIC_CONVERTER@" "${markdown_script}" github_worker "${github_worker}")
 string(REPLACE "@GH_DIALECT@" "${github_dialect}" github_worker "${github_worker}")
-# Kept as the text of a template element, which the HTML parser hands back unchanged once "&" and
-# "<" are written as entities; nothing of it is compiled until the worker starts.
-string(REPLACE "&" "&amp;" github_worker "${github_worker}")
-string(REPLACE "<" "&lt;" github_worker "${github_worker}")
+file(WRITE "${PAGE_LIBRARY_DIR}/highlighter.js" "${highlighter_text}")
+file(WRITE "${PAGE_LIBRARY_DIR}/formulas.js" "${formulas_text}")
+file(WRITE "${PAGE_LIBRARY_DIR}/github-converter.js" "${github_worker}")
+# In the stand-alone page the converter is the text of a template element, which the HTML parser
+# hands back unchanged once "&" and "<" are written as entities (it holds "</script" in places).
+string(REPLACE "&" "&amp;" github_worker_html "${github_worker}")
+string(REPLACE "<" "&lt;" github_worker_html "${github_worker_html}")
+set(library_holders "<script type=\"text/plain\" id=\"libHighlight\">${highlighter_text}</script>
+<script type=\"text/plain\" id=\"libFormulas\">${formulas_text}</script>
+<template id=\"githubConverter\">${github_worker_html}</template>")
 
-foreach(placeholder @PAGE_CSP@ @PAGE_STYLES@ @PAGE_HIGHLIGHTER@ @PAGE_FORMULAS@ @PAGE_GITHUB_WORKER@ @PAGE_MAIN_SCRIPT@
-        @PAGE_CONSOLE_SCRIPT@)
+foreach(placeholder @PAGE_CSP@ @PAGE_STYLES@ @PAGE_LIBRARIES@ @PAGE_MAIN_SCRIPT@ @PAGE_CONSOLE_SCRIPT@)
     string(FIND "${page}" "${placeholder}" at)
     if(at EQUAL -1)
         message(FATAL_ERROR "AssemblePage: the template lacks ${placeholder}")
@@ -195,7 +210,7 @@ foreach(placeholder @PAGE_CSP@ @PAGE_STYLES@ @PAGE_HIGHLIGHTER@ @PAGE_FORMULAS@ 
 endforeach()
 
 # The exact texts of the two script elements; their hashes are taken over these.
-set(main_script "\n${markdown_script}\n${anchors_script}\n${links_script}\n${insertion_script}\n${diagrams_script}\n${code_blocks_script}\n${dom_access_script}\n${conversion_script}\n${viewer_script}")
+set(main_script "\n${markdown_script}\n${anchors_script}\n${links_script}\n${insertion_script}\n${diagrams_script}\n${libraries_script}\n${code_blocks_script}\n${dom_access_script}\n${conversion_script}\n${viewer_script}")
 set(second_script "\n${console_script}")
 check_inline_script("${main_script}" "the main script")
 check_inline_script("${second_script}" "the console script")
@@ -203,7 +218,8 @@ script_hash_source("${main_script}" main_hash)
 script_hash_source("${second_script}" second_hash)
 
 # Documents may show images and media from the web, data:, blob: and file URLs, and the page may
-# fetch the document named by its "file" parameter; nothing else is loaded. Styles stay inline
+# fetch the document named by its "file" parameter and, in the program, its worker libraries from the
+# program's origin ('self'); nothing else is loaded. Styles stay inline
 # (the page's own and a document's); scripts are the two above and the diagram library, which the
 # page loads from the program's origin when it first draws a diagram: that one URL (a path without a
 # trailing slash matches that file alone), not the origin, which also serves a document's files.
@@ -214,7 +230,7 @@ string(JOIN "; " csp
     "script-src ${main_hash} ${second_hash} ${diagram_library_url}"
     "style-src 'unsafe-inline'"
     # The highlighter, the formula typesetter and the GitHub dialect's converter run in workers made
-    # from the page's own embedded text (blob: URLs the page creates); a worker made so keeps this policy.
+    # from their text (blob: URLs the page creates); a worker made so keeps this policy.
     "worker-src blob:"
     "img-src ${media_sources}"
     "media-src ${media_sources}"
@@ -224,29 +240,26 @@ string(JOIN "; " csp
     "base-uri 'none'"
     "form-action 'none'")
 
-# Replaced in this order so that no inserted text is searched for a later placeholder.
+# Replaced in this order so that no inserted text is searched for a later placeholder: the template's
+# own placeholders first, then the page is cut at the libraries' and the main script's places.
 string(REPLACE "@PAGE_CSP@" "${csp}" page "${page}")
 string(REPLACE "@PAGE_STYLES@" "${styles}" page "${page}")
+string(FIND "${page}" "@PAGE_LIBRARIES@" libraries_at)
 string(FIND "${page}" "@PAGE_MAIN_SCRIPT@" main_at)
-string(SUBSTRING "${page}" 0 ${main_at} before_main)
+if(main_at LESS libraries_at)
+    message(FATAL_ERROR "AssemblePage: @PAGE_LIBRARIES@ must come before @PAGE_MAIN_SCRIPT@")
+endif()
+string(LENGTH "@PAGE_LIBRARIES@" libraries_placeholder_length)
 string(LENGTH "@PAGE_MAIN_SCRIPT@" main_placeholder_length)
+math(EXPR after_libraries_at "${libraries_at} + ${libraries_placeholder_length}")
+math(EXPR between_length "${main_at} - ${after_libraries_at}")
 math(EXPR after_main_at "${main_at} + ${main_placeholder_length}")
+string(SUBSTRING "${page}" 0 ${libraries_at} before_libraries)
+string(SUBSTRING "${page}" ${after_libraries_at} ${between_length} before_main)
 string(SUBSTRING "${page}" ${after_main_at} -1 after_main)
 string(REPLACE "@PAGE_CONSOLE_SCRIPT@" "${second_script}" after_main "${after_main}")
-# The libraries last, so that nothing searches their text for a placeholder.
-string(FIND "${before_main}" "@PAGE_HIGHLIGHTER@" highlighter_at)
-string(SUBSTRING "${before_main}" 0 ${highlighter_at} before_highlighter)
-string(LENGTH "@PAGE_HIGHLIGHTER@" highlighter_placeholder_length)
-math(EXPR after_highlighter_at "${highlighter_at} + ${highlighter_placeholder_length}")
-string(SUBSTRING "${before_main}" ${after_highlighter_at} -1 after_highlighter)
-string(FIND "${after_highlighter}" "@PAGE_FORMULAS@" formulas_at)
-string(SUBSTRING "${after_highlighter}" 0 ${formulas_at} between_libraries)
-string(LENGTH "@PAGE_FORMULAS@" formulas_placeholder_length)
-math(EXPR after_formulas_at "${formulas_at} + ${formulas_placeholder_length}")
-string(SUBSTRING "${after_highlighter}" ${after_formulas_at} -1 after_formulas)
-string(REPLACE "@PAGE_GITHUB_WORKER@" "${github_worker}" after_formulas "${after_formulas}")
-set(before_main "${before_highlighter}${highlighter_text}${between_libraries}${formulas_text}${after_formulas}")
-set(page "${before_main}${main_script}${after_main}")
+set(program_page "${before_libraries}${before_main}${main_script}${after_main}")
+set(page "${before_libraries}${library_holders}${before_main}${main_script}${after_main}")
 
 # The host writes the support image into the first empty data-src attribute of the page; that has
 # to be the one on the qrData element.
@@ -261,3 +274,4 @@ if(NOT first_empty_src EQUAL qr_src_at)
 endif()
 
 file(WRITE "${PAGE_OUTPUT}" "${page}")
+file(WRITE "${PAGE_PROGRAM_OUTPUT}" "${program_page}")

@@ -6,9 +6,9 @@
 // - blocks are watched with an IntersectionObserver and dealt with only when they come within a
 //   window's height of the viewport; a block far away stays exactly as inserted until then;
 // - the page's own work (buttons, putting results in) runs in tasks of at most BLOCK_BUDGET_MS;
-// - the highlighter and the formula typesetter are embedded as text that never runs in the page
-//   (script elements of type text/plain): the first block that needs one starts a worker made
-//   from that text, which compiles it and does the work off the page's thread. The libraries'
+// - the highlighter and the formula typesetter are kept as text that never runs in the page (see
+//   page/library-texts.js): the first block that needs one starts a worker made from that text,
+//   which compiles it and does the work off the page's thread. The libraries'
 //   output is HTML (MathML), so it is parsed in an inert document and disarmed like the
 //   document's own HTML before it enters the page.
 //
@@ -16,7 +16,7 @@
 // diagrams first (completeCodeBlocks); a print started otherwise (the context menu) gets every
 // result that has arrived by then, and the rest print as plain code.
 //
-// This script follows page/document-insertion.js and page/diagrams.js in the main script and uses
+// This script follows page/diagrams.js and page/library-texts.js in the main script and uses
 // disarmFragment, createElement and contentEl of page/viewer.js (called only after start-up).
 
 // Blocks within one window height above or below the viewport are dealt with.
@@ -43,9 +43,6 @@ const PRINT_KEY_RE = /^p$/i;
 // Printing waits at most this long for the workers and diagrams, then prints what is there.
 const PRINT_WAIT_MOST_MS = 10000;
 
-// The embedded library texts, looked up before any document exists.
-const highlighterSource = document.getElementById('libHighlight');
-const typesetterSource = document.getElementById('libFormulas');
 const selectNodeContents = Range.prototype.selectNodeContents;
 const execCommand = document.execCommand.bind(document);
 // Where the libraries' HTML is disarmed: a document without a window.
@@ -93,20 +90,25 @@ function formulaWorkerMain() {
   };
 }
 
-// A worker made from an embedded library and its glue, started on first use. Its run(message)
-// resolves with the worker's answer, or null when the worker cannot start or fails.
-function libraryWorker(sourceElement, main) {
+// A worker made from a library's text (page/library-texts.js) and its glue, started on first use.
+// Its run(message) resolves with the worker's answer, or null when the worker cannot start or fails.
+function libraryWorker(library, main) {
   const calls = new Map();
   let nextId = 0;
   let worker = null;
+  let started = null;
   let broken = false;
   const failAll = () => {
     broken = true;
     for (const resolve of calls.values()) resolve(null);
     calls.clear();
   };
-  const start = () => {
-    const url = URL.createObjectURL(new Blob([sourceElement.textContent, '\n;(', String(main), ')();\n'], { type: 'text/javascript' }));
+  const start = (text) => {
+    if (text === null) {
+      failAll();
+      return;
+    }
+    const url = URL.createObjectURL(new Blob([text, '\n;(', String(main), ')();\n'], { type: 'text/javascript' }));
     try {
       worker = new Worker(url);
     } catch (e) {
@@ -126,24 +128,26 @@ function libraryWorker(sourceElement, main) {
   };
   return {
     run(message) {
-      if (!worker && !broken && sourceElement) start();
-      if (broken || !worker) return Promise.resolve(null);
-      const id = nextId++;
-      return new Promise((resolve) => {
-        calls.set(id, resolve);
-        worker.postMessage({ ...message, id });
+      if (!started) started = libraryText(library).then(start);
+      return started.then(() => {
+        if (broken || !worker) return null;
+        const id = nextId++;
+        return new Promise((resolve) => {
+          calls.set(id, resolve);
+          worker.postMessage({ ...message, id });
+        });
       });
     },
   };
 }
 
 function highlightWorker() {
-  if (!workers.highlight) workers.highlight = libraryWorker(highlighterSource, highlightWorkerMain);
+  if (!workers.highlight) workers.highlight = libraryWorker('highlighter', highlightWorkerMain);
   return workers.highlight;
 }
 
 function formulaWorker() {
-  if (!workers.formulas) workers.formulas = libraryWorker(typesetterSource, formulaWorkerMain);
+  if (!workers.formulas) workers.formulas = libraryWorker('formulas', formulaWorkerMain);
   return workers.formulas;
 }
 

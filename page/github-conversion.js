@@ -1,7 +1,7 @@
 // Converting a document in the GitHub dialect, off the page's thread.
 //
-// The converter (markdown-it, its plugins and page/github-dialect.js) is kept in the page as the text
-// of a template element and started as a worker from a blob: URL the first time a document is shown
+// The converter (markdown-it, its plugins and page/github-dialect.js) is kept as text (see
+// page/library-texts.js) and started as a worker from a blob: URL the first time a document is shown
 // in that dialect, so the classic dialect never compiles any of it. The text is written as a module
 // (two plugins are published as modules only); it is started as a classic worker without its export
 // statements, which nothing in it needs: a page opened from a file may start no module worker. A large document is
@@ -15,47 +15,78 @@
 // This script follows page/document-insertion.js in the page's main script; viewer.js calls
 // convertGithub and cancelGithubConversion.
 
-const GITHUB_CONVERTER_HOLDER_ID = 'githubConverter';
+const GITHUB_CONVERTER_LIBRARY = 'githubConverter';
 // How long the whole's conversion waits at most for the frame that shows the opening part.
 const RESUME_AT_LATEST_MS = 250;
 // The export statements of the converter's module: "export { name };" and the "export" of "export const".
 const MODULE_EXPORT_RE = /^export (?:\{[^}\n]*\};?|(?=const ))/gm;
 
 let githubWorker = null;
+// The converter's blob: URL once its text is had (null until then, or when it cannot be had).
 let githubConverterUrl = null;
+let githubConverterLoading = null;
 // The request the page waits for: { id, onPart, onWhole }, or null.
 let githubRequest = null;
 let githubRequests = 0;
 // Whether the worker is converting (a request or a resumed whole), whether or not anyone still waits.
 let githubWorkerBusy = false;
-// Taken at start-up, before any document exists.
-const githubConverterHolder = document.getElementById(GITHUB_CONVERTER_HOLDER_ID);
+
+function converterUrlOf(text) {
+  if (text !== null && !githubConverterUrl) {
+    githubConverterUrl = URL.createObjectURL(new Blob([text.replace(MODULE_EXPORT_RE, '')], { type: 'text/javascript' }));
+  }
+  return githubConverterUrl;
+}
+
+// A promise of the converter's URL (null when it cannot be had). The page's own text is taken at
+// once, so that the stand-alone page converts without waiting.
+function githubConverterReady() {
+  if (!githubConverterLoading) {
+    const embedded = embeddedLibraryText(GITHUB_CONVERTER_LIBRARY);
+    githubConverterLoading = embedded !== null
+      ? Promise.resolve(converterUrlOf(embedded))
+      : libraryText(GITHUB_CONVERTER_LIBRARY).then(converterUrlOf);
+  }
+  return githubConverterLoading;
+}
 
 function startGithubWorker() {
-  if (!githubConverterUrl) {
-    const text = githubConverterHolder.content.textContent.replace(MODULE_EXPORT_RE, '');
-    githubConverterUrl = URL.createObjectURL(new Blob([text], { type: 'text/javascript' }));
-  }
   const worker = new Worker(githubConverterUrl);
   worker.onmessage = (event) => answerGithubRequest(worker, event.data);
   worker.onerror = () => failGithubRequest(worker);
   return worker;
 }
 
-// Starts the worker ahead of the first document, so that compiling the converter overlaps with
-// whatever the page does until the document arrives.
+// Starts the worker ahead of the first document, so that loading and compiling the converter overlap
+// with whatever the page does until the document arrives.
 function prepareGithubConversion() {
-  try {
-    if (!githubWorker) githubWorker = startGithubWorker();
-  } catch (e) {
-    // convertGithub tries again and falls back when it cannot.
-  }
+  githubConverterReady().then((url) => {
+    try {
+      if (url && !githubWorker) githubWorker = startGithubWorker();
+    } catch (e) {
+      // convertGithub tries again and falls back when it cannot.
+    }
+  });
 }
 
 // Converts md in the worker: onPart(html) with the opening part of a large document, when there is
-// one, then onWhole(html) with the whole document (or onWhole(null) when the worker fails). A newer
-// request drops the one before it.
+// one, then onWhole(html) with the whole document (or onWhole(null) when the converter cannot be had
+// or the worker fails). A newer request drops the one before it.
 function convertGithub(md, onPart, onWhole) {
+  const request = { id: ++githubRequests, onPart, onWhole };
+  githubRequest = request;
+  // The page's own text makes the URL at once; a fetched one arrives later.
+  const ready = githubConverterReady();
+  if (githubConverterUrl !== null) {
+    sendGithubRequest(request, md);
+    return;
+  }
+  ready.then(() => {
+    if (githubRequest === request) sendGithubRequest(request, md);
+  });
+}
+
+function sendGithubRequest(request, md) {
   if (githubWorkerBusy && githubWorker) {
     // The worker is still busy with a document nobody waits for: a fresh one answers sooner.
     githubWorker.terminate();
@@ -63,14 +94,14 @@ function convertGithub(md, onPart, onWhole) {
     githubWorkerBusy = false;
   }
   try {
+    if (!githubConverterUrl) throw new Error('the converter cannot be had');
     if (!githubWorker) githubWorker = startGithubWorker();
   } catch (e) {
     githubRequest = null;
-    onWhole(null);
+    request.onWhole(null);
     return;
   }
-  githubRequest = { id: ++githubRequests, onPart, onWhole };
-  githubWorker.postMessage({ id: githubRequest.id, text: md });
+  githubWorker.postMessage({ id: request.id, text: md });
   githubWorkerBusy = true;
 }
 

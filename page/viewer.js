@@ -143,8 +143,9 @@ const DIALECT_BUTTONS = [
 ];
 
 // Names a document's ids and names may not take: the page's element ids (including those of its
-// screens), and the page globals that are read by name but exist only sometimes.
-const reservedNames = new Set(['_qrCodeUri', 'chrome', 'status', 'dropzone', ...DIAGRAM_LIBRARY_GLOBALS]);
+// screens and the library holders, which only the stand-alone page carries), and the page globals
+// that are read by name but exist only sometimes.
+const reservedNames = new Set(['_qrCodeUri', 'chrome', 'status', 'dropzone', ...DIAGRAM_LIBRARY_GLOBALS, ...LIBRARY_HOLDER_IDS]);
 document.querySelectorAll('[id]').forEach((el) => reservedNames.add(el.id));
 
 // The host channel, present only inside the web view.

@@ -27,6 +27,18 @@ HRESULT AnswerBytes(std::span<const unsigned char> bytes, std::wstring_view head
     return S_OK;
 }
 
+struct EmbeddedLibrary {
+    std::wstring_view url;
+    WORD resourceId;
+};
+
+constexpr EmbeddedLibrary kEmbeddedLibraries[] = {
+    {kDiagramLibraryUrl, kDiagramLibraryResourceId},
+    {kHighlighterUrl, kHighlighterResourceId},
+    {kFormulasUrl, kFormulasResourceId},
+    {kGithubConverterUrl, kGithubConverterResourceId},
+};
+
 bool IsPageAddress(std::wstring_view uri) noexcept {
     constexpr std::wstring_view page = kPageUrl;
     return uri.substr(0, page.size()) == page && (uri.size() == page.size() || uri[page.size()] == L'?');
@@ -41,17 +53,23 @@ HRESULT AnswerFromMemory(std::wstring_view uri, const std::string& page, Resourc
             return AnswerBytes({bytes, page.size()},
                                L"Content-Type: text/html; charset=utf-8\r\nCache-Control: no-store", answer);
         }
-        if (uri != kDiagramLibraryUrl) {
+        const EmbeddedLibrary* known = nullptr;
+        for (const EmbeddedLibrary& candidate : kEmbeddedLibraries) {
+            if (uri == candidate.url) {
+                known = &candidate;
+            }
+        }
+        if (!known) {
             return S_FALSE;
         }
-        const auto library = FindRcData(nullptr, kDiagramLibraryResourceId);
+        const auto library = FindRcData(nullptr, known->resourceId);
         if (!library) {
             answer = ResourceAnswer{};
             answer.reason = L"Not Found";
             answer.headers = L"Cache-Control: no-store";
             return S_OK;
         }
-        // A script of the page's own, never sniffed into anything else.
+        // Scripts of the page's own, never sniffed into anything else.
         return AnswerBytes(*library,
                            L"Content-Type: text/javascript; charset=utf-8\r\nCache-Control: no-store\r\n"
                            L"X-Content-Type-Options: nosniff",

@@ -1,10 +1,13 @@
 'use strict';
 // Code blocks as they near the window: syntax colours in every theme and in print, the copy
 // button, formulas in the GitHub dialect (and their failures), blocks far away left alone until
-// scrolled to, and printing that waits for all of them.
+// scrolled to, printing that waits for all of them, and the program's page, which loads its
+// workers' libraries from the program's origin only when first needed.
 const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
-const { launchBrowser, startServer, openViewer, serveDiagramLibrary, documentShown } = require('./harness');
+const fs = require('node:fs');
+const path = require('node:path');
+const { PAGE_PATH, launchBrowser, startServer, openViewer, serveDiagramLibrary, documentShown, installWebViewStandIn } = require('./harness');
 
 // One block for each language the page must colour, named as documents name them.
 const SAMPLES = [
@@ -253,5 +256,43 @@ describe('code blocks', () => {
     assert.deepEqual(await page.evaluate(() => window.__printed), [0, 2]);
     assert.equal(await page.$$eval('#content .math-display math', (m) => m.length), 200);
     await diagramContext.close();
+  });
+
+  it("the program's page carries no libraries and loads each from the program's origin once, when first needed", async () => {
+    // The program's page and the library texts as the build writes them for the program to serve.
+    const built = path.dirname(PAGE_PATH);
+    const answers = {
+      'https://tallowmere.invalid/': fs.readFileSync(path.join(built, 'program-page.html')),
+      'https://tallowmere.invalid/vendor/highlighter.js': fs.readFileSync(path.join(built, 'page-libraries', 'highlighter.js')),
+      'https://tallowmere.invalid/vendor/formulas.js': fs.readFileSync(path.join(built, 'page-libraries', 'formulas.js')),
+      'https://tallowmere.invalid/vendor/github-converter.js': fs.readFileSync(path.join(built, 'page-libraries', 'github-converter.js')),
+    };
+    const programContext = await browser.newContext({ viewport: { width: 1000, height: 700 } });
+    const asked = [];
+    await programContext.route('https://tallowmere.invalid/**', (route) => {
+      const url = route.request().url();
+      asked.push(url.replace('https://tallowmere.invalid/', ''));
+      const body = answers[url];
+      return route.fulfill(body ? { status: 200, contentType: url.endsWith('/') ? 'text/html' : 'text/javascript', body } : { status: 404, body: '' });
+    });
+    const page = await programContext.newPage();
+    await page.addInitScript(installWebViewStandIn);
+    await page.goto('https://tallowmere.invalid/');
+    assert.equal(await page.evaluate(() => document.querySelectorAll('#libHighlight, #libFormulas, #githubConverter').length), 0);
+    assert.deepEqual(asked, ['']);
+    // A coloured block in the classic dialect needs the highlighter alone.
+    await show(page, '```js\nconst a = 1;\n```');
+    await settled(page);
+    assert.ok(await page.$('#content pre code .hljs-keyword'));
+    assert.deepEqual(asked, ['', 'vendor/highlighter.js']);
+    // The GitHub dialect: its converter, then the typesetter for its formula; nothing twice.
+    await page.click('#btnGithub');
+    await show(page, 'Setext title\n===\n\n$e^{i\\pi}$ and\n\n```js\nlet b;\n```', 'github');
+    await settled(page);
+    assert.equal(await page.textContent('#content h1'), 'Setext title');
+    assert.ok(await page.$('#content math'));
+    assert.ok(await page.$('#content pre code .hljs-keyword'));
+    assert.deepEqual(asked, ['', 'vendor/highlighter.js', 'vendor/github-converter.js', 'vendor/formulas.js']);
+    await programContext.close();
   });
 });

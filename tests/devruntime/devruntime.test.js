@@ -265,6 +265,10 @@ graph LR
   Drop[Dropped on the window] --> Deliver[Delivered to the page] --> Show[Shown]
 \`\`\`
 
+\`\`\`js
+const harvest = 'second';
+\`\`\`
+
 [Back to the field notes](${FIRST_NAME})
 
 !file[invoice.exe](${FIRST_NAME})
@@ -353,8 +357,16 @@ graph LR
   // Its diagram is drawn with the library the program serves from its own resources, loaded on first use.
   assert.equal(await evaluate("drawDiagram(document.querySelector('#content pre'))"), true);
   assert.equal(await evaluate("document.querySelectorAll('#content pre.diagram svg .node').length"), 3);
+  // Its code is coloured by the highlighter, and the GitHub dialect converts it, both libraries the
+  // program serves and the page loads only when it first needs them.
+  await waitFor('the code to be coloured', async () => (await evaluate("!!document.querySelector('#content pre code .hljs-keyword')")) === true, 20000);
+  await driver.control({ op: 'click', selector: '#btnGithub' });
+  await waitFor('the GitHub dialect', async () =>
+    (await evaluate("shownDialect() === 'github' && !document.querySelector('#content[aria-busy]')")) === true, 20000);
+  assert.equal(await text('#content h1'), 'Second Harvest');
+  await driver.control({ op: 'click', selector: '#btnClassic' });
   const scripts = driver.records('resourceResponse').filter((r) => /Content-Type: text\/javascript/.test(r.headers));
-  assert.deepEqual(scripts.map((r) => r.status), [200], 'the library, once');
+  assert.deepEqual(scripts.map((r) => r.status), [200, 200, 200], 'each library once: diagrams, highlighter, converter');
   const diagramShot = await driver.control({ op: 'screenshot', path: path.join(WORK, 'second-harvest-diagram.png') });
   t.diagnostic(`screenshot of the drawn diagram: ${diagramShot}`);
 

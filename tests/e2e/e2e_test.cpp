@@ -36,7 +36,7 @@ const std::wstring kRegisteredFolder = TALLOWMERE_E2E_REGISTERED_FOLDER;
 const std::wstring kWorkFolder = TALLOWMERE_E2E_WORK_FOLDER;
 const std::wstring kStagedPage = TALLOWMERE_E2E_STAGED_PAGE;
 const std::wstring kStagedImage = TALLOWMERE_E2E_STAGED_IMAGE;
-const std::wstring kStagedLibrary = TALLOWMERE_E2E_STAGED_LIBRARY;
+const std::wstring kStagedResources = TALLOWMERE_E2E_STAGED_RESOURCES;
 const std::wstring kUrlRecorder = TALLOWMERE_E2E_URL_RECORDER;
 const std::wstring kPageUrl = L"https://tallowmere.invalid/";
 
@@ -327,11 +327,19 @@ TEST_F(EndToEnd, CommandLineDocumentArrivesOnceAfterReadyExactlyAsWritten) {
 }
 
 TEST_F(EndToEnd, StartUpSizesTheControlHidesTheStatusBarAndServesThePreparedPageOnItsOwnOrigin) {
-    const std::wstring library = L"https://tallowmere.invalid/vendor/mermaid.min.js";
-    const RunResult run =
-        Run(Options(L"", {Step("await", {L"navigation"}), Step("ready"), Step("request", {library}),
-                          Step("request", {library + L"?x"}), Step("request", {library, L"", L"POST"}),
-                          Step("wait", {L"50"}), Step("close")}));
+    // The libraries the page loads from the program's origin, each staged under the same name.
+    const std::vector<std::wstring> libraries = {L"mermaid.min.js", L"highlighter.js", L"formulas.js",
+                                                 L"github-converter.js"};
+    const std::wstring vendor = L"https://tallowmere.invalid/vendor/";
+    std::vector<std::string> steps = {Step("await", {L"navigation"}), Step("ready")};
+    for (const std::wstring& name : libraries) {
+        steps.push_back(Step("request", {vendor + name}));
+    }
+    steps.push_back(Step("request", {vendor + L"mermaid.min.js?x"}));
+    steps.push_back(Step("request", {vendor + L"highlighter.js", L"", L"POST"}));
+    steps.push_back(Step("wait", {L"50"}));
+    steps.push_back(Step("close"));
+    const RunResult run = Run(Options(L"", steps));
     const RuntimeLog& log = run.log;
     ASSERT_TRUE(run.exited);
     EXPECT_EQ(run.exitCode, 0u);
@@ -376,7 +384,7 @@ TEST_F(EndToEnd, StartUpSizesTheControlHidesTheStatusBarAndServesThePreparedPage
     EXPECT_EQ(FirstFields(log.All("navigation-starting")), std::vector<std::wstring>{kPageUrl});
     EXPECT_EQ(FirstFields(log.All("navigation-cancel")), std::vector<std::wstring>{L"0"});
     const std::vector<LoggedResponse> responses = Responses(log);
-    ASSERT_EQ(responses.size(), 4u) << log.Describe();
+    ASSERT_EQ(responses.size(), libraries.size() + 3) << log.Describe();
     const std::string expectedPage = EncodeUtf8(ExpectedPageText());
     EXPECT_EQ(responses[0].status, L"200");
     EXPECT_TRUE(HasHeader(responses[0], L"Content-Type: text/html; charset=utf-8")) << responses[0].headers;
@@ -384,16 +392,19 @@ TEST_F(EndToEnd, StartUpSizesTheControlHidesTheStatusBarAndServesThePreparedPage
     EXPECT_EQ(responses[0].digest, Sha256Hex(expectedPage));
     EXPECT_EQ(log.Count("stream-leaked"), 0u) << log.Describe();
 
-    // The diagram library, from the program's own resources as published, at its exact address only.
-    const std::string expectedLibrary = ReadBytes(kStagedLibrary);
-    EXPECT_EQ(responses[1].status, L"200");
-    EXPECT_TRUE(HasHeader(responses[1], L"Content-Type: text/javascript; charset=utf-8"))
-        << responses[1].headers;
-    EXPECT_TRUE(HasHeader(responses[1], L"X-Content-Type-Options: nosniff")) << responses[1].headers;
-    EXPECT_EQ(responses[1].length, std::to_wstring(expectedLibrary.size()));
-    EXPECT_EQ(responses[1].digest, Sha256Hex(expectedLibrary));
-    EXPECT_EQ(responses[2].status, L"404");
-    EXPECT_EQ(responses[3].status, L"405");
+    // Each library, from the program's own resources byte for byte, at its exact address only.
+    for (size_t i = 0; i < libraries.size(); ++i) {
+        const LoggedResponse& response = responses[1 + i];
+        const std::string expected = ReadBytes(kStagedResources + L"/" + libraries[i]);
+        ASSERT_FALSE(expected.empty()) << libraries[i];
+        EXPECT_EQ(response.status, L"200") << libraries[i];
+        EXPECT_TRUE(HasHeader(response, L"Content-Type: text/javascript; charset=utf-8")) << response.headers;
+        EXPECT_TRUE(HasHeader(response, L"X-Content-Type-Options: nosniff")) << response.headers;
+        EXPECT_EQ(response.length, std::to_wstring(expected.size())) << libraries[i];
+        EXPECT_EQ(response.digest, Sha256Hex(expected)) << libraries[i];
+    }
+    EXPECT_EQ(responses[libraries.size() + 1].status, L"404");
+    EXPECT_EQ(responses[libraries.size() + 2].status, L"405");
 
     // Without a document nothing is posted, however ready the page is.
     EXPECT_EQ(log.Count("post"), 0u) << log.Describe();
