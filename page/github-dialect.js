@@ -53,7 +53,7 @@ function ghEscape(text) {
 }
 
 // Builds the converter from the libraries: { markdownit, footnote, taskLists, emoji, frontMatter,
-// alerts, slugRegex, parse } (parse is the classic converter). Returns { render(text) } and
+// alerts, slugRegex, parse } (parse is the classic converter). Returns { render(text, options) } and
 // renderOpening(text) for the first screen.
 function githubConverter(lib) {
   const md = lib.markdownit({ html: true, linkify: true, langPrefix: 'language-' });
@@ -88,9 +88,16 @@ function githubConverter(lib) {
     else md.block.ruler.disable('front_matter');
     return md.parse(text, env);
   };
-  const render = (text) => {
+  // { autolinks: false } leaves out GitHub's extended autolinks (bare addresses), as GitHub's own
+  // conformance runner does for every example that does not name that extension.
+  const render = (text, { autolinks = true } = {}) => {
     const env = {};
-    return md.renderer.render(parse(text, env), md.options, env);
+    md.set({ linkify: autolinks });
+    try {
+      return md.renderer.render(parse(text, env), md.options, env);
+    } finally {
+      md.set({ linkify: true });
+    }
   };
 
   return {

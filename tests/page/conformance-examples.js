@@ -58,7 +58,7 @@ function normalizeHtml(html) {
 // The examples that render gives otherwise than the reference: [{ number, section, markdown, html, got }].
 function exampleMisses(examples, render) {
   return examples
-    .map((example) => ({ ...example, got: render(example.markdown) }))
+    .map((example) => ({ ...example, got: render(example.markdown, example) }))
     .filter((example) => normalizeHtml(example.got) !== normalizeHtml(example.html));
 }
 
