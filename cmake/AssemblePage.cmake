@@ -62,6 +62,17 @@ function(read_page_piece path out_var)
     set(${out_var} "${text}" PARENT_SCOPE)
 endfunction()
 
+# The page's own scripts without their whole-line comments: those are notes for the page's developers,
+# a third of the script's bytes, and the browser would scan them at every start-up. Only lines whose
+# first non-blank characters are "//" go (none of the scripts starts such a line inside a string);
+# the converter, page/markdown.js, is always inlined verbatim.
+function(read_script_without_comment_lines path out_var)
+    read_page_piece("${path}" text)
+    string(REGEX REPLACE "^[ \t]*//[^\n]*\n" "" text "${text}")
+    string(REGEX REPLACE "\n[ \t]*//[^\n]*" "" text "${text}")
+    set(${out_var} "${text}" PARENT_SCOPE)
+endfunction()
+
 # An inline script must not end its element early or switch the parser into its escaped states.
 function(check_inline_script text what)
     string(TOLOWER "${text}" lower)
@@ -160,17 +171,17 @@ endfunction()
 read_page_piece("${PAGE_TEMPLATE}" page)
 read_page_piece("${PAGE_STYLES}" styles)
 read_page_piece("${PAGE_MARKDOWN_SCRIPT}" markdown_script)
-read_page_piece("${PAGE_ANCHORS_SCRIPT}" anchors_script)
-read_page_piece("${PAGE_LINKS_SCRIPT}" links_script)
-read_page_piece("${PAGE_INSERTION_SCRIPT}" insertion_script)
-read_page_piece("${PAGE_DIAGRAMS_SCRIPT}" diagrams_script)
-read_page_piece("${PAGE_LIBRARIES_SCRIPT}" libraries_script)
-read_page_piece("${PAGE_CODE_BLOCKS_SCRIPT}" code_blocks_script)
+read_script_without_comment_lines("${PAGE_ANCHORS_SCRIPT}" anchors_script)
+read_script_without_comment_lines("${PAGE_LINKS_SCRIPT}" links_script)
+read_script_without_comment_lines("${PAGE_INSERTION_SCRIPT}" insertion_script)
+read_script_without_comment_lines("${PAGE_DIAGRAMS_SCRIPT}" diagrams_script)
+read_script_without_comment_lines("${PAGE_LIBRARIES_SCRIPT}" libraries_script)
+read_script_without_comment_lines("${PAGE_CODE_BLOCKS_SCRIPT}" code_blocks_script)
 read_library("${PAGE_HIGHLIGHTER}" "the highlighter" highlighter_text)
 read_library("${PAGE_FORMULAS}" "the formula typesetter" formulas_text)
-read_page_piece("${PAGE_DOM_ACCESS_SCRIPT}" dom_access_script)
-read_page_piece("${PAGE_CONVERSION_SCRIPT}" conversion_script)
-read_page_piece("${PAGE_VIEWER_SCRIPT}" viewer_script)
+read_script_without_comment_lines("${PAGE_DOM_ACCESS_SCRIPT}" dom_access_script)
+read_script_without_comment_lines("${PAGE_CONVERSION_SCRIPT}" conversion_script)
+read_script_without_comment_lines("${PAGE_VIEWER_SCRIPT}" viewer_script)
 read_page_piece("${PAGE_CONSOLE_SCRIPT}" console_script)
 
 # The GitHub dialect's worker module: each placeholder line of its template replaced by a file.
