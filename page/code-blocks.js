@@ -13,7 +13,7 @@
 //   document's own HTML before it enters the page.
 //
 // Printing needs every block finished: the print button and Ctrl+P wait for the workers and the
-// diagrams first (completeCodeBlocks); a print started otherwise (the context menu) gets every
+// diagrams (and the diagrams' copies for paper) first (completeCodeBlocks); a print started otherwise (the context menu) gets every
 // result that has arrived by then, and the rest print as plain code.
 //
 // This script follows page/diagrams.js and page/library-texts.js in the main script and uses
@@ -352,13 +352,13 @@ async function completeCodeBlocks() {
   }
   codeBlocks.waiting.clear();
   while (codeBlocks.near.length > 0) startBlock(codeBlocks.near.shift());
-  if (codeBlocks.pending.size > 0) {
-    let inTime = true;
-    const deadline = new Promise((resolve) => setTimeout(() => resolve(false), PRINT_WAIT_MOST_MS));
-    while (inTime && codeBlocks.pending.size > 0) {
-      inTime = await Promise.race([Promise.all([...codeBlocks.pending]).then(() => true), deadline]);
-    }
+  let inTime = true;
+  const deadline = new Promise((resolve) => setTimeout(() => resolve(false), PRINT_WAIT_MOST_MS));
+  while (inTime && codeBlocks.pending.size > 0) {
+    inTime = await Promise.race([Promise.all([...codeBlocks.pending]).then(() => true), deadline]);
   }
+  // Diagrams drawn in a dark theme print from their copies for paper.
+  if (inTime) await Promise.race([drawPrintCopies(), deadline]);
   applyArrivedResults();
 }
 

@@ -16,6 +16,17 @@
 // draws it again in the new colours, and whatever fails leaves the block as code. The block itself
 // stays in its place; only what it shows changes.
 //
+// Paper is white. A drawing made in a dark theme gets a copy for paper, drawn in the light theme's
+// colours once the page is idle (and at once when the print button or Ctrl+P waits for every
+// block); the printed page shows that copy. A print that could not wait shows a dark drawing
+// without its copy as code. (Inverting a dark drawing with a filter does not survive printing:
+// labels came out as black boxes.)
+//
+// The library's work runs on the page's thread, so each step of it gets a task of its own: the
+// script is loaded by a script element (fetched and compiled off the thread), its settings are
+// made in the next task, and each diagram is parsed in one task and drawn in the next, one
+// diagram after the other. What the library does inside one drawing is its own single call.
+//
 // This script comes between page/document-insertion.js and page/viewer.js in the same script
 // element; it uses settleDocumentLinks (page/links.js) and what viewer.js sets up at start-up
 // (contentEl, pageBody, createElement, inertHolder, disarmFragment), and is called only after that.
@@ -31,6 +42,10 @@ const DIAGRAM_LIBRARY_TIMEOUT_MS = 20000;
 const DIAGRAM_CODE = ':scope > code.language-mermaid';
 const DIAGRAM_CLASS = 'diagram';
 const DIAGRAM_DRAWING_CLASS = 'diagram-drawing';
+// A block's drawing for paper, kept beside a drawing in a dark theme.
+const DIAGRAM_PRINT_CLASS = 'diagram-print';
+// The theme whose colours print: dark on white.
+const PRINT_THEME = 'light';
 // The theme a drawing was made in, on its block.
 const DIAGRAM_THEME_ATTRIBUTE = 'data-diagram-theme';
 // The ids of drawings; each drawing gets a fresh one that nothing in the page holds.
@@ -45,15 +60,38 @@ const DIAGRAM_SECURE_SETTINGS = [
   'themeCSS', 'fontFamily', 'altFontFamily',
 ];
 
+// The hidden element that has the light theme's colours, whatever the page's theme.
+const printColoursEl = document.getElementById('diagramColours');
+
 // The library once loaded (a promise of it, or of null when it cannot be had).
 let diagramLibrary = null;
 // Drawings run one at a time: the library keeps its settings (the theme) between calls.
 let diagramQueue = Promise.resolve();
 let diagramLibraryTheme = null;
 let diagramCount = 0;
-// Blocks being drawn, so that asking again while one is drawn waits for the same drawing.
+// Blocks being drawn, so that asking again while one is drawn waits for the same drawing; the
+// same for copies for paper.
 const diagramsInProgress = new WeakMap();
+const printCopiesInProgress = new WeakMap();
+// Drawings for the screen queued and not yet done: copies for paper wait until there are none.
+let screenDrawingsWaiting = 0;
+// Blocks whose copy for paper is to be drawn when the page is idle.
+const printCopiesWanted = new Set();
+let printCopyScheduled = false;
 let staleDiagramObserver = null;
+
+// Resolves in a later task, so that the page can paint and handle input in between. (A message
+// task, not a timer: timers chained this way are slowed down.)
+function nextTask() {
+  return new Promise((resolve) => {
+    const channel = new MessageChannel();
+    channel.port1.onmessage = () => {
+      channel.port1.close();
+      resolve();
+    };
+    channel.port2.postMessage(null);
+  });
+}
 
 function loadDiagramLibrary() {
   if (!diagramLibrary) {
@@ -81,11 +119,12 @@ function pageTheme() {
   return pageBody.getAttribute('data-theme') || DEFAULT_THEME;
 }
 
-// The library's colours taken from the page's theme variables: nodes in the page's background
-// colour on the block's, framed in the accent colour, lines and text in the page's text colours,
-// slices of charts in the theme's diagram palette.
+// The library's colours taken from the theme's variables: nodes in the page's background colour on
+// the block's, framed in the accent colour, lines and text in the page's text colours, slices of
+// charts in the theme's diagram palette. The page's theme is read from the page; the light theme,
+// when the page shows another, from the element that always has its colours.
 function diagramSettings(theme) {
-  const style = getComputedStyle(pageBody);
+  const style = getComputedStyle(theme === PRINT_THEME && pageTheme() !== PRINT_THEME ? printColoursEl : pageBody);
   const variable = (name) => style.getPropertyValue(name).trim();
   const fontFamily = style.fontFamily;
   const palette = variable('--diagram-palette').split(',').map((colour) => colour.trim());
@@ -151,26 +190,65 @@ function disarmedDrawing(svgText) {
   return svg;
 }
 
-function showDrawing(pre, svg, theme) {
-  let drawing = pre.querySelector(':scope > .' + DIAGRAM_DRAWING_CLASS);
-  if (!drawing) {
-    drawing = createElement('div');
-    drawing.className = DIAGRAM_DRAWING_CLASS;
-    pre.appendChild(drawing);
-  }
-  drawing.replaceChildren(svg);
-  pre.classList.add(DIAGRAM_CLASS);
-  pre.setAttribute(DIAGRAM_THEME_ATTRIBUTE, theme);
+function drawingOf(pre, className) {
+  return pre.querySelector(':scope > .' + className);
 }
 
-async function drawWithLibrary(library, pre, source) {
+function newDrawing(className, svg) {
+  const drawing = createElement('div');
+  drawing.className = className;
+  drawing.appendChild(svg);
+  return drawing;
+}
+
+// Shows a drawing in the page's theme. A drawing in the light theme it replaces becomes the copy
+// for paper; a new drawing in the light theme is that copy itself.
+function showDrawing(pre, svg, theme) {
+  const old = drawingOf(pre, DIAGRAM_DRAWING_CLASS);
+  const printCopy = drawingOf(pre, DIAGRAM_PRINT_CLASS);
+  if (old && pre.getAttribute(DIAGRAM_THEME_ATTRIBUTE) === PRINT_THEME && theme !== PRINT_THEME) {
+    if (printCopy) printCopy.remove();
+    old.className = DIAGRAM_PRINT_CLASS;
+  } else if (old) {
+    old.remove();
+  }
+  if (theme === PRINT_THEME && printCopy) printCopy.remove();
+  pre.appendChild(newDrawing(DIAGRAM_DRAWING_CLASS, svg));
+  pre.classList.add(DIAGRAM_CLASS);
+  pre.setAttribute(DIAGRAM_THEME_ATTRIBUTE, theme);
+  if (needsPrintCopy(pre)) wantPrintCopy(pre);
+}
+
+function showPrintCopy(pre, svg) {
+  const printCopy = drawingOf(pre, DIAGRAM_PRINT_CLASS);
+  if (printCopy) printCopy.remove();
+  pre.appendChild(newDrawing(DIAGRAM_PRINT_CLASS, svg));
+}
+
+// A drawn block whose drawing would print light on dark and that has no copy for paper yet.
+function needsPrintCopy(pre) {
+  return pre.classList.contains(DIAGRAM_CLASS) && pre.getAttribute(DIAGRAM_THEME_ATTRIBUTE) !== PRINT_THEME &&
+    !drawingOf(pre, DIAGRAM_PRINT_CLASS);
+}
+
+// Draws the block's diagram in the page's theme, or (forPrint) its copy for paper. Resolves to
+// true when the block shows (or already showed) what was asked for.
+async function drawWithLibrary(library, pre, source, forPrint) {
   if (!pre.isConnected) return false;
-  const theme = pageTheme();
-  if (pre.getAttribute(DIAGRAM_THEME_ATTRIBUTE) === theme) return true;
+  if (forPrint ? !needsPrintCopy(pre) : pre.getAttribute(DIAGRAM_THEME_ATTRIBUTE) === pageTheme()) return true;
+  // Whatever ran before (the library's evaluation, the drawing before) ends its task here.
+  await nextTask();
+  const theme = forPrint ? PRINT_THEME : pageTheme();
   if (diagramLibraryTheme !== theme) {
     library.initialize(diagramSettings(theme));
     diagramLibraryTheme = theme;
+    await nextTask();
   }
+  // The parse loads what the kind of diagram needs the first time; a source that does not parse
+  // is not drawn.
+  if (!(await library.parse(source, { suppressErrors: true }))) return false;
+  await nextTask();
+  if (!pre.isConnected) return false;
   const id = freshDiagramId();
   let svgText;
   try {
@@ -181,10 +259,21 @@ async function drawWithLibrary(library, pre, source) {
   if (!pre.isConnected || typeof svgText !== 'string') return false;
   const svg = disarmedDrawing(svgText);
   if (!svg) return false;
+  if (forPrint) {
+    showPrintCopy(pre, svg);
+    return true;
+  }
   showDrawing(pre, svg, theme);
   // The theme changed while the library drew: the drawing is drawn again in the new one.
   if (pageTheme() !== theme) redrawDiagramsForTheme();
   return true;
+}
+
+// Queues a drawing behind the others (the library draws one diagram at a time).
+function queueDrawing(draw) {
+  const drawn = diagramQueue.then(draw);
+  diagramQueue = drawn.catch(() => false);
+  return drawn;
 }
 
 // Draws the diagram of a block that holds mermaid code, in the page's current theme (again, when it
@@ -199,9 +288,8 @@ function drawDiagram(pre) {
   const drawing = loadDiagramLibrary()
     .then((library) => {
       if (!library) return false;
-      const drawn = diagramQueue.then(() => drawWithLibrary(library, pre, source));
-      diagramQueue = drawn.catch(() => false);
-      return drawn;
+      screenDrawingsWaiting++;
+      return queueDrawing(() => drawWithLibrary(library, pre, source, false)).finally(() => screenDrawingsWaiting--);
     })
     // A drawing that fails again leaves the one the block already shows.
     .catch(() => false)
@@ -229,4 +317,53 @@ function redrawDiagramsForTheme() {
     }
     staleDiagramObserver.observe(pre);
   }
+}
+
+// Draws the copy for paper of a block drawn in a dark theme. Resolves to true when the block has
+// one (or needs none); never rejects.
+function drawPrintCopy(pre) {
+  if (!needsPrintCopy(pre)) return Promise.resolve(true);
+  const inProgress = printCopiesInProgress.get(pre);
+  if (inProgress) return inProgress;
+  const source = pre.querySelector(DIAGRAM_CODE).textContent;
+  const drawing = loadDiagramLibrary()
+    .then((library) => library && queueDrawing(() => drawWithLibrary(library, pre, source, true)))
+    .catch(() => false)
+    .finally(() => printCopiesInProgress.delete(pre));
+  printCopiesInProgress.set(pre, drawing);
+  return drawing;
+}
+
+// Copies for paper are drawn one at a time when the page is idle and no drawing for the screen
+// waits, so that a print started from the context menu finds them too.
+function wantPrintCopy(pre) {
+  printCopiesWanted.add(pre);
+  schedulePrintCopy();
+}
+
+function schedulePrintCopy() {
+  if (printCopyScheduled || printCopiesWanted.size === 0) return;
+  printCopyScheduled = true;
+  requestIdleCallback(drawWantedPrintCopy);
+}
+
+function drawWantedPrintCopy() {
+  printCopyScheduled = false;
+  if (screenDrawingsWaiting > 0) {
+    diagramQueue.then(schedulePrintCopy);
+    return;
+  }
+  const [pre] = printCopiesWanted;
+  printCopiesWanted.delete(pre);
+  const next = () => schedulePrintCopy();
+  if (pre.isConnected) drawPrintCopy(pre).then(next);
+  else next();
+}
+
+// For printing: the copies for paper of every drawn block, once the drawings for the screen are
+// done. Resolves when all are drawn (or failed).
+function drawPrintCopies() {
+  printCopiesWanted.clear();
+  if (!contentEl) return Promise.resolve();
+  return Promise.all([...contentEl.querySelectorAll('pre.' + DIAGRAM_CLASS)].map(drawPrintCopy));
 }

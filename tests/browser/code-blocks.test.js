@@ -87,9 +87,10 @@ function settled(page) {
     null, { timeout: 20000 });
 }
 
-// Every highlighted token's colour against its block's background, as contrast ratios.
-function tokenContrasts(page) {
-  return page.evaluate(() => {
+// Every highlighted token's colour against its block's background, as contrast ratios; with a
+// selector, the colours of those elements against white paper instead.
+function tokenContrasts(page, selector = null) {
+  return page.evaluate((selector) => {
     const channels = (css) => css.match(/[\d.]+/g).slice(0, 3).map(Number);
     const luminance = (css) => {
       const [r, g, b] = channels(css).map((v) => {
@@ -102,6 +103,9 @@ function tokenContrasts(page) {
       const [hi, lo] = [luminance(a), luminance(b)].sort((x, y) => y - x);
       return (hi + 0.05) / (lo + 0.05);
     };
+    if (selector) {
+      return [...document.querySelectorAll(selector)].map((el) => ratio(getComputedStyle(el).color, 'rgb(255, 255, 255)'));
+    }
     const seen = new Map();
     for (const token of document.querySelectorAll('#content pre code [class^="hljs-"]')) {
       const color = getComputedStyle(token).color;
@@ -110,7 +114,7 @@ function tokenContrasts(page) {
       if (!seen.has(key)) seen.set(key, { token: token.className, color, background, ratio: ratio(color, background) });
     }
     return [...seen.values()];
-  });
+  }, selector);
 }
 
 describe('code blocks', () => {
@@ -164,6 +168,10 @@ describe('code blocks', () => {
         diagramAsCode: 'graph TD; A-->B',
         scripts: 0,
       });
+      // Printed, formulas (and the one that failed, in red) are dark on the white paper.
+      await page.emulateMedia({ media: 'print' });
+      const printed = await tokenContrasts(page, '#content math, #content math *, #content .math-error');
+      assert.ok(printed.length > 10 && printed.every((r) => r >= 4.5), `formula ink on paper: ${printed}`);
       await page.close();
     });
   }
@@ -248,12 +256,14 @@ describe('code blocks', () => {
     await page.evaluate(() => {
       window.print = () => {
         window.__printed = [document.querySelectorAll('#content code.language-math').length,
-          document.querySelectorAll('#content pre.diagram svg').length];
+          document.querySelectorAll('#content pre.diagram > .diagram-drawing svg').length,
+          document.querySelectorAll('#content pre.diagram > .diagram-print svg').length];
       };
     });
     await page.keyboard.press('Control+p');
     await page.waitForFunction(() => window.__printed !== undefined, null, { timeout: 30000 });
-    assert.deepEqual(await page.evaluate(() => window.__printed), [0, 2]);
+    // Both diagrams, drawn in the dark theme, have their copies for paper.
+    assert.deepEqual(await page.evaluate(() => window.__printed), [0, 2, 2]);
     assert.equal(await page.$$eval('#content .math-display math', (m) => m.length), 200);
     await diagramContext.close();
   });

@@ -42,16 +42,28 @@ function drawAll(page) {
 }
 
 // What each block shows: its drawing's theme and size against the block, its code's visibility, the
-// fill of a flowchart node or sequence actor against the theme's background colour.
+// fill of a flowchart node or sequence actor (against the theme's background colour on screen), and
+// the contrast of that fill and of a label's ink against white paper.
 function blocks(page) {
   return page.evaluate(() => [...document.querySelectorAll('#content pre')].map((pre) => {
-    const svg = pre.querySelector('svg');
+    const luminance = (css) => {
+      const [r, g, b] = css.match(/[\d.]+/g).slice(0, 3).map((v) => {
+        const c = Number(v) / 255;
+        return c <= 0.03928 ? c / 12.92 : ((c + 0.055) / 1.055) ** 2.4;
+      });
+      return 0.2126 * r + 0.7152 * g + 0.0722 * b;
+    };
+    const onWhite = (css) => Math.round((1.05 / (luminance(css) + 0.05)) * 10) / 10;
+    const svg = [...pre.querySelectorAll('svg')].find((el) => el.getBoundingClientRect().width > 0);
     const shape = svg && svg.querySelector('.node rect, rect.actor');
+    const label = svg && svg.querySelector('.nodeLabel, text.actor > tspan');
     return {
       theme: pre.getAttribute('data-diagram-theme'),
       codeShown: getComputedStyle(pre.querySelector('code')).display !== 'none',
       fits: svg ? svg.getBoundingClientRect().width <= pre.clientWidth : null,
       filled: shape ? getComputedStyle(shape).fill === getComputedStyle(document.body).backgroundColor : null,
+      fillOnWhite: shape ? onWhite(getComputedStyle(shape).fill) : null,
+      inkOnWhite: label ? onWhite(getComputedStyle(label)[label.localName === 'tspan' ? 'fill' : 'color']) : null,
       filter: svg ? getComputedStyle(svg).filter : null,
     };
   }));
@@ -84,6 +96,8 @@ describe('diagrams', () => {
     assert.equal(await page.$('script[src]'), null, 'the library is loaded only when a diagram is drawn');
     assert.deepEqual(await drawAll(page), EXPECTED);
 
+    // Dark: the copies for paper are drawn when the page is idle. Light: the drawings print as they
+    // are. High contrast: the light drawings, replaced, are kept as the copies.
     for (const theme of ['dark', 'light', 'hc']) {
       if (theme !== 'dark') {
         // The theme switch alone draws the diagrams again (they are all near the window).
@@ -92,13 +106,20 @@ describe('diagrams', () => {
           .every((pre) => pre.getAttribute('data-diagram-theme') === t), theme);
         assert.deepEqual(await drawAll(page), EXPECTED);
       }
+      const shown = (await blocks(page)).map(({ fillOnWhite, inkOnWhite, ...block }) => block);
       const drawn = { theme, codeShown: false, fits: true, filled: true, filter: 'none' };
       const code = { theme: null, codeShown: true, fits: null, filled: null, filter: null };
-      assert.deepEqual(await blocks(page), [drawn, drawn, code, code], theme);
+      assert.deepEqual(shown, [drawn, drawn, code, code], theme);
       await page.screenshot({ path: path.join(SCREENSHOT_DIR, `diagrams-${theme}.png`), fullPage: true });
+      await page.waitForFunction(() => [...document.querySelectorAll('#content pre.diagram')]
+        .every((pre) => pre.getAttribute('data-diagram-theme') === 'light' || pre.querySelector('.diagram-print svg')));
       await page.emulateMedia({ media: 'print' });
-      const printed = (await blocks(page)).slice(0, 2).map((block) => block.filter);
-      assert.deepEqual(printed, theme === 'light' ? ['none', 'none'] : Array(2).fill('invert(1) hue-rotate(180deg)'));
+      // Printed: pale shapes and dark labels, no filter, in every theme.
+      for (const block of (await blocks(page)).slice(0, 2)) {
+        assert.equal(block.codeShown, false, theme);
+        assert.equal(block.filter, 'none', theme);
+        assert.ok(block.fillOnWhite < 1.1 && block.inkOnWhite >= 7, `${theme}: ${JSON.stringify(block)}`);
+      }
       await page.screenshot({ path: path.join(SCREENSHOT_DIR, `diagrams-${theme}-print.png`), fullPage: true });
       await page.emulateMedia({ media: 'screen' });
     }
@@ -108,7 +129,7 @@ describe('diagrams', () => {
     for (let i = 0; i < blocksBefore.length; i++) {
       assert.equal(await blocksBefore[i].evaluate((a, b) => a === b, blocksAfter[i]), true);
     }
-    assert.equal(await page.evaluate(() => document.querySelectorAll('body > :not(#topbar, #toc, #content, #totop, #filePicker, #aboutOverlay, #aboutDialog, script, template)').length), 0);
+    assert.equal(await page.evaluate(() => document.querySelectorAll('body > :not(#topbar, #toc, #content, #totop, #filePicker, #diagramColours, #aboutOverlay, #aboutDialog, script, template)').length), 0);
     assert.deepEqual(errors, []);
     await context.close();
   });
