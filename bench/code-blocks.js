@@ -1,6 +1,7 @@
 'use strict';
-// Code-block benchmark: `node bench/code-blocks.js` (after building the viewer_page target; the
-// page is read from PAGEWRIGHT_HTML, default build/pagewright.html).
+// Code-block benchmark: `node bench/code-blocks.js [--diagrams]` (after building the viewer_page
+// target; the page is read from PAGEWRIGHT_HTML, default build/pagewright.html). With --diagrams,
+// only the diagrams are measured.
 //
 // Opens a document of 2,000 fenced code blocks in several languages (with a paragraph between
 // them) in headless Chromium through the page's openFile message, and the same document with the
@@ -12,7 +13,13 @@
 // - the longest main-thread task from the message until five seconds later (goal: none over 50 ms
 //   after the first screen, as the block work's tasks are budgeted);
 // - how many blocks were coloured, and how many have copy buttons (only those near the window).
-const { launchBrowser, installWebViewStandIn, pageHtml } = require('../tests/browser/harness');
+//
+// Then a GitHub-dialect document of diagrams of several kinds, drawn in the dark theme by the
+// library the program serves, RUNS times in fresh browsers: the medians of the time until the
+// diagrams near the window are drawn, of the longest main-thread task meanwhile (the library's
+// start-up and first drawing; goal 50 ms), of the longest task after the first drawing, and of the
+// longest task while their copies for paper are drawn when the page is idle.
+const { launchBrowser, installWebViewStandIn, pageHtml, serveDiagramLibrary } = require('../tests/browser/harness');
 
 const BLOCKS = 2000;
 const RUNS = 5;
@@ -38,6 +45,22 @@ function codeDocument() {
     parts.push(`Block ${i}: a short paragraph before the code, as documentation has it.`);
     parts.push('```' + language + '\n' + SAMPLE[language] + '\n```');
   }
+  return parts.join('\n\n') + '\n';
+}
+
+const DIAGRAM_KINDS = [
+  'graph LR\n  A[Read the file] --> B{Changed?} -->|yes| C[Convert] --> D[Insert in slices] --> E[Show]\n  B -->|no| E',
+  'sequenceDiagram\n  Program->>Page: openFile\n  Page-->>Program: ready\n  Program->>Page: reload',
+  'classDiagram\n  class Page { +render() +print() }\n  class Viewer\n  Page <|-- Viewer',
+  'stateDiagram-v2\n  [*] --> Idle\n  Idle --> Busy: open\n  Busy --> Idle: done',
+  'pie title Blocks\n  "code" : 1498\n  "diagrams" : 127\n  "formulas" : 9',
+  'gantt\n  dateFormat YYYY-MM-DD\n  section Page\n  Colours :a1, 2026-01-01, 5d\n  Diagrams :after a1, 3d',
+];
+const DIAGRAMS = 24;
+
+function diagramDocument() {
+  const parts = ['# Diagrams'];
+  for (let i = 0; i < DIAGRAMS; i++) parts.push(`Diagram ${i}.`, '```mermaid\n' + DIAGRAM_KINDS[i % DIAGRAM_KINDS.length] + '\n```');
   return parts.join('\n\n') + '\n';
 }
 
@@ -80,6 +103,57 @@ function measureInPage(text) {
   });
 }
 
+function measureDiagramsInPage(text) {
+  return new Promise((resolve) => {
+    const longTasks = [];
+    new PerformanceObserver((list) => longTasks.push(...list.getEntries())).observe({ type: 'longtask' });
+    chosenDialect = 'github';
+    const t0 = performance.now();
+    window.__host.send({ action: 'openFile', name: 'diagrams.md', content: text });
+    let firstDrawn = null;
+    let drawn = null;
+    const poll = () => {
+      const now = performance.now();
+      const count = document.querySelectorAll('#content pre.diagram').length;
+      if (firstDrawn === null && count > 0) firstDrawn = now;
+      const busy = codeBlocks.pending.size > 0 || codeBlocks.near.length > 0 || screenDrawingsWaiting > 0;
+      if (drawn === null && count > 0 && !busy) drawn = now;
+      const copies = document.querySelectorAll('#content pre.diagram > .diagram-print').length;
+      if (now - t0 < 30000 && (drawn === null || copies < count)) {
+        setTimeout(poll, 20);
+        return;
+      }
+      setTimeout(() => {
+        const longest = (from, to) => Math.max(0, ...longTasks.filter((t) => t.startTime + t.duration > from && t.startTime < to).map((t) => t.duration));
+        resolve({
+          drawnAfter: drawn === null ? null : drawn - t0,
+          longest: longest(t0, drawn),
+          longestAfterFirst: longest(firstDrawn, drawn),
+          longestCopies: longest(drawn, performance.now()),
+          drawn: count,
+          copies,
+          blocks: document.querySelectorAll('#content pre').length,
+        });
+      }, 200);
+    };
+    poll();
+  });
+}
+
+async function measureDiagrams(text) {
+  const browser = await launchBrowser();
+  try {
+    const context = await browser.newContext({ viewport: VIEWPORT });
+    await serveDiagramLibrary(context);
+    const page = await context.newPage();
+    await page.addInitScript(installWebViewStandIn);
+    await page.goto('data:text/html;charset=utf-8;base64,' + Buffer.from(pageHtml()).toString('base64'));
+    return await page.evaluate(measureDiagramsInPage, text);
+  } finally {
+    await browser.close();
+  }
+}
+
 async function measure(text) {
   const browser = await launchBrowser();
   try {
@@ -93,6 +167,11 @@ async function measure(text) {
 }
 
 async function main() {
+  if (!process.argv.includes('--diagrams')) await codeBlockFigures();
+  await diagramFigures();
+}
+
+async function codeBlockFigures() {
   const coloured = codeDocument();
   const plain = coloured.replace(FENCE_LANGUAGE_RE, '```');
   console.log(`${BLOCKS} code blocks, ${Buffer.byteLength(coloured)} bytes; viewport ${VIEWPORT.width} x ${VIEWPORT.height}; ` +
@@ -115,6 +194,18 @@ async function main() {
   const base = row('languages taken out', without);
   const ours = row('with languages', withColours);
   console.log(`  first screen, with / without colours: ${(ours / base).toFixed(2)}x (goal <= 1.10x)`);
+}
+
+async function diagramFigures() {
+
+  const diagrams = [];
+  for (let i = 0; i < RUNS; i++) diagrams.push(await measureDiagrams(diagramDocument()));
+  const ms = (key) => median(diagrams.map((r) => r[key])).toFixed(0) + ' ms';
+  const last = diagrams.at(-1);
+  console.log(`${DIAGRAMS} diagrams of ${DIAGRAM_KINDS.length} kinds, GitHub dialect, dark theme; median of ${RUNS} fresh browsers`);
+  console.log(`  ${last.drawn} of ${last.blocks} drawn (those near the window) after ${ms('drawnAfter')}; ` +
+    `longest task meanwhile ${ms('longest')} (goal <= 50 ms), after the first drawing ${ms('longestAfterFirst')}; ` +
+    `${last.copies} copies for paper, longest task while they were drawn ${ms('longestCopies')}`);
 }
 
 main().catch((error) => {
