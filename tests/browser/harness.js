@@ -76,15 +76,16 @@ async function startServer(files = {}) {
   };
 }
 
-// The diagram library as the program answers it, at its fixed address on the program's origin, from
-// the file the program embeds.
+// The diagram library as the program answers it, at its fixed address on the program's origin: the
+// published file with the compile hint the program's build puts before it (resources/resources.cmake).
 const DIAGRAM_LIBRARY_URL = 'https://tallowmere.invalid/vendor/mermaid.min.js';
 const DIAGRAM_LIBRARY_PATH = path.join(ROOT, 'page', 'vendor', 'mermaid', 'mermaid.min.js');
+const DIAGRAM_LIBRARY_FIRST_LINE = '//# allFunctionsCalledOnLoad\n';
 
 // Lets a browser context reach the program's origin for the diagram library (the one address the page
 // loads from there itself); without it the library cannot be had, as in a browser outside the program.
 async function serveDiagramLibrary(context) {
-  const library = fs.readFileSync(DIAGRAM_LIBRARY_PATH);
+  const library = DIAGRAM_LIBRARY_FIRST_LINE + fs.readFileSync(DIAGRAM_LIBRARY_PATH, 'utf8');
   await context.route(DIAGRAM_LIBRARY_URL, (route) =>
     route.fulfill({
       status: 200,
