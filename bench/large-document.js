@@ -40,9 +40,11 @@ const FAR_VIEWPORTS = 3;
 // With --trace: the tasks listed, and the events within them that are shown.
 const TRACED_TASK_MS = 100;
 const TRACED_EVENT_MS = 10;
-const TRACE_CATEGORIES = ['devtools.timeline', 'disabled-by-default-devtools.timeline', 'v8', 'v8.execute', 'blink.user_timing'];
+const TRACE_CATEGORIES = ['devtools.timeline', 'disabled-by-default-devtools.timeline', 'v8', 'blink.user_timing'];
+// Room for a whole run's trace (the browser keeps it until the end), in KiB.
+const TRACE_BUFFER_KB = 2 * 1024 * 1024;
 // Trace events that only frame others.
-const TRACE_WRAPPERS = new Set(['RunTask', 'ThreadControllerImpl::RunTask', 'RunMicrotasks', 'v8.run']);
+const TRACE_WRAPPERS = new Set(['RunTask', 'ThreadControllerImpl::RunTask', 'RunMicrotasks', 'v8.run', 'v8.callFunction']);
 
 function option(name, fallback) {
   const at = process.argv.indexOf(name);
@@ -111,6 +113,7 @@ function measureInPage({ text, baseline, dialect, farViewports }) {
               idle: idle - t0,
               longestAfterFirst: Math.max(0, ...afterFirst.map((t) => t.startTime + t.duration - Math.max(t.startTime, firstFrame))),
               longTasksAfterFirst: afterFirst.filter((t) => t.duration > 200).length,
+              longTaskTimes: afterFirst.map((t) => [t.startTime, t.duration]),
               media: media.length,
               mediaLoading: loading.length,
               mediaLoadingFar: loading.filter((m) => m.getBoundingClientRect().top > far).length,
@@ -141,19 +144,19 @@ async function rendererMemory(browser) {
   return { peak, resident };
 }
 
-// The main-thread tasks over TRACED_TASK_MS after the first screen, each with the events in it that
-// took TRACED_EVENT_MS or more (outermost first, nested ones indented).
-function longTasksInTrace(buffer) {
-  const events = JSON.parse(buffer.toString('utf8')).traceEvents;
+// What ran in each long task after the first screen that took over TRACED_TASK_MS (times as the
+// page's long-task entries give them): the main thread's trace events of TRACED_EVENT_MS or more
+// within it, outermost first, nested ones indented. The first-screen mark gives the page's time
+// in the trace's clock.
+function longTasksInTrace(events, longTaskTimes) {
   const mark = events.find((e) => e.name === 'first-screen');
   if (!mark) return [];
-  const main = events.filter((e) => e.pid === mark.pid && e.tid === mark.tid && e.ph === 'X');
-  const tasks = main.filter((e) => e.name === 'RunTask' && e.dur >= TRACED_TASK_MS * 1000 && e.ts + e.dur > mark.ts);
-  return tasks.map((task) => {
-    const inside = main
-      .filter((e) => e !== task && e.ts >= task.ts && e.ts + e.dur <= task.ts + task.dur && e.dur >= TRACED_EVENT_MS * 1000)
-      .filter((e) => !TRACE_WRAPPERS.has(e.name))
-      .sort((a, b) => a.ts - b.ts || b.dur - a.dur);
+  const toTrace = (ms) => mark.ts + (ms - mark.args.data.startTime) * 1000;
+  const main = events.filter((e) => e.pid === mark.pid && e.tid === mark.tid && e.ph === 'X' && !TRACE_WRAPPERS.has(e.name));
+  return longTaskTimes.filter(([, duration]) => duration > TRACED_TASK_MS).map(([start, duration]) => {
+    const from = toTrace(start);
+    const to = toTrace(start + duration);
+    const inside = main.filter((e) => e.ts < to && e.ts + e.dur > from).sort((a, b) => a.ts - b.ts || b.dur - a.dur);
     const open = [];
     const lines = inside.map((e) => {
       while (open.length && open.at(-1).ts + open.at(-1).dur <= e.ts) open.pop();
@@ -164,8 +167,33 @@ function longTasksInTrace(buffer) {
         ? ` ${data.functionName || '(anonymous)'}:${data.lineNumber}` : '';
       return `${'  '.repeat(depth)}${e.name}${where} ${(e.dur / 1000).toFixed(0)} ms`;
     });
-    return { at: (task.ts - mark.ts) / 1000, duration: task.dur / 1000, lines };
+    return { at: (from - mark.ts) / 1000, duration, lines };
   });
+}
+
+// Starts tracing the browser; stop() resolves with the events that can matter to longTasksInTrace
+// (a whole run's trace is too large to hold as one text).
+async function startTrace(browser) {
+  const session = await browser.newBrowserCDPSession();
+  const kept = [];
+  session.on('Tracing.dataCollected', ({ value }) => {
+    for (const e of value) {
+      if (e.name === 'first-screen' || (e.ph === 'X' && e.dur >= TRACED_EVENT_MS * 1000)) kept.push(e);
+    }
+  });
+  await session.send('Tracing.start', {
+    transferMode: 'ReportEvents',
+    traceConfig: { recordMode: 'recordAsMuchAsPossible', traceBufferSizeInKb: TRACE_BUFFER_KB, includedCategories: TRACE_CATEGORIES },
+  });
+  return {
+    stop: async () => {
+      const complete = new Promise((resolve) => session.once('Tracing.tracingComplete', resolve));
+      await session.send('Tracing.end');
+      await complete;
+      await session.detach();
+      return kept;
+    },
+  };
 }
 
 async function measure(text, baseline, dialect = 'classic', trace = false) {
@@ -183,10 +211,10 @@ async function measure(text, baseline, dialect = 'classic', trace = false) {
         window.__markdownIt = window.markdownit();
       });
     }
-    if (trace) await browser.startTracing(page, { categories: TRACE_CATEGORIES });
+    const tracing = trace ? await startTrace(browser) : null;
     const result = await page.evaluate(measureInPage, { text, baseline, dialect, farViewports: FAR_VIEWPORTS });
     const memory = await rendererMemory(browser);
-    const tracedTasks = trace ? longTasksInTrace(await browser.stopTracing()) : null;
+    const tracedTasks = tracing ? longTasksInTrace(await tracing.stop(), result.longTaskTimes) : null;
     return { ...result, ...memory, tracedTasks };
   } finally {
     await browser.close();

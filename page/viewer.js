@@ -422,6 +422,7 @@ function showDocumentHtml(md, name, html, dialect, blocksAtOnce, awaitedUnits = 
   let headings = 0;
   let titled = false;
   const formerIds = new Map();
+  const anchors = newAnchorGathering();
   resetCodeBlocks(dialect);
   return insertDocumentHtml(html, (slice) => {
     boxWideTables(slice);
@@ -435,7 +436,8 @@ function showDocumentHtml(md, name, html, dialect, blocksAtOnce, awaitedUnits = 
     }
     headings += appendOutline(slice.querySelectorAll('h1, h2, h3'), headings, formerIds);
     if (headings > 0) ui.tocBtn.style.display = '';
-  }, () => pointDocumentLinks(formerIds), blocksAtOnce, awaitedUnits, onPlaced);
+    gatherAnchors(slice, anchors);
+  }, () => pointDocumentLinks(formerIds, anchors), blocksAtOnce, awaitedUnits, onPlaced);
 }
 
 // The host delivers the shown document again whenever its file changes on disk, under the same number:
