@@ -1,6 +1,10 @@
 'use strict';
 // Large-document benchmark: `node bench/large-document.js [--sizes 1,10] [--huge]` (after building
 // the viewer_page target; the page is read from PAGEWRIGHT_HTML, default build/pagewright.html).
+// While investigating: `--dialects github` measures only the dialects named, `--no-baseline` skips
+// the baseline (no ratios then), `--no-plain` skips the documents without media lines, and
+// `--trace` records a Chromium trace of each dialect's measurement and lists what ran in every
+// main-thread task over 100 ms after the first screen.
 //
 // Opens realistic documents of 1 and 10 MiB, with and without the media lines, in headless
 // Chromium, through the page's openFile message in each dialect (classic, GitHub) and once as a
@@ -33,6 +37,14 @@ const LONGEST_TASK_GOAL_MS = 200;
 const MEMORY_GOAL = 1.2;
 // Media this far below the viewport (in viewport heights) count as far away.
 const FAR_VIEWPORTS = 3;
+// With --trace: the tasks listed, and the events within them that are shown.
+const TRACED_TASK_MS = 100;
+const TRACED_EVENT_MS = 10;
+const TRACE_CATEGORIES = ['devtools.timeline', 'disabled-by-default-devtools.timeline', 'v8', 'blink.user_timing'];
+// Room for a whole run's trace (the browser keeps it until the end), in KiB.
+const TRACE_BUFFER_KB = 2 * 1024 * 1024;
+// Trace events that only frame others.
+const TRACE_WRAPPERS = new Set(['RunTask', 'ThreadControllerImpl::RunTask', 'RunMicrotasks', 'v8.run', 'v8.callFunction']);
 
 function option(name, fallback) {
   const at = process.argv.indexOf(name);
@@ -73,6 +85,7 @@ function measureInPage({ text, baseline, dialect, farViewports }) {
       (content.getBoundingClientRect().bottom >= innerHeight || content.getAttribute('aria-busy') !== 'true');
     const afterShowingFrame = (callback) => afterNextFrame((frame) => (shows() ? callback(frame) : afterShowingFrame(callback)));
     afterShowingFrame((firstFrame) => {
+      performance.mark('first-screen');
       const filled = shows();
       const waitForComplete = () => {
         if (content.getAttribute('aria-busy') === 'true') {
@@ -100,6 +113,7 @@ function measureInPage({ text, baseline, dialect, farViewports }) {
               idle: idle - t0,
               longestAfterFirst: Math.max(0, ...afterFirst.map((t) => t.startTime + t.duration - Math.max(t.startTime, firstFrame))),
               longTasksAfterFirst: afterFirst.filter((t) => t.duration > 200).length,
+              longTaskTimes: afterFirst.map((t) => [t.startTime, t.duration]),
               media: media.length,
               mediaLoading: loading.length,
               mediaLoadingFar: loading.filter((m) => m.getBoundingClientRect().top > far).length,
@@ -130,7 +144,59 @@ async function rendererMemory(browser) {
   return { peak, resident };
 }
 
-async function measure(text, baseline, dialect = 'classic') {
+// What ran in each long task after the first screen that took over TRACED_TASK_MS (times as the
+// page's long-task entries give them): the main thread's trace events of TRACED_EVENT_MS or more
+// within it, outermost first, nested ones indented. The first-screen mark gives the page's time
+// in the trace's clock.
+function longTasksInTrace(events, longTaskTimes) {
+  const mark = events.find((e) => e.name === 'first-screen');
+  if (!mark) return [];
+  const toTrace = (ms) => mark.ts + (ms - mark.args.data.startTime) * 1000;
+  const main = events.filter((e) => e.pid === mark.pid && e.tid === mark.tid && e.ph === 'X' && !TRACE_WRAPPERS.has(e.name));
+  return longTaskTimes.filter(([, duration]) => duration > TRACED_TASK_MS).map(([start, duration]) => {
+    const from = toTrace(start);
+    const to = toTrace(start + duration);
+    const inside = main.filter((e) => e.ts < to && e.ts + e.dur > from).sort((a, b) => a.ts - b.ts || b.dur - a.dur);
+    const open = [];
+    const lines = inside.map((e) => {
+      while (open.length && open.at(-1).ts + open.at(-1).dur <= e.ts) open.pop();
+      const depth = open.length;
+      open.push(e);
+      const data = (e.args && (e.args.data || e.args.beginData)) || {};
+      const where = data.functionName !== undefined || data.lineNumber !== undefined
+        ? ` ${data.functionName || '(anonymous)'}:${data.lineNumber}` : '';
+      return `${'  '.repeat(depth)}${e.name}${where} ${(e.dur / 1000).toFixed(0)} ms`;
+    });
+    return { at: (from - mark.ts) / 1000, duration, lines };
+  });
+}
+
+// Starts tracing the browser; stop() resolves with the events that can matter to longTasksInTrace
+// (a whole run's trace is too large to hold as one text).
+async function startTrace(browser) {
+  const session = await browser.newBrowserCDPSession();
+  const kept = [];
+  session.on('Tracing.dataCollected', ({ value }) => {
+    for (const e of value) {
+      if (e.name === 'first-screen' || (e.ph === 'X' && e.dur >= TRACED_EVENT_MS * 1000)) kept.push(e);
+    }
+  });
+  await session.send('Tracing.start', {
+    transferMode: 'ReportEvents',
+    traceConfig: { recordMode: 'recordAsMuchAsPossible', traceBufferSizeInKb: TRACE_BUFFER_KB, includedCategories: TRACE_CATEGORIES },
+  });
+  return {
+    stop: async () => {
+      const complete = new Promise((resolve) => session.once('Tracing.tracingComplete', resolve));
+      await session.send('Tracing.end');
+      await complete;
+      await session.detach();
+      return kept;
+    },
+  };
+}
+
+async function measure(text, baseline, dialect = 'classic', trace = false) {
   const browser = await launchBrowser();
   try {
     const page = await browser.newPage({ viewport: VIEWPORT });
@@ -145,8 +211,11 @@ async function measure(text, baseline, dialect = 'classic') {
         window.__markdownIt = window.markdownit();
       });
     }
+    const tracing = trace ? await startTrace(browser) : null;
     const result = await page.evaluate(measureInPage, { text, baseline, dialect, farViewports: FAR_VIEWPORTS });
-    return { ...result, ...(await rendererMemory(browser)) };
+    const memory = await rendererMemory(browser);
+    const tracedTasks = tracing ? longTasksInTrace(await tracing.stop(), result.longTaskTimes) : null;
+    return { ...result, ...memory, tracedTasks };
   } finally {
     await browser.close();
   }
@@ -154,19 +223,23 @@ async function measure(text, baseline, dialect = 'classic') {
 
 const seconds = (ms) => (ms / 1000).toFixed(2).padStart(7) + ' s';
 const megabytes = (bytes) => (bytes / MIB).toFixed(0).padStart(6) + ' MB';
-const ratio = (a, b) => (a / b).toFixed(2) + 'x';
+const ratioOf = (a, b) => (a / b).toFixed(2) + 'x';
 
-async function compare(mib, media, goals) {
+async function compare(mib, media, goals, run) {
   const text = documentOf(mib, media);
   const label = `${mib} MiB ${media ? 'with' : 'without'} media lines`;
   console.log(`\n${label}: ${Buffer.byteLength(text, 'utf8')} bytes UTF-8`);
-  const base = await measure(text, true);
-  console.log(`  baseline (markdown-it + innerHTML): full render ${seconds(base.firstScreen)}, busy until ${seconds(base.idle)}, ` +
-    `${base.mediaLoading} of ${base.media} media loading, memory peak ${megabytes(base.peak)}, settled ${megabytes(base.resident)}`);
-  for (const dialect of ['classic', 'github']) report(dialect, base, await measure(text, false, dialect), goals);
+  const base = run.baseline ? await measure(text, true) : null;
+  if (base) {
+    console.log(`  baseline (markdown-it + innerHTML): full render ${seconds(base.firstScreen)}, busy until ${seconds(base.idle)}, ` +
+      `${base.mediaLoading} of ${base.media} media loading, memory peak ${megabytes(base.peak)}, settled ${megabytes(base.resident)}`);
+  }
+  for (const dialect of run.dialects) report(dialect, base, await measure(text, false, dialect, run.trace), goals);
 }
 
 function report(dialect, base, ours, goals) {
+  const ratio = base ? ratioOf : () => '-';
+  base = base || {};
   console.log(`  ${dialect} dialect:`);
   console.log(`    first screen ${seconds(ours.firstScreen)}${ours.filled ? '' : ' (NOT FILLED)'}, complete ${seconds(ours.complete)}, ` +
     `busy until ${seconds(ours.idle)}; shows ${ours.meta}; ${ours.outline} outline entries; title "${ours.title}"`);
@@ -180,15 +253,25 @@ function report(dialect, base, ours, goals) {
     'below the viewport (goal 0)');
   console.log(`    memory: peak ${megabytes(ours.peak)}, settled ${megabytes(ours.resident)}; peak / baseline ${ratio(ours.peak, base.peak)}, ` +
     `settled / baseline ${ratio(ours.resident, base.resident)}` + (goals.memory ? ` (goal <= ${goals.memory}x)` : ''));
+  for (const task of ours.tracedTasks || []) {
+    console.log(`    traced task of ${task.duration.toFixed(0)} ms, ${seconds(task.at).trim()} after the first screen:`);
+    for (const line of task.lines) console.log(`      ${line}`);
+  }
 }
 
 async function main() {
-  const sizes = option('--sizes', '1,10').split(',').map(Number);
+  const sizes = option('--sizes', '1,10').split(',').map(Number).filter((mib) => mib > 0);
+  const run = {
+    dialects: option('--dialects', 'classic,github').split(','),
+    baseline: !process.argv.includes('--no-baseline'),
+    trace: process.argv.includes('--trace'),
+  };
+  const kinds = process.argv.includes('--no-plain') ? [true] : [true, false];
   console.log(`Chromium, viewport ${VIEWPORT.width} x ${VIEWPORT.height}, one fresh browser per measurement`);
   for (const mib of sizes) {
-    for (const media of [true, false]) await compare(mib, media, { firstScreen: FIRST_SCREEN_GOAL[mib] });
+    for (const media of kinds) await compare(mib, media, { firstScreen: FIRST_SCREEN_GOAL[mib] }, run);
   }
-  if (process.argv.includes('--huge')) await compare(50, true, { memory: MEMORY_GOAL });
+  if (process.argv.includes('--huge')) await compare(50, true, { memory: MEMORY_GOAL }, run);
 }
 
 main().catch((error) => {

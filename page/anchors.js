@@ -15,6 +15,9 @@
 const ANCHOR_PREFIX = 'user-content-';
 // The document's links to a place in itself.
 const FRAGMENT_LINKS = 'a[href^="#"], area[href^="#"]';
+const HEADINGS = 'h1, h2, h3, h4, h5, h6';
+// What pointing the links needs to know of the document, found in one query.
+const ANCHOR_PARTS = FRAGMENT_LINKS + ', [id], [name], ' + HEADINGS;
 // Characters a heading anchor leaves out: all but letters, marks, digits, connectors, "-" and space.
 const SLUG_DROPPED_RE = /[^\p{L}\p{M}\p{N}\p{Pc}\- ]/gu;
 // The spaces of a heading anchor, each written as "-".
@@ -39,26 +42,33 @@ function decodeFragment(href) {
   }
 }
 
-// Every id and name in the content area.
-function documentAnchorNames() {
-  const names = new Set();
-  for (const el of contentEl.querySelectorAll('[id], [name]')) {
-    names.add(elementGetAttribute(el, 'id'));
-    names.add(elementGetAttribute(el, 'name'));
+// What pointing a document's links needs of it, gathered slice by slice as they enter the page
+// (after the outline has numbered their headings), so that pointing them once the document is
+// complete needs no pass over a large document's whole tree: its fragment links, every id and
+// name, and its headings in order.
+function newAnchorGathering() {
+  return { links: [], names: new Set(), headings: [] };
+}
+
+function gatherAnchors(root, gathered) {
+  for (const el of root.querySelectorAll(ANCHOR_PARTS)) {
+    if (elementMatches(el, FRAGMENT_LINKS)) gathered.links.push(el);
+    if (elementMatches(el, HEADINGS)) gathered.headings.push(el);
+    gathered.names.add(elementGetAttribute(el, 'id'));
+    gathered.names.add(elementGetAttribute(el, 'name'));
   }
-  return names;
 }
 
 function headingSlug(text) {
   return text.trim().toLowerCase().replace(SLUG_DROPPED_RE, '').replace(SLUG_SPACE_RE, '-');
 }
 
-// The headings of the content area by their derived anchors; a repeated anchor is numbered
-// ("-1", "-2", …) in document order.
-function headingsBySlug() {
+// The headings (in document order) by their derived anchors; a repeated anchor is numbered ("-1",
+// "-2", …).
+function headingsBySlug(documentHeadings) {
   const headings = new Map();
   const repeats = new Map();
-  for (const heading of contentEl.querySelectorAll('h1, h2, h3, h4, h5, h6')) {
+  for (const heading of documentHeadings) {
     const slug = headingSlug(nodeText(heading));
     const seen = repeats.get(slug) || 0;
     repeats.set(slug, seen + 1);
@@ -70,11 +80,15 @@ function headingsBySlug() {
 
 // Points the content area's fragment links at their targets (see the top of this file) and keeps
 // them in the page: a link into the document never opens a window. formerIds maps the ids the
-// outline replaced to the ids that replaced them.
-function pointDocumentLinks(formerIds) {
-  const links = contentEl.querySelectorAll(FRAGMENT_LINKS);
+// outline replaced to the ids that replaced them; gathered is what gatherAnchors found of the
+// document (by default, it is looked for in the content area now).
+function pointDocumentLinks(formerIds, gathered = null) {
+  if (gathered === null) {
+    gathered = newAnchorGathering();
+    gatherAnchors(contentEl, gathered);
+  }
+  const { links, names } = gathered;
   if (links.length === 0) return;
-  const names = documentAnchorNames();
   let slugs = null;
   for (const link of links) {
     elementRemoveAttribute(link, 'target');
@@ -84,7 +98,7 @@ function pointDocumentLinks(formerIds) {
       ? ANCHOR_PREFIX + fragment
       : formerIds.get(fragment) || formerIds.get(ANCHOR_PREFIX + fragment);
     if (!id) {
-      if (slugs === null) slugs = headingsBySlug();
+      if (slugs === null) slugs = headingsBySlug(gathered.headings);
       const slug = fragment.toLowerCase();
       const heading = slugs.get(slug);
       if (!heading) continue;

@@ -28,12 +28,15 @@
 //   its player (made then, and disarmed like the rest) as it nears the viewport. A renamed tag
 //   that made no element gets its old name back before its slice enters the page.
 //
-// HTML that arrives in two pieces (the GitHub dialect's opening part, then the rest) is inserted as
-// one: the first call says how large the whole is expected to be, and the parser waits for the rest.
+// HTML that arrives in pieces (the GitHub dialect's opening part, then the rest in many) is
+// inserted as one: the first call says how large the whole is expected to be, and the parser waits
+// for the rest. The pieces wait in a queue and are never joined: a string of a large document's
+// whole HTML, and each pass over it (copying, searching, renaming), would each take longer than a
+// task may.
 //
 // A new document, a screen or printing ends the insertion in progress: the first two drop it, the
 // third completes it at once. A caller that must return to a place further down (live reload)
-// asks for the blocks up to that place at once.
+// asks for the blocks up to that place at once (as they arrive, when the HTML comes in pieces).
 //
 // A slice that fails on its way in (a fault in the page that a document has found) is left out
 // alone, and the next one follows: nothing of it stays in the holder where slices are disarmed,
@@ -95,31 +98,39 @@ let mediaObserver = null;
 // Where a player is made and disarmed before it replaces its stand-in: a document without a window.
 const playerHolder = document.implementation.createHTMLDocument('').createElement('div');
 
-// Shows html (the converter's output) in the content area, replacing what it held. onNodes(root)
-// is called with an inert element holding each slice's nodes after disarming and before they
-// enter the page; onComplete(), when given, once every node is in place. The first slice holds at
-// least blocksAtOnce top-level blocks (while there are that many). With awaitedUnits (the expected
-// size of the whole), more HTML follows through extendDocumentHtml, and the insertion completes only
-// after it. Returns the insertion, for extendDocumentHtml.
-function insertDocumentHtml(html, onNodes, onComplete, blocksAtOnce = 0, awaitedUnits = 0) {
+// Shows html (the converter's output: a string, or its pieces in order) in the content area,
+// replacing what it held. onNodes(root) is called with an inert element holding each slice's nodes
+// after disarming and before they enter the page; onComplete(), when given, once every node is in
+// place. The first slice holds at least blocksAtOnce top-level blocks (while there are that many).
+// With awaitedUnits (the expected size of the whole), more HTML follows through extendDocumentHtml,
+// and the insertion completes only after it. onPlaced(), when given, is called once blocksAtOnce
+// blocks are in place, or all there are: at once, or when more HTML brings them. Returns the
+// insertion, for extendDocumentHtml.
+function insertDocumentHtml(html, onNodes, onComplete, blocksAtOnce = 0, awaitedUnits = 0, onPlaced = null) {
   stopDocumentInsertion();
   contentEl.textContent = '';
-  const parted = Math.max(html.length, awaitedUnits) >= LARGE_DOCUMENT_UNITS && !DOCUMENT_STYLE_SHEET_RE.test(html);
+  const pieces = (typeof html === 'string' ? [html] : html).filter((piece) => piece !== '');
+  const units = pieces.reduce((sum, piece) => sum + piece.length, 0);
+  const parted = Math.max(units, awaitedUnits) >= LARGE_DOCUMENT_UNITS && !pieces.some(hasDocumentStyleSheet);
   if (parted) contentEl.classList.add('large');
   const parserDocument = document.implementation.createHTMLDocument('');
   parserDocument.open();
   parserDocument.write(PARSER_PRELUDE);
   parserDocument.body.textContent = '';
-  const renamed = !MEDIA_STAND_IN_NAME_RE.test(html);
+  const renamed = !pieces.some(hasMediaStandInName);
   insertion = {
-    html: renamed ? html.replace(MEDIA_TAG_RE, '<$1$2' + MEDIA_STAND_IN_SUFFIX) : html,
+    // The piece being written, from offset on, and the pieces after it.
+    html: '',
+    offset: 0,
+    pieces: renamed ? pieces.map(renameMediaTags) : pieces,
+    // HTML characters written so far, and up to where the nodes moved last ended: the units since
+    // are the next nodes' share.
+    written: 0,
+    movedWritten: 0,
     renamed,
     // Renamed start tags written, and stand-ins (or repairs) found for them so far.
     tagsWritten: 0,
     tagsFound: 0,
-    offset: 0,
-    // Where the nodes moved last ended in the HTML: the units since are the next nodes' share.
-    movedOffset: 0,
     // Top-level blocks moved into the page so far.
     blocks: 0,
     parted,
@@ -129,60 +140,109 @@ function insertDocumentHtml(html, onNodes, onComplete, blocksAtOnce = 0, awaited
     // Parts from here on contain nothing (see the top of this file).
     plainParts: false,
     parserDocument,
+    closed: false,
     onNodes,
     onComplete,
     first: true,
     channel: null,
+    // A slice task is on its way.
+    scheduled: false,
     // More HTML is still to come (see extendDocumentHtml).
     awaiting: awaitedUnits > 0,
+    blocksAtOnce,
+    onPlaced,
   };
   contentEl.setAttribute('aria-busy', 'true');
   writeHtml(insertion, FIRST_SLICE_UNITS);
   moveFinishedNodes(insertion);
   insertion.first = false;
-  while (insertion.blocks < blocksAtOnce && insertion.offset < insertion.html.length) {
-    writeHtml(insertion, STEP_UNITS);
-    moveFinishedNodes(insertion);
-  }
   const state = insertion;
-  if (state.offset < state.html.length) scheduleSlice(state);
+  placeAtOnce(state);
+  if (htmlLeft(state)) scheduleSlice(state);
   else if (!state.awaiting) completeInsertion(state);
   return state;
 }
 
-// Continues the insertion begun with awaitedUnits with the rest of its HTML. False when that
-// insertion is no longer in progress, or when the rest would change how the part already shown is
-// laid out (a style sheet of its own in a document grouped in parts): the caller shows it anew.
-function extendDocumentHtml(state, rest) {
+// Continues the insertion begun with awaitedUnits with the next piece of its HTML (last: the final
+// one). False when that insertion is no longer in progress, or when the piece would change how what
+// is already shown is laid out or named (a style sheet of its own in a document grouped in parts,
+// or the name that media tags are renamed to): the caller shows it anew.
+function extendDocumentHtml(state, piece, last) {
   if (state !== insertion || !state.awaiting) return false;
-  if (state.parted && DOCUMENT_STYLE_SHEET_RE.test(rest)) return false;
-  const waiting = state.offset === state.html.length;
-  state.html += state.renamed ? rest.replace(MEDIA_TAG_RE, '<$1$2' + MEDIA_STAND_IN_SUFFIX) : rest;
-  state.awaiting = false;
-  if (waiting) scheduleSlice(state);
+  if (state.parted && hasDocumentStyleSheet(piece)) return false;
+  if (state.renamed && hasMediaStandInName(piece)) return false;
+  if (piece !== '') state.pieces.push(state.renamed ? renameMediaTags(piece) : piece);
+  state.awaiting = !last;
+  placeAtOnce(state);
+  // A slice on its way takes the piece in; else the insertion had caught up and waited.
+  if (!state.scheduled && state === insertion) scheduleSlice(state);
   return true;
 }
 
-// Writes about units more characters, ending before a "<" so that no tag is cut in two.
+function hasDocumentStyleSheet(html) {
+  return DOCUMENT_STYLE_SHEET_RE.test(html);
+}
+
+function hasMediaStandInName(html) {
+  return MEDIA_STAND_IN_NAME_RE.test(html);
+}
+
+function renameMediaTags(html) {
+  return html.replace(MEDIA_TAG_RE, '<$1$2' + MEDIA_STAND_IN_SUFFIX);
+}
+
+// Whether HTML is left to write, in the piece being written or in the pieces after it.
+function htmlLeft(state) {
+  return state.offset < state.html.length || state.pieces.length > 0;
+}
+
+// Puts in at once the blocks the caller asked for, as far as the HTML reaches, and tells it once
+// they are in place (or all there will be).
+function placeAtOnce(state) {
+  while (state.blocks < state.blocksAtOnce && htmlLeft(state)) {
+    writeHtml(state, STEP_UNITS);
+    moveFinishedNodes(state);
+  }
+  if (state.blocks >= state.blocksAtOnce || !state.awaiting) tellPlaced(state);
+}
+
+function tellPlaced(state) {
+  const onPlaced = state.onPlaced;
+  state.onPlaced = null;
+  if (onPlaced) onPlaced();
+}
+
+// Writes about units more characters of the piece being written (or of the next, when it is done),
+// ending before a "<" so that no tag is cut in two. A piece ends where a block ends.
 function writeHtml(state, units) {
+  // A closed parser would start a new document.
+  if (state.closed) return;
+  if (state.offset === state.html.length && state.pieces.length > 0) {
+    state.html = state.pieces.shift();
+    state.offset = 0;
+  }
   let end = state.html.indexOf('<', Math.min(state.html.length, state.offset + units));
   if (end === -1) end = state.html.length;
   const piece = state.html.slice(state.offset, end);
   state.parserDocument.write(piece);
+  state.written += end - state.offset;
   state.offset = end;
   if (state.renamed) state.tagsWritten += (piece.match(RENAMED_MEDIA_START_TAG_RE) || []).length;
-  if (end === state.html.length && !state.awaiting) state.parserDocument.close();
+  if (!htmlLeft(state) && !state.awaiting) {
+    state.parserDocument.close();
+    state.closed = true;
+  }
 }
 
 // Moves the nodes the parser has finished (all but the last while it is still parsing) into the
 // content area, disarmed.
 function moveFinishedNodes(state) {
   const body = state.parserDocument.body;
-  const keep = state.offset < state.html.length || state.awaiting ? body.lastChild : null;
+  const keep = htmlLeft(state) || state.awaiting ? body.lastChild : null;
   if (body.firstChild === keep) return;
   while (body.firstChild !== keep) inertHolder.appendChild(body.firstChild);
-  const units = state.offset - state.movedOffset;
-  state.movedOffset = state.offset;
+  const units = state.written - state.movedWritten;
+  state.movedWritten = state.written;
   try {
     placeSlice(state, units);
   } catch (failure) {
@@ -295,14 +355,15 @@ function documentBlocks() {
 // Inserts one slice, a task's worth of steps, then yields to the page and comes back, until all
 // is in place.
 function continueInsertion(state) {
+  state.scheduled = false;
   if (state !== insertion) return;
   if (state.parted && !state.calibrated) calibrateEstimates(state);
   const started = performance.now();
   do {
     writeHtml(state, STEP_UNITS);
     moveFinishedNodes(state);
-  } while (state.offset < state.html.length && performance.now() - started < SLICE_BUDGET_MS);
-  if (state.offset < state.html.length) scheduleSlice(state);
+  } while (htmlLeft(state) && performance.now() - started < SLICE_BUDGET_MS);
+  if (htmlLeft(state)) scheduleSlice(state);
   else if (!state.awaiting) completeInsertion(state);
 }
 
@@ -312,6 +373,7 @@ function scheduleSlice(state) {
     state.channel = new MessageChannel();
     state.channel.port1.onmessage = () => continueInsertion(state);
   }
+  state.scheduled = true;
   state.channel.port2.postMessage(null);
 }
 
@@ -320,6 +382,7 @@ function completeInsertion(state) {
   inertHolder.textContent = '';
   if (state.channel) state.channel.port1.close();
   contentEl.removeAttribute('aria-busy');
+  tellPlaced(state);
   if (state.onComplete) state.onComplete();
 }
 
@@ -327,7 +390,7 @@ function completeInsertion(state) {
 function finishDocumentInsertion() {
   const state = insertion;
   if (!state) return;
-  if (state.offset < state.html.length) writeHtml(state, state.html.length - state.offset);
+  while (htmlLeft(state)) writeHtml(state, Infinity);
   moveFinishedNodes(state);
   // What is still being converted follows when it comes.
   if (!state.awaiting) completeInsertion(state);

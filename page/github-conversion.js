@@ -4,13 +4,16 @@
 // page/library-texts.js) and started as a worker from a blob: URL the first time a document is shown
 // in that dialect, so the classic dialect never compiles any of it. The text is written as a module
 // (two plugins are published as modules only); it is started as a classic worker without its export
-// statements, which nothing in it needs: a page opened from a file may start no module worker. A large document is
-// answered twice: its opening part first, converted alone up to a block boundary where nothing that
-// follows can change what went before (the rest's reference definitions come along), then the whole.
-// The page shows the opening part at once; when the whole document's HTML begins with exactly the
-// part's HTML, the rest continues the insertion that is under way, so nothing shown moves. Otherwise
-// (a construct reached across the cut, which is rare) the whole replaces the part at the reader's
-// place.
+// statements, which nothing in it needs: a page opened from a file may start no module worker.
+//
+// A large document is answered first with its opening part, converted alone up to a block boundary
+// where nothing that follows can change what went before (the rest's reference definitions come
+// along), then with the whole, in pieces of some tens of thousands of characters cut where
+// top-level blocks end: a large document's HTML in one message, and the work over it in one task,
+// held the page up for longer than a frame may take. The page shows the opening part at once; when
+// the whole document's HTML begins with exactly the part's HTML, the pieces continue the insertion
+// that is under way, so nothing shown moves. Otherwise (a construct reached across the cut, which
+// is rare) the whole replaces the part at the reader's place.
 //
 // This script follows page/document-insertion.js in the page's main script; viewer.js calls
 // convertGithub and cancelGithubConversion.
@@ -25,7 +28,7 @@ let githubWorker = null;
 // The converter's blob: URL once its text is had (null until then, or when it cannot be had).
 let githubConverterUrl = null;
 let githubConverterLoading = null;
-// The request the page waits for: { id, onPart, onWhole }, or null.
+// The request the page waits for: { id, onPart, onPiece }, or null.
 let githubRequest = null;
 let githubRequests = 0;
 // Whether the worker is converting (a request or a resumed whole), whether or not anyone still waits.
@@ -69,11 +72,14 @@ function prepareGithubConversion() {
   });
 }
 
-// Converts md in the worker: onPart(html) with the opening part of a large document, when there is
-// one, then onWhole(html) with the whole document (or onWhole(null) when the converter cannot be had
-// or the worker fails). A newer request drops the one before it.
-function convertGithub(md, onPart, onWhole) {
-  const request = { id: ++githubRequests, onPart, onWhole };
+// Converts md in the worker: onPart(html), when given, with the opening part of a large document
+// (when there is one), then onPiece(html, start, last) with each piece of the whole document: start
+// is true for a first piece that begins the document anew (there was no part, or the part is not
+// how the whole begins), false for pieces that continue what came before; last is true for the
+// last piece. When the converter cannot be had or the worker fails, onPiece(null). A newer request
+// drops the one before it.
+function convertGithub(md, onPart, onPiece) {
+  const request = { id: ++githubRequests, onPart, onPiece };
   githubRequest = request;
   // The page's own text makes the URL at once; a fetched one arrives later.
   const ready = githubConverterReady();
@@ -98,10 +104,10 @@ function sendGithubRequest(request, md) {
     if (!githubWorker) githubWorker = startGithubWorker();
   } catch (e) {
     githubRequest = null;
-    request.onWhole(null);
+    request.onPiece(null);
     return;
   }
-  githubWorker.postMessage({ id: request.id, text: md });
+  githubWorker.postMessage({ id: request.id, text: md, opening: Boolean(request.onPart) });
   githubWorkerBusy = true;
 }
 
@@ -111,14 +117,15 @@ function cancelGithubConversion() {
 
 function answerGithubRequest(worker, answer) {
   if (worker !== githubWorker) return;
-  githubWorkerBusy = false;
+  // The worker rests after a part and after the last piece.
+  if (typeof answer.part === 'string' || answer.last) githubWorkerBusy = false;
   const request = githubRequest;
   if (!request || answer.id !== request.id) return;
-  if (typeof answer.whole === 'string') {
-    githubRequest = null;
-    request.onWhole(answer.whole);
+  if (typeof answer.piece === 'string') {
+    if (answer.last) githubRequest = null;
+    request.onPiece(answer.piece, answer.start, answer.last);
   } else if (typeof answer.part === 'string') {
-    if (request.onPart) request.onPart(answer.part);
+    request.onPart(answer.part);
     // The whole follows once the frame that shows the part is painted (or soon, in a window that
     // paints no frames while hidden).
     let resumed = false;
@@ -140,5 +147,5 @@ function failGithubRequest(worker) {
   githubWorkerBusy = false;
   const request = githubRequest;
   githubRequest = null;
-  if (request) request.onWhole(null);
+  if (request) request.onPiece(null);
 }

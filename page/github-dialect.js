@@ -47,14 +47,18 @@ const GH_AFTER_CLOSING_DOLLAR_RE = /[0-9A-Za-z]/;
 // and how far past them a safe cut is looked for.
 const GH_FIRST_PART_UNITS = 8 * 1024;
 const GH_FIRST_PART_SEARCH_UNITS = 256 * 1024;
+// HTML characters (at least) per message of the whole document: the page takes in each piece in
+// a moment, where the whole of a large document in one message, and the work over it, held the
+// page up for longer than a frame may take.
+const GH_PIECE_UNITS = 64 * 1024;
 
 function ghEscape(text) {
   return text.replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;').replace(/"/g, '&quot;');
 }
 
 // Builds the converter from the libraries: { markdownit, footnote, taskLists, emoji, frontMatter,
-// alerts, slugRegex, parse } (parse is the classic converter). Returns { render(text, options) } and
-// renderOpening(text) for the first screen.
+// alerts, slugRegex, parse } (parse is the classic converter). Returns { render(text, options) }, the
+// same in pieces (renderPieces) and renderOpening(text) for the first screen.
 function githubConverter(lib) {
   const md = lib.markdownit({ html: true, linkify: true, langPrefix: 'language-' });
   md.use(lib.footnote).use(lib.taskLists).use(lib.emoji).use(lib.alerts);
@@ -102,6 +106,27 @@ function githubConverter(lib) {
 
   return {
     render,
+    // The whole document's HTML in pieces: onPiece(html, last) for each run of top-level blocks of
+    // pieceUnits characters or more, in order, the last (last true) possibly shorter or empty.
+    // Joined, the pieces are render(text): each token is rendered in the whole list, as the
+    // renderer renders it (a rule may look at the tokens beside its own).
+    renderPieces(text, pieceUnits, onPiece) {
+      const env = {};
+      const tokens = parse(text, env);
+      const rules = md.renderer.rules;
+      let piece = '';
+      for (let i = 0; i < tokens.length; i++) {
+        const token = tokens[i];
+        if (piece.length >= pieceUnits && token.block && token.level === 0 && token.nesting !== -1) {
+          onPiece(piece, false);
+          piece = '';
+        }
+        if (token.type === 'inline') piece += md.renderer.renderInline(token.children, md.options, env);
+        else if (rules[token.type] !== undefined) piece += rules[token.type](tokens, i, md.options, env, md.renderer);
+        else piece += md.renderer.renderToken(tokens, i, md.options, env);
+      }
+      onPiece(piece, true);
+    },
     // The HTML of a large document's opening part (null for a document small enough to convert
     // whole at once), as it shows in the whole document where nothing later changes it: the part
     // ends where a fresh block starts (see ghOpeningCut), the reference definitions of the rest come
@@ -181,27 +206,49 @@ function ghOpeningCut(text) {
   return -1;
 }
 
-// The worker's side of the conversion: each request { id, text } is answered with { id, whole }, and
-// a large document first with { id, part } (the opening part's HTML, see renderOpening); then the
-// whole waits for { id, resume: true }, which the page sends once it has shown the part, so that on
-// a machine with few processors the whole's conversion does not slow the first screen down.
+// The worker's side of the conversion. Each request { id, text, opening } is answered with the
+// whole document's HTML in pieces, { id, piece, start, last } (see renderPieces), and a large
+// document, when the page asks for its opening (opening true), first with { id, part } (the
+// opening part's HTML, see renderOpening); then the whole waits for
+// { id, resume: true }, which the page sends once it has shown the part, so that on a machine with
+// few processors the whole's conversion does not slow the first screen down. After a part, the
+// pieces continue it (start false) when the whole's HTML begins with exactly the part's; otherwise,
+// and when there was no part, the first piece starts the document (start true).
 function serveGithubConversions(converter) {
   let waiting = null;
   self.onmessage = (event) => {
-    const { id, text, resume } = event.data;
+    const { id, text, opening, resume } = event.data;
     if (resume) {
-      if (waiting && waiting.id === id) self.postMessage({ id, whole: converter.render(waiting.text) });
+      if (waiting && waiting.id === id) ghPostWhole(converter, id, waiting.text, waiting.part);
       waiting = null;
       return;
     }
-    const part = converter.renderOpening(text);
+    const part = opening ? converter.renderOpening(text) : null;
     if (part === null) {
-      self.postMessage({ id, whole: converter.render(text) });
+      ghPostWhole(converter, id, text, null);
       return;
     }
-    waiting = { id, text };
+    waiting = { id, text, part };
     self.postMessage({ id, part });
   };
+}
+
+function ghPostWhole(converter, id, text, part) {
+  // The whole's first pieces, gathered until they are as long as the part, to compare with it.
+  let head = part === null ? null : '';
+  let start = part === null;
+  converter.renderPieces(text, GH_PIECE_UNITS, (html, last) => {
+    let piece = html;
+    if (head !== null) {
+      head += html;
+      if (head.length < part.length && !last) return;
+      start = !head.startsWith(part);
+      piece = start ? head : head.slice(part.length);
+      head = null;
+    }
+    self.postMessage({ id, piece, start, last });
+    start = false;
+  });
 }
 
 // "$$" on a line of its own (or "$$ formula $$" on one line) opens display mathematics, up to a line

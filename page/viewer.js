@@ -359,8 +359,8 @@ function shownDialect() {
 
 // Shows a document in the chosen dialect. The classic converter runs here and at once; the GitHub
 // dialect's converts in a worker (see page/github-conversion.js), so its document shows a moment
-// later, a large one with its opening part first. onShown() is called once the first screen is in
-// place, with at least blocksAtOnce top-level blocks.
+// later, a large one with its opening part first and then in pieces. onShown() is called once the
+// first screen is in place, with at least blocksAtOnce top-level blocks.
 function renderDoc(md, name, blocksAtOnce = 0, onShown = null) {
   shownDocument = { md, name };
   cancelGithubConversion();
@@ -370,39 +370,48 @@ function renderDoc(md, name, blocksAtOnce = 0, onShown = null) {
     return;
   }
   contentEl.setAttribute('aria-busy', 'true');
-  let part = null;
+  // The pieces of HTML shown so far, from the document's start, and their insertion.
+  let pieces = [];
   let insertion = null;
+  // Everything so far again, at the reader's place: what came before does not hold.
+  const showAnew = (awaitedUnits) => {
+    const place = readersPlace();
+    insertion = showDocumentHtml(md, name, pieces, 'github', place.index + 1, awaitedUnits, () => returnToPlace(place));
+  };
   // Live reload and a switch of dialect wait for the whole: the reader's place may lie past the part.
   const onPart = blocksAtOnce > 0 ? null : (html) => {
-    part = html;
-    insertion = showDocumentHtml(md, name, html, 'github', 0, md.length);
+    pieces = [html];
+    insertion = showDocumentHtml(md, name, pieces, 'github', 0, md.length);
     if (onShown) onShown();
   };
-  convertGithub(md, onPart, (html) => {
-    if (html === null) {
+  convertGithub(md, onPart, (piece, start, last) => {
+    const awaitedUnits = last ? 0 : md.length;
+    if (piece === null) {
       // No worker (the browser refused it): the classic converter shows the document still.
       showDocumentHtml(md, name, parse(md), 'classic', blocksAtOnce);
-    } else if (part === null) {
-      showDocumentHtml(md, name, html, 'github', blocksAtOnce);
-    } else if (html.startsWith(part) && extendDocumentHtml(insertion, html.slice(part.length))) {
-      return;
+      if (onShown) onShown();
+    } else if (start && insertion === null) {
+      pieces = [piece];
+      insertion = showDocumentHtml(md, name, pieces, 'github', blocksAtOnce, awaitedUnits, onShown);
+    } else if (start) {
+      pieces = [piece];
+      showAnew(awaitedUnits);
     } else {
-      const place = readersPlace();
-      showDocumentHtml(md, name, html, 'github', place.index + 1);
-      returnToPlace(place);
-      return;
+      pieces.push(piece);
+      if (!extendDocumentHtml(insertion, piece, last)) showAnew(awaitedUnits);
     }
-    if (onShown) onShown();
+    if (last) pieces = null;
   });
 }
 
 // A large document arrives in slices (see page/document-insertion.js): the name, statistics and
 // the first screen at once; the outline grows and the title follows the first h1 as slices come,
 // so that when the last is in, everything equals what showing it in one pass gives. At least
-// blocksAtOnce top-level blocks are in place when it returns. Its code blocks are finished as they
-// near the window, in the dialect's way (see page/code-blocks.js). With awaitedUnits, more of the
-// document's HTML follows (see extendDocumentHtml); returns the insertion.
-function showDocumentHtml(md, name, html, dialect, blocksAtOnce, awaitedUnits = 0) {
+// blocksAtOnce top-level blocks are in place when it returns, or when onPlaced() is called. Its
+// code blocks are finished as they near the window, in the dialect's way (see
+// page/code-blocks.js). html is a string or its pieces; with awaitedUnits, more of the document's
+// HTML follows (see extendDocumentHtml); returns the insertion.
+function showDocumentHtml(md, name, html, dialect, blocksAtOnce, awaitedUnits = 0, onPlaced = null) {
   documentDialect = dialect;
   showFileName(name || '');
   ui.closeBtn.style.display = '';
@@ -413,6 +422,7 @@ function showDocumentHtml(md, name, html, dialect, blocksAtOnce, awaitedUnits = 
   let headings = 0;
   let titled = false;
   const formerIds = new Map();
+  const anchors = newAnchorGathering();
   resetCodeBlocks(dialect);
   return insertDocumentHtml(html, (slice) => {
     boxWideTables(slice);
@@ -426,7 +436,8 @@ function showDocumentHtml(md, name, html, dialect, blocksAtOnce, awaitedUnits = 
     }
     headings += appendOutline(slice.querySelectorAll('h1, h2, h3'), headings, formerIds);
     if (headings > 0) ui.tocBtn.style.display = '';
-  }, () => pointDocumentLinks(formerIds), blocksAtOnce, awaitedUnits);
+    gatherAnchors(slice, anchors);
+  }, () => pointDocumentLinks(formerIds, anchors), blocksAtOnce, awaitedUnits, onPlaced);
 }
 
 // The host delivers the shown document again whenever its file changes on disk, under the same number:

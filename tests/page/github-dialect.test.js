@@ -80,13 +80,21 @@ describe('the dialect\'s own constructs', () => {
     });
   }
 
-  it('the opening part of a large document is the beginning of the whole', () => {
-    const section = (i) => `## Part ${i}\n\nSee [the guide][guide] and note[^n${i}].\n\n- item\n- item\n\n`;
+  it('the opening part of a large document is the beginning of the whole, and the pieces are the whole', () => {
+    const section = (i) => `## Part ${i}\n\nSee [the guide][guide] and note[^n${i}].\n\n- item\n- item\n\n` +
+      '> quoted\n>\n> - [x] done\n\n| a | b |\n|---|:-:|\n| 1 | 2 |\n\n';
     const text = Array.from({ length: 600 }, (_, i) => section(i)).join('') +
       '[guide]: https://example.org\n' + Array.from({ length: 600 }, (_, i) => `[^n${i}]: note ${i}\n`).join('');
     const part = converter.renderOpening(text);
     const whole = converter.render(text);
     assert.ok(part.length < whole.length / 2 && part.includes('<a href="https://example.org">the guide</a>'));
     assert.ok(whole.startsWith(part));
+    const pieces = [];
+    converter.renderPieces(text, 4096, (html, last) => pieces.push({ html, last }));
+    assert.equal(pieces.map((piece) => piece.html).join(''), whole);
+    assert.deepEqual(pieces.map((piece) => piece.last), pieces.map((piece, i) => i === pieces.length - 1));
+    assert.ok(pieces.length > 20 && pieces.slice(0, -1).every((piece) => piece.html.length >= 4096), `${pieces.length} pieces`);
+    // Each cut where a block ends, never inside a tag or a line.
+    assert.ok(pieces.slice(0, -1).every((piece) => piece.html.endsWith('>\n')), pieces.map((p) => p.html.slice(-20)).join(' | '));
   });
 });
