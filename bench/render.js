@@ -33,7 +33,7 @@ const { realisticDocument } = require('../tests/page/realistic-document.js');
 
 const MIB = 1024 * 1024;
 const RUNS = 9;
-const START_UP_RUNS = 25;
+const START_UP_RUNS = 40;
 // One media or attachment extension ("!video[…](…)", "!audio[…](…)", "!file[…](…)").
 const MEDIA_EXTENSION_RE = /!(?:video|audio|file)\[[^\]]*\]\([^)]*\)/g;
 const MARKDOWN_IT_BUNDLE = path.join(__dirname, '..', 'node_modules', 'markdown-it', 'dist', 'markdown-it.min.js');
@@ -136,12 +136,13 @@ async function measureStartUp(browser) {
     await server.close();
   }
   console.log(`Page start-up, median of ${START_UP_RUNS} (navigation -> ready posted, navigation -> DOMContentLoaded done):`);
-  const base = { ready: median(times[0].ready), loaded: median(times[0].loaded) };
+  // Each ratio is the median of the ratios within a run (the tabs of one run saw the same load).
+  const pairedRatio = (i, key) => median(times[i][key].map((t, run) => t / times[0][key][run]));
   pages.forEach(([name, file], i) => {
     const ready = median(times[i].ready);
     const loaded = median(times[i].loaded);
     const ratios = against === -1 || i === 0 ? '' :
-      `   ${(ready / base.ready).toFixed(2)}x, ${(loaded / base.loaded).toFixed(2)}x the page before (goal <= 1.05x)`;
+      `   ${pairedRatio(i, 'ready').toFixed(2)}x, ${pairedRatio(i, 'loaded').toFixed(2)}x the page before (goal <= 1.05x)`;
     console.log(`  ${name.padEnd(22)}${String(fs.statSync(file).size).padStart(8)} bytes ${ready.toFixed(1).padStart(7)} ms ` +
       `${loaded.toFixed(1).padStart(7)} ms${ratios}`);
   });
