@@ -3,8 +3,8 @@
 // dialect's converter is taken from the built page, PAGEWRIGHT_HTML or build/pagewright.html).
 //
 // 1. Examples the GitHub dialect renders as the reference gives them: the CommonMark 0.31.2 examples
-//    of the commonmark-spec package (goal at least 649 of 652) and GitHub-flavoured Markdown's
-//    examples in ../shared/corpora/gfm-spec.txt (goal at least 660 of 673). Each set is counted
+//    of the CommonMark project's package (goal at least 649 of 652) and GitHub-flavoured Markdown's
+//    examples in the shared corpora (goal at least 660 of 673). Each set is counted
 //    twice: as GitHub's own conformance runner counts (every example with only the extensions it
 //    names, so GitHub's extended autolinks only where an example is marked "autolink"; the goals
 //    apply to this count) and as the dialect shows documents (extended autolinks everywhere, which
@@ -17,16 +17,14 @@
 //    the ratios.
 const fs = require('node:fs');
 const path = require('node:path');
-const { execFileSync } = require('node:child_process');
 const { loadMarkdown } = require('../tests/page/load-markdown.js');
 const { loadGithubDialect } = require('../tests/page/load-github-dialect.js');
-const { commonmarkExamples, gfmExamples, normalizeHtml, exampleMisses, corporaDir } = require('../tests/page/conformance-examples.js');
+const { commonmarkExamples, gfmExamples, normalizeHtml, exampleMisses, corporaDir, hasCmarkGfm, cmarkGfmHtml } = require('../tests/page/conformance-examples.js');
 const { realisticDocument } = require('../tests/page/realistic-document.js');
 
 const MIB = 1024 * 1024;
 const SAMPLE_CHARS = 256 * 1024;
 const GOALS = { CommonMark: 649, GFM: 660 };
-const CMARK_GFM_ARGS = ['--unsafe', '-e', 'table', '-e', 'strikethrough', '-e', 'autolink', '-e', 'tagfilter', '-e', 'tasklist', '-e', 'footnotes'];
 // Why the dialect departs from the reference text where GitHub's own converter does not explain it.
 const REASONS = {
   GFM: {
@@ -66,15 +64,6 @@ function timeAll(converters, text, minimumMs) {
   return times.map(median);
 }
 
-function hasCmarkGfm() {
-  try {
-    execFileSync('cmark-gfm', ['--version'], { stdio: 'ignore' });
-    return true;
-  } catch (e) {
-    return false;
-  }
-}
-
 // The examples' misses, counted as GitHub's conformance runner counts (extended autolinks only where
 // an example names them) and as documents are shown (always).
 function reportSpec(name, examples, github, cmark) {
@@ -90,7 +79,7 @@ function reportSpec(name, examples, github, cmark) {
     for (const miss of misses) {
       let reason = (REASONS[name] || {})[miss.number];
       if (cmark) {
-        const reference = execFileSync('cmark-gfm', CMARK_GFM_ARGS, { input: miss.markdown }).toString();
+        const reference = cmarkGfmHtml(miss.markdown);
         if (normalizeHtml(reference) === normalizeHtml(miss.got)) reason = "GitHub's extended autolinks: cmark-gfm with GitHub's extensions gives the same";
       }
       console.log(`  ${String(miss.number).padStart(3)} ${(miss.section || '').padEnd(24)} ${JSON.stringify(miss.markdown).slice(0, 48).padEnd(50)} ${reason || 'unexplained'}`);

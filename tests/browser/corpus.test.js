@@ -8,23 +8,12 @@ const { it } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
-const { execFileSync } = require('node:child_process');
 const { launchBrowser, startServer, openViewer, openDocument, DIALECT_QUERY } = require('./harness');
-const { corporaDir } = require('../page/conformance-examples.js');
+const { corporaDir, hasCmarkGfm, cmarkGfmHtml } = require('../page/conformance-examples.js');
 
-const CMARK_GFM_ARGS = ['--unsafe', '-e', 'table', '-e', 'strikethrough', '-e', 'autolink', '-e', 'tagfilter', '-e', 'tasklist', '-e', 'footnotes'];
 const SAME_GOAL = 90;
 // Front matter, which GitHub shows as a table of its own and cmark-gfm reads as a rule and text.
 const FRONT_MATTER_RE = /^---[ \t]*\r?\n(?:[^\s:#][^:\n]*:[\s\S]*?)?\n(?:---|\.\.\.)[ \t]*(?:\r?\n|$)/;
-
-function hasCmarkGfm() {
-  try {
-    execFileSync('cmark-gfm', ['--version'], { stdio: 'ignore' });
-    return true;
-  } catch (e) {
-    return false;
-  }
-}
 
 // Runs in the page: the block structure of a tree, one token per block, and the visible text's
 // Markdown syntax marks. The page's own wrappers (parts, table boxes) and GitHub's additions that
@@ -83,7 +72,7 @@ it('real documents keep the block structure GitHub gives them', { skip, timeout:
     const leaking = [];
     for (const name of names) {
       const text = fs.readFileSync(path.join(corpus, name), 'utf8');
-      const reference = execFileSync('cmark-gfm', CMARK_GFM_ARGS, { input: text.replace(FRONT_MATTER_RE, ''), maxBuffer: 1 << 26 }).toString();
+      const reference = cmarkGfmHtml(text.replace(FRONT_MATTER_RE, ''));
       await openDocument(page, text, name);
       const [ours, theirs] = await page.evaluate(([walker, html]) => {
         const structure = new Function('return ' + walker)();

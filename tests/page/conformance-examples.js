@@ -1,9 +1,11 @@
 'use strict';
-// The examples of CommonMark (from the commonmark-spec package) and of GitHub-flavoured
-// Markdown (../shared/corpora/gfm-spec.txt), and how an HTML result is compared with an example's: the
+// The examples of CommonMark (the CommonMark project's own package of them) and of GitHub-flavoured
+// Markdown (the examples file in the shared corpora), and how an HTML result is compared with an
+// example's, and GitHub's own converter (cmark-gfm with its extensions) where it is installed: the
 // markup GitHub adds around the reference's (heading ids, task-list classes) and writing choices that
 // mean the same HTML (" />", alignment as style or attribute, white space between tags) are left out.
 const fs = require('node:fs');
+const { execFileSync } = require('node:child_process');
 const path = require('node:path');
 
 const ROOT = path.join(__dirname, '..', '..');
@@ -16,7 +18,7 @@ function corporaDir() {
   return candidates.find((dir) => dir && fs.existsSync(path.join(dir, 'gfm-spec.txt'))) || null;
 }
 
-const GFM_SPEC_PATH = corporaDir() && path.join(corporaDir(), 'gfm-spec.txt');
+const GFM_EXAMPLES_PATH = corporaDir() && path.join(corporaDir(), 'gfm-spec.txt');
 // One example of an examples file: its markdown and HTML, "→" standing for a tab.
 const EXAMPLE_RE = /^`{32} example([^\n]*)\n([\s\S]*?)^\.\n([\s\S]*?)^`{32}$/gm;
 const TAB_ARROW_RE = /\u2192/g;
@@ -30,7 +32,7 @@ function commonmarkExamples() {
   }));
 }
 
-function gfmExamples(file = GFM_SPEC_PATH) {
+function gfmExamples(file = GFM_EXAMPLES_PATH) {
   const text = fs.readFileSync(file, 'utf8');
   const examples = [];
   for (const m of text.matchAll(EXAMPLE_RE)) {
@@ -62,4 +64,21 @@ function exampleMisses(examples, render) {
     .filter((example) => normalizeHtml(example.got) !== normalizeHtml(example.html));
 }
 
-module.exports = { commonmarkExamples, gfmExamples, normalizeHtml, exampleMisses, corporaDir, GFM_SPEC_PATH };
+// cmark-gfm with GitHub's extensions, and without its own filter of unsafe HTML (the page disarms).
+const CMARK_GFM_ARGS = ['--unsafe', '-e', 'table', '-e', 'strikethrough', '-e', 'autolink', '-e', 'tagfilter', '-e', 'tasklist', '-e', 'footnotes'];
+
+function hasCmarkGfm() {
+  try {
+    execFileSync('cmark-gfm', ['--version'], { stdio: 'ignore' });
+    return true;
+  } catch (e) {
+    return false;
+  }
+}
+
+// The HTML that GitHub's own converter gives for markdown.
+function cmarkGfmHtml(markdown) {
+  return execFileSync('cmark-gfm', CMARK_GFM_ARGS, { input: markdown, maxBuffer: 1 << 26 }).toString();
+}
+
+module.exports = { commonmarkExamples, gfmExamples, normalizeHtml, exampleMisses, corporaDir, GFM_EXAMPLES_PATH, hasCmarkGfm, cmarkGfmHtml };

@@ -6,7 +6,7 @@ const { describe, it, before } = require('node:test');
 const assert = require('node:assert/strict');
 const { loadGithubDialect } = require('./load-github-dialect.js');
 const { loadMarkdown } = require('./load-markdown.js');
-const { commonmarkExamples, gfmExamples, exampleMisses, GFM_SPEC_PATH } = require('./conformance-examples.js');
+const { commonmarkExamples, gfmExamples, exampleMisses, GFM_EXAMPLES_PATH } = require('./conformance-examples.js');
 
 // Examples where the dialect follows GitHub rather than the reference text: extended autolinks (which
 // cmark-gfm with its autolink extension links the same way), linkify-it's reading of "www." and mail
@@ -34,7 +34,7 @@ describe('conformance examples', () => {
   it('CommonMark 0.31.2: all, and all but the extended autolinks when those are everywhere', () => {
     assert.deepEqual(missesBothWays(commonmarkExamples()), { runner: [], documents: EXTENDED_AUTOLINK_MISSES.CommonMark });
   });
-  it('GitHub-flavoured 0.29: all but the known differences', { skip: GFM_SPEC_PATH ? false : 'no corpora' }, () => {
+  it('GitHub-flavoured 0.29: all but the known differences', { skip: GFM_EXAMPLES_PATH ? false : 'no corpora' }, () => {
     assert.deepEqual(missesBothWays(gfmExamples()), {
       runner: GFM_MISSES,
       documents: [...EXTENDED_AUTOLINK_MISSES.GFM, ...GFM_MISSES],
