@@ -7,7 +7,6 @@
 #include <shlobj.h>
 
 #include <memory>
-#include <new>
 
 namespace {
 
