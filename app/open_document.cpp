@@ -3,6 +3,7 @@
 #include "app/current_document.h"
 #include "app/document_text.h"
 #include "app/host_state.h"
+#include "app/recent_documents.h"
 #include "platform/utf8.h"
 #include "webhost/browser_references.h"
 #include "webhost/host_messages.h"
@@ -19,6 +20,7 @@ void OpenDocument(const std::wstring& path) {
     if (!g_webView) {
         return;
     }
+    AddToRecentDocuments(path);
     DocumentRead read = ReadDocumentBytes(path);
     const std::wstring name = DocumentNameFromPath(path);
     const uint32_t generation = NextDocumentGeneration();

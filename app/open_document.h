@@ -9,7 +9,8 @@
 std::wstring DocumentNameFromPath(const std::wstring& path);
 
 // Reads the document anew and posts it to the web view under a new delivery number; it becomes the
-// current document, watched for changes. Does nothing without a web view. A file that cannot be read is
+// current document, watched for changes, and goes to Windows' recent documents. For documents the user
+// opens (command line, drop, link): showing the current one again goes through the current document. Does nothing without a web view. A file that cannot be read is
 // delivered with empty content under its name; a refused post is not retried.
 void OpenDocument(const std::wstring& path);
 

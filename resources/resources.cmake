@@ -1,10 +1,10 @@
-# Resources of tallowmere.exe: the manifest and, as RCDATA, the program's viewer page (101), the
-# support image (102), the diagram library (103, the vendored file as published) and the texts of the
-# page's worker libraries: the highlighter (104), the formula typesetter (105) and the GitHub
-# dialect's converter (106). The page loads each of the last four from the program's origin only when
-# it first needs it. The page and the library texts are built by the viewer_page target; all files
-# are staged in the build folder on every build (copied only when changed), so the program relinks
-# exactly when one of them changes. A missing one fails the build: a program without it would be a
+# Resources of tallowmere.exe: the manifest, the version information and, as RCDATA, the program's
+# viewer page (101), the support image (102), the diagram library (103, the vendored file as published)
+# and the texts of the page's worker libraries: the highlighter (104), the formula typesetter (105) and
+# the GitHub dialect's converter (106). The page loads each of the last four from the program's origin
+# only when it first needs it. The page and the library texts are built by the viewer_page target; all
+# files are staged in the build folder on every build (copied only when changed), so the program
+# relinks exactly when one of them changes. A missing one fails the build: a program without it would be a
 # broken viewer that built successfully.
 set(TALLOWMERE_RESOURCE_DIR ${PROJECT_BINARY_DIR}/resources)
 set(TALLOWMERE_STAGED_PAGE_HTML ${TALLOWMERE_RESOURCE_DIR}/viewer_page.html)
@@ -53,6 +53,9 @@ add_custom_target(tallowmere_resources
 add_dependencies(tallowmere_resources viewer_page)
 add_dependencies(tallowmere tallowmere_resources)
 
+# The version information's numbers and texts, from the project (see resources/version_info.rc).
+configure_file(${CMAKE_CURRENT_LIST_DIR}/tallowmere_version.h.in ${TALLOWMERE_RESOURCE_DIR}/tallowmere_version.h @ONLY)
+
 # The resource script includes this generated part, which names the staged files by absolute path.
 file(CONFIGURE OUTPUT ${TALLOWMERE_RESOURCE_DIR}/tallowmere_payload.rc CONTENT "${payload}")
 
@@ -60,5 +63,7 @@ set_property(SOURCE ${CMAKE_CURRENT_LIST_DIR}/tallowmere.rc APPEND PROPERTY INCL
     ${TALLOWMERE_RESOURCE_DIR})
 set_property(SOURCE ${CMAKE_CURRENT_LIST_DIR}/tallowmere.rc APPEND PROPERTY OBJECT_DEPENDS
     ${CMAKE_CURRENT_LIST_DIR}/tallowmere.manifest
+    ${CMAKE_CURRENT_LIST_DIR}/version_info.rc
+    ${TALLOWMERE_RESOURCE_DIR}/tallowmere_version.h
     ${TALLOWMERE_RESOURCE_DIR}/tallowmere_payload.rc
     ${staged_files})

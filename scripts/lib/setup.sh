@@ -5,9 +5,9 @@ TALLOWMERE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 TALLOWMERE_BUILD_DIR=${TALLOWMERE_BUILD_DIR:-$TALLOWMERE_ROOT/build}
 export TALLOWMERE_WINEPREFIX=${TALLOWMERE_WINEPREFIX:-$TALLOWMERE_BUILD_DIR/wineprefix}
 
-# Debian packages the build, the tests and the development runtime need.
+# Debian packages the build, the packages, the tests and the development runtime need.
 TALLOWMERE_APT_PACKAGES=(
-    cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools googletest
+    cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools googletest nsis
     wine wine64 xvfb xauth x11-utils imagemagick
     nodejs npm chromium fonts-noto-cjk fonts-noto-color-emoji cmark-gfm
 )

@@ -632,6 +632,32 @@ TEST_F(EndToEnd, LinksOpenOutsideOrInTheViewerOrNotAtAllAndThePageIsNeverLeft) {
     EXPECT_EQ(opened, expected);
 }
 
+// --- recent documents ---------------------------------------------------------------------------------
+
+TEST_F(EndToEnd, EachDocumentOpenedFromTheCommandLineALinkOrADropGoesToRecentDocumentsOnce) {
+    WriteDocument(L"first.md", "first");
+    const std::wstring linked = WriteDocument(L"linked.md", "linked");
+    const std::wstring dropped = WriteDocument(L"dropped.md", "dropped");
+    const RunResult run = Run(
+        Options(Quoted(L"first.md"), // relative to the program's current folder
+                {Step("await", {L"navigation"}), Step("ready"), Step("await", {L"post", L"1"}),
+                 Step("new-window", {L"https://tallowmere.invalid/doc/1/0/linked.md", L"1"}),
+                 Step("await", {L"post", L"2"}),
+                 // Shown again: a reload key and a live reload.
+                 Step("reload"), Step("await", {L"post", L"3"}), Step("write", {L"linked.md", L"changed"}),
+                 Step("await", {L"post", L"4"}), Step("drop", {dropped}), Step("await", {L"post", L"5"}),
+                 // Shown, empty, but no document to remember.
+                 Step("drop", {Path(L"missing.md")}), Step("drop", {folder_}), Step("await", {L"post", L"7"}),
+                 Step("await", {L"recent", L"3"}), Step("wait", {L"300"}), Step("close")}));
+    const RuntimeLog& log = run.log;
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(log.Count("timeout"), 0u) << log.Describe();
+    // Added from workers, so in any order.
+    std::vector<std::wstring> recent = FirstFields(log.All("recent"));
+    std::sort(recent.begin(), recent.end());
+    EXPECT_EQ(recent, (std::vector<std::wstring>{dropped, Path(L"first.md"), linked})) << log.Describe();
+}
+
 // --- downloads and the context menu --------------------------------------------------------------------
 
 TEST_F(EndToEnd, DownloadsAreTheProgramsOwnAndTheMenuLosesBackForwardAndSaveAs) {

@@ -2,6 +2,7 @@
 #include "platform/com_adopt.h"
 #include "test_runtime/dispatcher.h"
 #include "test_runtime/page_script.h"
+#include "test_runtime/recent_documents_probe.h"
 #include "test_runtime/runtime_log.h"
 #include "test_runtime/runtime_mode.h"
 #include "test_runtime/runtime_objects.h"
@@ -30,6 +31,7 @@ extern "C" TEST_RUNTIME_EXPORT HRESULT STDMETHODCALLTYPE CreateWebViewEnvironmen
     try {
         Log("create-environment", {NumberField(checkRunningInstance), NumberField(runtimeKind),
                                    EscapeField(userDataFolder), NumberField(environmentOptions != nullptr)});
+        InstallRecentDocumentsProbe();
         StartPageScript();
         if (Mode().refuseEnvironment) {
             Log("refuse-environment", {HresultField(kRefusedEnvironment)});

@@ -4,6 +4,7 @@
 #include "support/dropped_files.h"
 #include "test_runtime/dispatcher.h"
 #include "test_runtime/file_steps.h"
+#include "test_runtime/recent_documents_probe.h"
 #include "test_runtime/runtime_log.h"
 #include "test_runtime/runtime_objects.h"
 #include "test_runtime/runtime_protocol.h"
@@ -237,6 +238,8 @@ bool Arrived(const Player& player) {
         return player.posts >= player.awaitedPosts;
     case RuntimeEvent::Answered:
         return TestWebView::PendingRequests() == 0;
+    case RuntimeEvent::AddedToRecent:
+        return RecentDocumentsAdded() >= player.awaitedPosts;
     default:
         return player.seen.count(player.awaited) != 0;
     }
@@ -252,11 +255,31 @@ const char* EventName(RuntimeEvent event) {
         return "post";
     case RuntimeEvent::Answered:
         return "answers";
+    case RuntimeEvent::AddedToRecent:
+        return "recent";
     }
     return "?";
 }
 
-// Waits for an event, or (posts) until the host has posted `posts` messages in all.
+// The host adds to the recent documents from a worker, which cannot notify the script: it looks every
+// 20 ms until the awaited count is reached or the await is over.
+void LookForRecentDocuments(unsigned generation) {
+    RunAfter(20, [generation] {
+        Player& state = State();
+        if (!state.awaiting || state.awaitGeneration != generation) {
+            return;
+        }
+        if (Arrived(state)) {
+            state.awaiting = false;
+            ContinueLater();
+        } else {
+            LookForRecentDocuments(generation);
+        }
+    });
+}
+
+// Waits for an event, or (posts, recent) until the host has posted `posts` messages or added that many
+// documents to the recent documents in all.
 void Await(RuntimeEvent event, size_t posts, unsigned timeout) {
     Player& player = State();
     player.awaited = event;
@@ -275,6 +298,9 @@ void Await(RuntimeEvent event, size_t posts, unsigned timeout) {
             ContinueLater();
         }
     });
+    if (event == RuntimeEvent::AddedToRecent) {
+        LookForRecentDocuments(generation);
+    }
 }
 
 // Runs one step; returns false when the step continues the script itself (wait, await).
@@ -290,9 +316,9 @@ bool RunStep(const Step& step) {
             Await(RuntimeEvent::Answered, 0, ArgumentNumber(step, 1, kDefaultAwaitTimeout));
             return false;
         }
-        if (!args.empty() && args[0] == L"post") {
-            Await(RuntimeEvent::Posted, ArgumentNumber(step, 1, 1),
-                  ArgumentNumber(step, 2, kDefaultAwaitTimeout));
+        if (!args.empty() && (args[0] == L"post" || args[0] == L"recent")) {
+            Await(args[0] == L"post" ? RuntimeEvent::Posted : RuntimeEvent::AddedToRecent,
+                  ArgumentNumber(step, 1, 1), ArgumentNumber(step, 2, kDefaultAwaitTimeout));
             return false;
         }
         const bool navigation = args.empty() || args[0] == L"navigation";

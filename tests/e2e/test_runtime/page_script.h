@@ -10,6 +10,7 @@ enum class RuntimeEvent {
     Navigated,           // the page text was navigated to and the page "loaded"
     Posted,              // the host posted a message to the page
     Answered,            // a resource request got its answer (or is over without one)
+    AddedToRecent,       // the host added documents to the recent documents (looked at, not notified)
 };
 
 // Reads the script and starts playing it, once per process (later calls do nothing).
