@@ -190,7 +190,15 @@ async function buildFileTree() {
   }
   const shown = ui.fileTree.querySelector('.ft-current');
   makeTabStop(shown || ui.fileTree.querySelector('.ft-item'));
-  if (shown) shown.scrollIntoView({ block: 'nearest' });
+  if (shown) revealInPanel(shown);
+}
+
+// Scrolls the panel, and only the panel, so that the entry's own row is in view.
+function revealInPanel(item) {
+  const row = item.querySelector('.ft-label').getBoundingClientRect();
+  const panel = ui.toc.getBoundingClientRect();
+  if (row.top < panel.top) ui.toc.scrollTop -= panel.top - row.top;
+  else if (row.bottom > panel.bottom) ui.toc.scrollTop += row.bottom - panel.bottom;
 }
 
 // The entries a reader can reach now, in order (those inside closed folders left out).

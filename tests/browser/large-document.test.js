@@ -318,8 +318,8 @@ describe('a large document', () => {
       };
     });
     let generation = first + 100;
-    const send = (extra) => page.evaluate((message) => window.__host.send(message),
-      { action: 'openFile', name: 'large.md', content: LARGE, generation: ++generation, ...extra });
+    const send = (extra, content = LARGE) => page.evaluate((message) => window.__host.send(message),
+      { action: 'openFile', name: 'large.md', content, generation: ++generation, ...extra });
     await send({ place: left.place });
     const kept = await page.waitForFunction(([i, top]) =>
       Math.abs(document.querySelectorAll('#content :is(h1, h2, h3)')[i].getBoundingClientRect().top - top) <= 1,
@@ -327,9 +327,10 @@ describe('a large document', () => {
     assert.ok(kept, `at ${await page.evaluate(headingAt, index)}px, not ${before}px`);
     await whenComplete(page);
 
-    await send({ fragment: 'last-heading' });
+    // A heading some slices in, with most of the document after it.
+    await send({ fragment: 'landing-target' }, LARGE.replace('<details open>', '# Landing target\n\n<details open>'));
     await page.waitForFunction(() => {
-      const last = [...document.querySelectorAll('#content h1')].find((h) => h.textContent === 'Last heading');
+      const last = [...document.querySelectorAll('#content h1')].find((h) => h.textContent === 'Landing target');
       const padding = parseFloat(getComputedStyle(document.documentElement).scrollPaddingTop);
       return last && Math.abs(last.getBoundingClientRect().top - padding) < 2;
     }, null, { timeout: 10000 });

@@ -672,6 +672,7 @@ TEST_F(EndToEnd, LinksOpenOutsideOrInTheViewerOrNotAtAllAndThePageIsNeverLeft) {
 
 TEST_F(EndToEnd, BackAndForwardShowEachDocumentAgainAtItsPlaceAndAGoneOneByName) {
     const std::wstring a = WriteDocument(L"a.md", "a");
+    fs::create_directories(fs::path(Path(L"docs")));
     WriteDocument(L"docs\\b.md", "b");
     WriteDocument(L"c.md", "c");
     const std::wstring doc = L"https://tallowmere.invalid/doc/";
