@@ -6,6 +6,9 @@ namespace {
 
 // Deeper nesting than this is no message of the page's.
 constexpr int kMaxDepth = 32;
+// The letters after a backslash that stand for one character, and those characters.
+constexpr std::wstring_view kShortEscapes = L"\"\\/bfnrt";
+constexpr std::wstring_view kShortEscaped = L"\"\\/\b\f\n\r\t";
 
 bool IsJsonSpace(wchar_t c) noexcept {
     return c == L' ' || c == L'\t' || c == L'\n' || c == L'\r';
@@ -44,11 +47,6 @@ public:
         return false;
     }
 
-    bool Peek(wchar_t c) noexcept {
-        SkipSpace();
-        return at_ < text_.size() && text_[at_] == c;
-    }
-
     // A string at the current position; its text, escapes undone, into `out` when given.
     bool String(std::wstring* out) {
         if (!Take(L'"')) {
@@ -72,44 +70,19 @@ public:
                 return false;
             }
             const wchar_t escaped = text_[at_++];
+            const size_t shortForm = kShortEscapes.find(escaped);
             wchar_t unit = 0;
-            switch (escaped) {
-            case L'"':
-            case L'\\':
-            case L'/':
-                unit = escaped;
-                break;
-            case L'b':
-                unit = L'\b';
-                break;
-            case L'f':
-                unit = L'\f';
-                break;
-            case L'n':
-                unit = L'\n';
-                break;
-            case L'r':
-                unit = L'\r';
-                break;
-            case L't':
-                unit = L'\t';
-                break;
-            case L'u': {
-                if (at_ + 4 > text_.size()) {
-                    return false;
-                }
-                unsigned value = 0;
+            if (shortForm != std::wstring_view::npos) {
+                unit = kShortEscaped[shortForm];
+            } else if (escaped == L'u' && at_ + 4 <= text_.size()) {
                 for (int i = 0; i < 4; ++i) {
                     const int digit = HexDigit(text_[at_++]);
                     if (digit < 0) {
                         return false;
                     }
-                    value = value * 16 + static_cast<unsigned>(digit);
+                    unit = static_cast<wchar_t>(unit * 16 + digit);
                 }
-                unit = static_cast<wchar_t>(value);
-                break;
-            }
-            default:
+            } else {
                 return false;
             }
             if (out) {
