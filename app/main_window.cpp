@@ -1,8 +1,8 @@
 #include "app/main_window.h"
 
 #include "app/current_document.h"
+#include "app/document_history.h"
 #include "app/host_state.h"
-#include "app/open_document.h"
 #include "webhost/browser_references.h"
 #include "webhost/window_tasks.h"
 
@@ -90,7 +90,7 @@ std::wstring FirstDroppedPath(HDROP drop) {
 
 void AcceptDroppedDocument(const std::wstring& path) {
     if (g_pageReady) {
-        OpenDocument(path);
+        OpenNewDocument(path);
     } else {
         g_pendingDocumentPath = path;
     }

@@ -16,23 +16,26 @@ std::wstring DocumentNameFromPath(const std::wstring& path) {
     return ::PathFindFileNameW(path.c_str());
 }
 
-void OpenDocument(const std::wstring& path) {
+uint32_t OpenDocument(const std::wstring& path, const DocumentLanding& landing, bool sayWhenMissing) {
     if (!g_webView) {
-        return;
+        return 0;
     }
     AddToRecentDocuments(path);
     DocumentRead read = ReadDocumentBytes(path);
     const std::wstring name = DocumentNameFromPath(path);
     const uint32_t generation = NextDocumentGeneration();
-    PostDocument(name, read.bytes, generation);
+    PostDocument(name, read.bytes, generation, landing,
+                 sayWhenMissing && read.outcome == ReadOutcome::Absent);
     SetCurrentDocument(g_mainWindow, path, name, generation, std::move(read));
+    return generation;
 }
 
-void PostDocument(const std::wstring& name, const std::string& bytes, uint32_t generation) {
+void PostDocument(const std::wstring& name, const std::string& bytes, uint32_t generation,
+                  const DocumentLanding& landing, bool missing) {
     if (!g_webView) {
         return;
     }
     const std::wstring message =
-        ComposeOpenFileMessage(name, DecodeUtf8(bytes.data(), bytes.size()), generation);
+        ComposeOpenFileMessage(name, DecodeUtf8(bytes.data(), bytes.size()), generation, landing, missing);
     g_webView->PostWebMessageAsJson(message.c_str());
 }

@@ -1,9 +1,9 @@
 #include "app/page_events.h"
 
 #include "app/current_document.h"
+#include "app/document_history.h"
 #include "app/host_state.h"
 #include "app/main_window.h"
-#include "app/open_document.h"
 
 #include <string>
 #include <utility>
@@ -14,7 +14,7 @@ void OnPageReady() {
         // Taken out first: a delivery that fails part-way (out of memory) must not be repeated by a
         // later ready when the page reloads.
         const std::wstring path = std::exchange(g_pendingDocumentPath, std::wstring());
-        OpenDocument(path);
+        OpenNewDocument(path);
     }
 }
 
@@ -23,8 +23,12 @@ void OnPageClosedDocument(HWND mainWindow) {
     CloseCurrentDocument();
 }
 
-void OnPageLinkedDocument(const std::wstring& path) {
-    AcceptDroppedDocument(path);
+void OnPageLinkedDocument(const std::wstring& path, const std::wstring& fragment) {
+    if (g_pageReady) {
+        OpenNewDocument(path, fragment);
+    } else {
+        g_pendingDocumentPath = path;
+    }
 }
 
 void OnPageReload() {

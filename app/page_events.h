@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/current_document.h"
+#include "app/document_history.h"
 #include "webhost/page_message_actions.h"
 
 #include <windows.h>
@@ -18,14 +19,22 @@ void OnPageReady();
 // the pending document changes.
 void OnPageClosedDocument(HWND mainWindow);
 
-// A link named a document beside the shown one: it is opened as if dropped on the window.
-void OnPageLinkedDocument(const std::wstring& path);
+// A link (or the page's panel) named a document: it is opened as if dropped on the window, at the heading
+// its fragment names.
+void OnPageLinkedDocument(const std::wstring& path, const std::wstring& fragment);
 
 // The user reloaded the control: the current document is shown as it is on disk now, as a live reload
 // shows it; without one nothing happens.
 void OnPageReload();
 
 // The answers, and where the current document lives, as the web view takes them.
-inline constexpr PageMessageActions kPageMessageActions = {
-    OnPageReady,         OnPageClosedDocument,      OnPageLinkedDocument,
-    CurrentDocumentPath, CurrentDocumentGeneration, OnPageReload};
+inline constexpr PageMessageActions kPageMessageActions = {OnPageReady,
+                                                           OnPageClosedDocument,
+                                                           OnPageLinkedDocument,
+                                                           CurrentDocumentPath,
+                                                           CurrentDocumentGeneration,
+                                                           OnPageReload,
+                                                           GoBack,
+                                                           GoForward,
+                                                           RememberPlace,
+                                                           ShowOwnDocument};

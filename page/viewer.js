@@ -107,6 +107,9 @@ const pageBody = document.body;
 // The page's own elements.
 const ui = {
   topbar: document.getElementById('topbar'),
+  historyNav: document.getElementById('historyNav'),
+  backBtn: document.getElementById('backBtn'),
+  forwardBtn: document.getElementById('forwardBtn'),
   closeBtn: document.getElementById('closeBtn'),
   logoBtn: document.getElementById('logoBtn'),
   filename: document.getElementById('filename'),
@@ -120,6 +123,9 @@ const ui = {
   tocBtn: document.getElementById('tocBtn'),
   toc: document.getElementById('toc'),
   tocList: document.getElementById('tocList'),
+  tabOutline: document.getElementById('tabOutline'),
+  tabFiles: document.getElementById('tabFiles'),
+  fileTree: document.getElementById('fileTree'),
   totop: document.getElementById('totop'),
   filePicker: document.getElementById('filePicker'),
   aboutOverlay: document.getElementById('aboutOverlay'),
@@ -348,6 +354,7 @@ function setDialect(dialect) {
   chosenDialect = dialect;
   if (dialect === 'github') prepareGithubConversion();
   if (!shownDocument) return;
+  endLanding();
   const place = readersPlace();
   renderDoc(shownDocument.md, shownDocument.name, place.index + 1, () => returnToPlace(place));
 }
@@ -418,12 +425,12 @@ function showDocumentHtml(md, name, html, dialect, blocksAtOnce, awaitedUnits = 
   ui.meta.textContent = documentStatistics(md);
   if (name) setDocumentTitle(name + TITLE_SUFFIX);
   ui.tocList.textContent = '';
-  ui.tocBtn.style.display = 'none';
   let headings = 0;
   let titled = false;
   const formerIds = new Map();
   const anchors = newAnchorGathering();
   resetCodeBlocks(dialect);
+  showPanelButton(false);
   return insertDocumentHtml(html, (slice) => {
     boxWideTables(slice);
     settleDocumentLinks(slice);
@@ -435,19 +442,35 @@ function showDocumentHtml(md, name, html, dialect, blocksAtOnce, awaitedUnits = 
       titled = true;
     }
     headings += appendOutline(slice.querySelectorAll('h1, h2, h3'), headings, formerIds);
-    if (headings > 0) ui.tocBtn.style.display = '';
+    if (headings > 0) showPanelButton(true);
     gatherAnchors(slice, anchors);
-  }, () => pointDocumentLinks(formerIds, anchors), blocksAtOnce, awaitedUnits, onPlaced);
+    noticeLandingTarget(slice, formerIds, anchors);
+  }, () => {
+    pointDocumentLinks(formerIds, anchors);
+    endLanding();
+  }, blocksAtOnce, awaitedUnits, onPlaced);
 }
 
 // The host delivers the shown document again whenever its file changes on disk, under the same number:
 // then the reader's place is kept (rendering never touches the theme or an open outline). Every
 // document the host opens gets a new number, even the same file again or one of the same name from
-// another folder, and starts at the top.
-function renderHostDoc(md, name, generation) {
+// another folder, and starts at the top, or where the host says (see page/history.js): at the place
+// the reader left it, when the reader went back or forward to it, or at the target of a link's
+// fragment. A document the host cannot find is named on the error screen.
+function renderHostDoc(md, name, generation, landing = {}) {
+  const again = generation > 0 && generation === hostGeneration && shownDocument !== null;
+  if (!again) reportLeftPlace();
   beginHostDocument(generation);
-  const place = generation > 0 && generation === hostGeneration ? readersPlace() : null;
   hostGeneration = generation;
+  shownOwnNumber = null;
+  showFilesOf(generation);
+  if (landing.missing === true) {
+    showMissingHostDocument(name);
+    return;
+  }
+  const place = again ? readersPlace() : parsePlace(landing.place);
+  if (again) endLanding();
+  else if (!place) expectLanding(landing.fragment);
   renderDoc(md, name, place ? place.index + 1 : 0, () => returnToPlace(place));
 }
 
@@ -532,20 +555,24 @@ function holdPlace(place, block) {
   quiet = setTimeout(release, PLACE_HOLD_MS);
 }
 
-// A document the page read itself replaces the host's: the host is told to stop following its own,
-// whose next change would otherwise replace the reader's choice.
+// A document the page read itself replaces the host's: the host is told, so that it stops following its
+// own (whose next change would otherwise replace the reader's choice) and puts this one in the window's
+// history.
 function renderOwnDoc(md, name) {
+  reportLeftPlace();
+  endLanding();
   beginLocalDocument();
-  renderDoc(md, name);
   hostGeneration = null;
-  if (hostView) hostView.postMessage({ action: 'closeDoc' });
+  showFilesOf(null);
+  renderDoc(md, name);
+  keepOwnDocument(md, name);
 }
 
 function buildTOC() {
   ui.tocList.textContent = '';
   const formerIds = new Map();
   const count = appendOutline(contentEl.querySelectorAll('h1, h2, h3'), 0, formerIds);
-  ui.tocBtn.style.display = count > 0 ? '' : 'none';
+  showPanelButton(count > 0);
   pointDocumentLinks(formerIds);
 }
 
@@ -570,6 +597,7 @@ function appendOutline(headings, firstIndex, formerIds) {
 }
 
 function setTocOpen(open) {
+  if (open) panelOpened();
   ui.toc.style.display = open ? 'block' : 'none';
   ui.tocBtn.setAttribute('aria-expanded', String(open));
 }
@@ -587,6 +615,7 @@ function closeTocOnOutsideClick(event) {
 // Ends whatever the content area was showing or about to show.
 function leaveDocument() {
   shownDocument = null;
+  endLanding();
   cancelGithubConversion();
   stopDocumentInsertion();
   resetCodeBlocks();
@@ -641,6 +670,8 @@ function activateOnKeys(element, action) {
 
 function showWelcome() {
   hostGeneration = null;
+  shownOwnNumber = null;
+  showFilesOf(null);
   ui.closeBtn.style.display = 'none';
   showFileName(TEXT_NO_DOCUMENT);
   forgetDocument();
@@ -664,6 +695,7 @@ function showWelcome() {
 function callbackClose() {
   // The button disappears with the document; its focus goes on to the welcome screen's drop zone.
   const hadFocus = document.activeElement === ui.closeBtn;
+  reportLeftPlace();
   if (hostView) hostView.postMessage({ action: 'closeDoc' });
   showWelcome();
   if (hadFocus) contentEl.querySelector('#dropzone').focus();
@@ -761,9 +793,13 @@ function onHostMessage(event) {
     // A message without a usable number is still shown, as a new document whose files are not served.
     const generation = Number.isSafeInteger(msg.generation) && msg.generation > 0 ? msg.generation : 0;
     renderHostDoc(typeof msg.content === 'string' ? msg.content : '', typeof msg.name === 'string' ? msg.name : '',
-      generation);
+      generation, msg);
   } else if (msg.action === 'closeDoc') {
     showWelcome();
+  } else if (msg.action === 'history') {
+    showHistoryState(msg);
+  } else if (msg.action === 'showOwn') {
+    showOwnDocumentAgain(msg);
   }
 }
 
@@ -822,6 +858,8 @@ function startPage() {
   setDialectButtons(chosenDialect);
   if (chosenDialect === 'github') prepareGithubConversion();
   installEventBindings();
+  installHistory();
+  installFilesPanel();
   followTopbarHeight();
   const file = query.get('file');
   if (file) {

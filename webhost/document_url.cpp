@@ -58,8 +58,9 @@ int HexValue(wchar_t c) noexcept {
     return -1;
 }
 
-// One path segment, percent-decoded and read as UTF-8; nothing when either step fails.
-std::optional<std::wstring> DecodeSegment(std::wstring_view segment) {
+} // namespace
+
+std::optional<std::wstring> DecodeUrlSegment(std::wstring_view segment) {
     std::string bytes;
     bytes.reserve(segment.size());
     for (size_t i = 0; i < segment.size(); ++i) {
@@ -91,6 +92,8 @@ std::optional<std::wstring> DecodeSegment(std::wstring_view segment) {
                           name.data(), units);
     return name;
 }
+
+namespace {
 
 // Reads a run of 1..maxDigits decimal digits followed by a slash; advances `at` past the slash.
 std::optional<size_t> ReadNumberSegment(std::wstring_view text, size_t& at, size_t maxDigits) noexcept {
@@ -226,7 +229,7 @@ std::optional<std::wstring> DocumentFileForUrl(std::wstring_view uri, std::wstri
     while (at <= rest.size()) {
         const size_t slash = rest.find(L'/', at);
         const size_t end = slash == std::wstring_view::npos ? rest.size() : slash;
-        const std::optional<std::wstring> name = DecodeSegment(rest.substr(at, end - at));
+        const std::optional<std::wstring> name = DecodeUrlSegment(rest.substr(at, end - at));
         if (!name || !IsPlainFileName(*name)) {
             return std::nullopt;
         }

@@ -21,6 +21,10 @@ std::optional<uint32_t> DocumentUrlGeneration(std::wstring_view uri) noexcept;
 // character, a trailing dot or space).
 std::optional<std::wstring> DocumentFileForUrl(std::wstring_view uri, std::wstring_view documentPath);
 
+// One segment of an address, percent-decoded and read as UTF-8; nothing when either step fails (or when
+// it holds anything but ASCII, which no address from the runtime does).
+std::optional<std::wstring> DecodeUrlSegment(std::wstring_view segment);
+
 // Whether `name` may be opened as one path segment (the test above).
 bool IsPlainFileName(std::wstring_view name) noexcept;
 

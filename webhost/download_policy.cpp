@@ -64,7 +64,7 @@ DownloadDecision DecideDownload(std::wstring_view uri, std::wstring_view suggest
         return {};
     }
     // The same rules as a link to it: the page's own origin is refused, the address made safe.
-    LinkDecision link = DecideLink(uri, true, std::wstring());
+    LinkDecision link = DecideLink(uri, true, ServedDocument{});
     if (link.action != LinkAction::OpenExternally) {
         return {};
     }

@@ -1,17 +1,46 @@
-// The host's side of the message channel with the page: composing the one message the host sends and
-// recognising the two the page sends.
+// The host's side of the message channel with the page: composing the messages the host sends and
+// recognising those the page sends.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+// Where the page puts the reader in a document it is given. Both empty: at the top.
+struct DocumentLanding {
+    // The place the page reported when the reader left the document (its own text, opaque to the host).
+    std::wstring place;
+    // A link's fragment as written in its address (percent-encoded): the heading or anchor it names.
+    std::wstring fragment;
+};
+
 // {"action":"openFile","name":"<name>","content":"<text>","generation":<n>} with both texts escaped, no
-// white space. `generation` numbers the delivery (see page_message_actions.h).
-std::wstring ComposeOpenFileMessage(std::wstring_view name, std::wstring_view content, uint32_t generation);
+// white space. `generation` numbers the delivery (see page_message_actions.h). A landing adds "place" or
+// "fragment" (strings) after the generation; `missing` adds "missing":true (the file is not there: the
+// page says so instead of showing an empty document).
+std::wstring ComposeOpenFileMessage(std::wstring_view name, std::wstring_view content, uint32_t generation,
+                                    const DocumentLanding& landing = {}, bool missing = false);
 
-enum class PageMessage { Ready, CloseDoc, Other };
+// {"action":"history","back":"<name>","forward":"<name>"}: the names of the documents Back and Forward
+// would show, empty where there is none.
+std::wstring ComposeHistoryMessage(std::wstring_view back, std::wstring_view forward);
 
-// Recognition is by substring, not by parsing: the quoted word may stand anywhere in the JSON text.
-// "ready" is tested first, so a text holding both words is Ready.
+// {"action":"showOwn","own":<n>,"name":"<name>","place":"<place>"}: the page shows again the document it
+// read itself under the number `own`, at `place`.
+std::wstring ComposeShowOwnMessage(uint32_t own, std::wstring_view name, std::wstring_view place);
+
+enum class PageMessage {
+    Ready,
+    CloseDoc,
+    Back,        // {"action":"back"}: the reader asks for the document before
+    Forward,     // {"action":"forward"}
+    Place,       // {"action":"place","generation":n or "own":n,"place":"..."}: where the reader left it
+    OwnDocument, // {"action":"ownDocument","own":n,"name":"..."}: the page shows a file it read itself
+    OpenListed,  // {"action":"openListed","address":"..."}: the reader chose a document in the panel
+    Other,
+};
+
+// The actions added with the history are recognised by the message's own "action" member. The first
+// two, as ever, by substring: the quoted word may stand anywhere in the JSON text, and "ready" is tested
+// first, so a text holding both words is Ready.
 PageMessage ClassifyPageMessage(std::wstring_view json);

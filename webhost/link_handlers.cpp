@@ -4,8 +4,11 @@
 #include "webhost/link_policy.h"
 #include "webhost/page_origin.h"
 #include "webhost/window_tasks.h"
+#include "webhost/worker_jobs.h"
 
 #include <shellapi.h>
+
+#include <memory>
 
 using Microsoft::WRL::ComPtr;
 
@@ -31,6 +34,41 @@ bool IsReload(ICoreWebView2NavigationStartingEventArgs* args, const wchar_t* uri
     return uri != nullptr && IsPageAddress(uri);
 }
 
+// A document a link names, looked at on a worker (the disk, or a share, may keep it waiting) and opened
+// back on the user-interface thread if it passes and the page still shows the document whose link it
+// was.
+class LinkedDocumentJob final : public WorkerJob {
+public:
+    LinkedDocumentJob(LinkDecision decision, uint32_t generation, const PageMessageActions& actions) noexcept
+        : decision_(std::move(decision)), generation_(generation), actions_(actions) {}
+
+    void RunOnWorker() noexcept override { checked_ = CheckLinkedDocument(decision_.target); }
+
+    void FinishOnUiThread() noexcept override {
+        if (checked_ != S_OK || actions_.openLinkedDocument == nullptr ||
+            actions_.currentGeneration == nullptr || actions_.currentGeneration() != generation_) {
+            return;
+        }
+        try {
+            actions_.openLinkedDocument(decision_.target, decision_.fragment);
+        } catch (...) {
+            // Out of memory while opening it: the link does nothing, as a refused one.
+        }
+    }
+
+private:
+    const LinkDecision decision_;
+    const uint32_t generation_;
+    const PageMessageActions actions_;
+    HRESULT checked_ = E_PENDING;
+};
+
+// The workers that look at linked documents: made on the user-interface thread with the first link.
+WorkerJobs& LinkWorkers() noexcept {
+    static WorkerJobs workers;
+    return workers;
+}
+
 } // namespace
 
 void OpenOutsideLater(HWND mainWindow, std::wstring address) noexcept {
@@ -50,18 +88,23 @@ void FollowLink(HWND mainWindow, const wchar_t* uri, bool userInitiated,
         return;
     }
     try {
-        const std::wstring documentPath =
-            actions.currentDocument != nullptr ? actions.currentDocument() : L"";
-        const LinkDecision decision = DecideLink(uri, userInitiated, documentPath);
+        ServedDocument shown;
+        if (actions.currentDocument != nullptr && actions.currentGeneration != nullptr) {
+            shown.path = actions.currentDocument();
+            shown.generation = actions.currentGeneration();
+        }
+        LinkDecision decision = DecideLink(uri, userInitiated, shown);
         switch (decision.action) {
         case LinkAction::OpenExternally:
             OpenOutsideLater(mainWindow, decision.target);
             break;
-        case LinkAction::OpenInViewer:
-            if (actions.openLinkedDocument != nullptr) {
-                actions.openLinkedDocument(decision.target);
-            }
+        case LinkAction::OpenInViewer: {
+            // Nothing that may wait on a disk runs in the control's callback.
+            std::unique_ptr<WorkerJob> job =
+                std::make_unique<LinkedDocumentJob>(std::move(decision), shown.generation, actions);
+            LinkWorkers().Submit(job); // no worker to be had: the link does nothing
             break;
+        }
         case LinkAction::Refuse:
             break;
         }

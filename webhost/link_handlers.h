@@ -11,7 +11,9 @@
 #include <string>
 
 // Follows a link the page asked for: opens it outside (from `mainWindow`'s procedure, later), opens it in
-// the viewer through the host's `openLinkedDocument`, or does nothing.
+// the viewer through the host's `openLinkedDocument` once a worker has checked the file
+// (CheckLinkedDocument) and only if the page still shows the document whose link it was, or does
+// nothing. Never waits on a disk.
 void FollowLink(HWND mainWindow, const wchar_t* uri, bool userInitiated,
                 const PageMessageActions& actions) noexcept;
 

@@ -1,5 +1,6 @@
 #include "webhost/link_policy.h"
 
+#include "platform/unique_handle.h"
 #include "webhost/case_insensitive.h"
 #include "webhost/document_url.h"
 #include "webhost/page_origin.h"
@@ -16,7 +17,7 @@ constexpr std::wstring_view kMailScheme = L"mailto";
 // The fields a mail link may fill in. Every other one goes: `attach=` and its kin would have the mail
 // program send a local file along.
 constexpr std::wstring_view kMailFields[] = {L"subject", L"body", L"cc", L"bcc"};
-constexpr std::wstring_view kViewerExtensions[] = {L"md", L"markdown", L"txt"};
+constexpr std::wstring_view kViewerExtensions[] = {L"md", L"markdown", L"mdown", L"mkd", L"txt"};
 // Characters that mean something to a command line or are not plain URL text; percent-encoded.
 constexpr std::wstring_view kEncodedCharacters = L"\"<>\\^`{|} ";
 
@@ -58,10 +59,31 @@ bool HasViewerExtension(std::wstring_view path) noexcept {
     return false;
 }
 
-// Allocates (the extended-length form): may throw, like its caller.
-bool IsExistingFile(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(ExtendedLengthForm(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+constexpr std::wstring_view kVerbatimUnc = L"\\\\?\\UNC\\";
+
+// The server and share a path names ("\\server\share" of "\\server\share\a.md" or of its
+// "\\?\UNC\" form); empty for a path on a drive.
+std::wstring_view ShareOf(std::wstring_view path) noexcept {
+    size_t start = 0;
+    if (path.substr(0, kVerbatimUnc.size()) == kVerbatimUnc) {
+        start = kVerbatimUnc.size();
+    } else if (path.substr(0, 2) == L"\\\\" && path.substr(0, 4) != L"\\\\?\\") {
+        start = 2;
+    } else {
+        return {};
+    }
+    const size_t server = path.find(L'\\', start);
+    if (server == std::wstring_view::npos) {
+        return {};
+    }
+    const size_t share = path.find(L'\\', server + 1);
+    return path.substr(start, (share == std::wstring_view::npos ? path.size() : share) - start);
+}
+
+// The fragment of an address, without its "#".
+std::wstring_view FragmentOf(std::wstring_view uri) noexcept {
+    const size_t hash = uri.find(L'#');
+    return hash == std::wstring_view::npos ? std::wstring_view() : uri.substr(hash + 1);
 }
 
 bool IsMailField(std::wstring_view name) noexcept {
@@ -131,14 +153,18 @@ std::optional<std::wstring> SafeExternalAddress(std::wstring_view uri) {
 
 } // namespace
 
-LinkDecision DecideLink(std::wstring_view uri, bool userInitiated, const std::wstring& documentPath) {
+LinkDecision DecideLink(std::wstring_view uri, bool userInitiated, const ServedDocument& shown) {
     if (!userInitiated) {
         return {};
     }
     if (IsOwnOrigin(uri)) {
-        const std::optional<std::wstring> path = DocumentFileForUrl(uri, documentPath);
-        if (path && HasViewerExtension(*path) && IsExistingFile(*path)) {
-            return {LinkAction::OpenInViewer, *path};
+        // An address of a document shown before climbs from another folder than the shown one's.
+        if (shown.path.empty() || DocumentUrlGeneration(uri) != shown.generation) {
+            return {};
+        }
+        const std::optional<std::wstring> path = DocumentFileForUrl(uri, shown.path);
+        if (path && HasViewerExtension(*path)) {
+            return {LinkAction::OpenInViewer, *path, std::wstring(FragmentOf(uri))};
         }
         return {};
     }
@@ -150,8 +176,34 @@ LinkDecision DecideLink(std::wstring_view uri, bool userInitiated, const std::ws
             if (!address) {
                 return {};
             }
-            return {LinkAction::OpenExternally, std::move(*address)};
+            return {LinkAction::OpenExternally, std::move(*address), {}};
         }
     }
     return {};
+}
+
+HRESULT CheckLinkedDocument(const std::wstring& path) noexcept {
+    try {
+        // Attributes only, sharing everything: the open stands in no writer's way. A folder cannot be
+        // opened without backup semantics, which are not asked for.
+        const UniqueFile file(::CreateFileW(ExtendedLengthForm(path).c_str(), FILE_READ_ATTRIBUTES,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        BY_HANDLE_FILE_INFORMATION information{};
+        if (!file || ::GetFileType(file.get()) != FILE_TYPE_DISK ||
+            !::GetFileInformationByHandle(file.get(), &information) ||
+            (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            return S_FALSE;
+        }
+        const std::wstring final = FinalPathOf(file.get());
+        if (final.empty()) {
+            return S_FALSE;
+        }
+        // On a share only when the link itself named that share: a link or junction that leads a local
+        // path onto a share (offering the user's credentials to its server) is not followed.
+        const std::wstring_view finalShare = ShareOf(final);
+        return finalShare.empty() || EqualsIgnoringCase(finalShare, ShareOf(path)) ? S_OK : S_FALSE;
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
 }

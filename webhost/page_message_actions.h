@@ -8,15 +8,16 @@
 #include <string>
 
 // Any may be null: that message (or link, or file) is then ignored. All run on the user-interface thread;
-// the first three and `reloadDocument` may throw (out of memory), the receiver contains it, and only that
-// one message is lost.
+// all but the two readers of the current document may throw (out of memory), the receiver contains it,
+// and only that one message is lost.
 struct PageMessageActions {
     // The page has loaded and listens.
     void (*ready)() = nullptr;
     // The user closed the document in the page; `mainWindow` holds the web view.
     void (*closeDoc)(HWND mainWindow) = nullptr;
-    // The user followed a link to a document beside the shown one (`path`, an existing file).
-    void (*openLinkedDocument)(const std::wstring& path) = nullptr;
+    // The user followed a link to a document (`path`, a regular file the link rules let through), or chose
+    // one in the page's panel; `fragment` is the link's fragment as written (empty: none).
+    void (*openLinkedDocument)(const std::wstring& path, const std::wstring& fragment) = nullptr;
     // The full path of the document the page shows, empty when there is none: the files beside it are
     // served to the page. Without it nothing beside a document is.
     const std::wstring& (*currentDocument)() noexcept = nullptr;
@@ -26,4 +27,12 @@ struct PageMessageActions {
     // The user asked the control to reload (F5, Ctrl+R, the context menu): the current document is shown
     // again as it is on disk now, at the reader's place. The page itself is never reloaded.
     void (*reloadDocument)() = nullptr;
+    // The reader asked for the document before or after the shown one in the window's history.
+    void (*goBack)() = nullptr;
+    void (*goForward)() = nullptr;
+    // The page reports where the reader left a document: the delivery `generation` of the host's, or
+    // (generation 0) the document it read itself under the number `own`. `place` is the page's own text.
+    void (*rememberPlace)(uint32_t generation, uint32_t own, const std::wstring& place) = nullptr;
+    // The page shows a document it read itself (file picker, a drop on the page), under the number `own`.
+    void (*showOwnDocument)(HWND mainWindow, uint32_t own, const std::wstring& name) = nullptr;
 };

@@ -29,3 +29,5 @@ inline constexpr wchar_t kPageRequestFilter[] = L"https://tallowmere.invalid/*";
 // <path> the rest of the reference, its segments percent-encoded and free of dot segments. Climbing is
 // carried as a number because the URL parser would fold ".." segments into the base itself.
 inline constexpr std::wstring_view kDocumentBase = L"https://tallowmere.invalid/doc/";
+// The folders under the shown document's root, one at a time, for the page's panel (folder_listing.h).
+inline constexpr std::wstring_view kFilesBase = L"https://tallowmere.invalid/files/";

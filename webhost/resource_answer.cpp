@@ -1,11 +1,15 @@
 #include "webhost/resource_answer.h"
 
+#include "platform/com_adopt.h"
 #include "webhost/byte_range.h"
 #include "webhost/content_type.h"
 #include "webhost/document_file.h"
 #include "webhost/document_url.h"
 #include "webhost/file_range_stream.h"
+#include "webhost/folder_listing.h"
 #include "webhost/in_memory_answer.h"
+
+#include <shlwapi.h>
 
 namespace {
 
@@ -83,6 +87,36 @@ HRESULT AnswerFile(const ResourceRequest& request, const ServedDocument& documen
     return S_OK;
 }
 
+HRESULT AnswerListing(const ResourceRequest& request, const ServedDocument& document,
+                      ResourceAnswer& answer) {
+    std::wstring json;
+    const HRESULT listed = ListDocumentFolder(request.uri, document, json);
+    if (FAILED(listed)) {
+        return listed;
+    }
+    if (listed != S_OK) {
+        NotFound(answer);
+        return S_OK;
+    }
+    const int units = static_cast<int>(json.size());
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, json.data(), units, nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(size > 0 ? size : 0), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, json.data(), units, bytes.data(), size, nullptr, nullptr);
+    answer = ResourceAnswer{};
+    // The stream comes counted once: adopted, never attached (which would count it again).
+    answer.body = AdoptComPtr(
+        ::SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<UINT>(bytes.size())));
+    if (!answer.body) {
+        return E_OUTOFMEMORY;
+    }
+    answer.status = 200;
+    answer.reason = L"OK";
+    AddHeader(answer.headers, L"Content-Type: application/json; charset=utf-8");
+    AddHeader(answer.headers, kNoStore);
+    AddHeader(answer.headers, kNoSniff);
+    return S_OK;
+}
+
 } // namespace
 
 HRESULT AnswerAtOnce(const ResourceRequest& request, const std::string& page, ResourceAnswer& answer,
@@ -101,7 +135,7 @@ HRESULT AnswerAtOnce(const ResourceRequest& request, const std::string& page, Re
         if (fromMemory != S_FALSE) {
             return fromMemory;
         }
-        if (IsUnderDocumentBase(request.uri)) {
+        if (IsUnderDocumentBase(request.uri) || IsUnderFilesBase(request.uri)) {
             answered = false;
             return S_OK;
         }
@@ -115,7 +149,8 @@ HRESULT AnswerAtOnce(const ResourceRequest& request, const std::string& page, Re
 HRESULT AnswerDocumentFile(const ResourceRequest& request, const ServedDocument& document,
                            ResourceAnswer& answer) noexcept {
     try {
-        return AnswerFile(request, document, answer);
+        return IsUnderFilesBase(request.uri) ? AnswerListing(request, document, answer)
+                                             : AnswerFile(request, document, answer);
     } catch (...) {
         return E_OUTOFMEMORY;
     }

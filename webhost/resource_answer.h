@@ -33,13 +33,14 @@ inline constexpr uint64_t kMaxPartialBytes = 8u << 20;
 
 // The answers made at once, on the user-interface thread: 405 for any method but GET (everything is
 // read-only), those kept in memory (in_memory_answer.h; `page` is the page's UTF-8 text), and 404 for
-// every other address outside the document base. `answered` is false only for a GET under the document base,
-// which AnswerDocumentFile answers. Fails only when out of memory.
+// every other address outside the document base and the folder listings. `answered` is false only for a
+// GET under either, which AnswerDocumentFile answers. Fails only when out of memory.
 HRESULT AnswerAtOnce(const ResourceRequest& request, const std::string& page, ResourceAnswer& answer,
                      bool& answered) noexcept;
 
 // A GET under the document base: the file beside `document` that the address names (document_file.h),
-// its content type from the extension, byte ranges (206, or 416 past the end); 404 for anything that
-// is not served. Looks at the disk: on a worker thread. Fails only when out of memory.
+// its content type from the extension, byte ranges (206, or 416 past the end). A GET of a folder listing
+// (folder_listing.h): its JSON, as UTF-8. 404 for anything that is not served. Looks at the disk: on a
+// worker thread. Fails only when out of memory.
 HRESULT AnswerDocumentFile(const ResourceRequest& request, const ServedDocument& document,
                            ResourceAnswer& answer) noexcept;

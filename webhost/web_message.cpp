@@ -2,6 +2,24 @@
 
 #include "platform/unique_handle.h"
 #include "webhost/host_messages.h"
+#include "webhost/link_handlers.h"
+#include "webhost/page_message_fields.h"
+
+namespace {
+
+// A place is a few numbers; anything longer is no place of the page's.
+constexpr size_t kMaxPlaceLength = 1024;
+
+void RememberPlace(const PageMessageActions& actions, const PageMessageFields& fields) {
+    const auto place = fields.String(L"place");
+    if (actions.rememberPlace == nullptr || !place || place->size() > kMaxPlaceLength) {
+        return;
+    }
+    actions.rememberPlace(fields.Number(L"generation").value_or(0), fields.Number(L"own").value_or(0),
+                          *place);
+}
+
+} // namespace
 
 void OnWebMessageReceived(HWND mainWindow, const PageMessageActions& actions,
                           ICoreWebView2WebMessageReceivedEventArgs* args) noexcept {
@@ -14,15 +32,40 @@ void OnWebMessageReceived(HWND mainWindow, const PageMessageActions& actions,
         return;
     }
     try {
+        const auto run = [](auto action, auto... arguments) {
+            if (action != nullptr) {
+                action(arguments...);
+            }
+        };
         switch (ClassifyPageMessage(json.get())) {
         case PageMessage::Ready:
-            if (actions.ready != nullptr) {
-                actions.ready();
-            }
+            run(actions.ready);
             break;
         case PageMessage::CloseDoc:
-            if (actions.closeDoc != nullptr) {
-                actions.closeDoc(mainWindow);
+            run(actions.closeDoc, mainWindow);
+            break;
+        case PageMessage::Back:
+            run(actions.goBack);
+            break;
+        case PageMessage::Forward:
+            run(actions.goForward);
+            break;
+        case PageMessage::Place:
+            RememberPlace(actions, PageMessageFields(json.get()));
+            break;
+        case PageMessage::OwnDocument: {
+            const PageMessageFields fields(json.get());
+            const auto own = fields.Number(L"own");
+            if (own && *own > 0 && actions.showOwnDocument != nullptr) {
+                actions.showOwnDocument(mainWindow, *own, fields.String(L"name").value_or(L""));
+            }
+            break;
+        }
+        case PageMessage::OpenListed:
+            // Only the page itself posts messages (a document's scripts never run), and only on the
+            // reader's click or key: a user's choice, judged as a followed link is.
+            if (const auto address = PageMessageFields(json.get()).String(L"address")) {
+                FollowLink(mainWindow, address->c_str(), true, actions);
             }
             break;
         case PageMessage::Other:

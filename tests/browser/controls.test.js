@@ -46,6 +46,7 @@ describe('page furniture', () => {
       title: 'Pagewright',
       viewport: 'width=device-width, initial-scale=1.0',
       topbar: [
+        ['historyNav', '‹›', ''],
         ['closeBtn', '← 关闭', '关闭文档，返回欢迎页'],
         ['logoBtn', '📖 Quillpane', '关于 Quillpane'],
         ['filename', '未加载文档', '未加载文档'],
@@ -357,8 +358,13 @@ describe('keyboard', () => {
     await tabTo('tocBtn');
     await page.keyboard.press('Enter');
     assert.equal(await expanded(), 'true');
+    // The panel's two tabs, then its entries, follow the button.
+    for (const tab of ['tabOutline', 'tabFiles']) {
+      await page.keyboard.press('Tab');
+      assert.equal(await focused(), tab);
+    }
     await page.keyboard.press('Tab');
-    assert.equal(await page.evaluate(() => document.activeElement.getAttribute('href')), '#heading-0', 'the entries follow the button');
+    assert.equal(await page.evaluate(() => document.activeElement.getAttribute('href')), '#heading-0', 'the entries follow the tabs');
     await page.mouse.click(640, 600);
     assert.equal(await isShown(page, '#toc'), false);
     assert.equal(await expanded(), 'false', 'closing by an outside click says so');
@@ -551,14 +557,14 @@ describe('file picker and drops', () => {
   it('a file dropped anywhere renders once, the first of several files, and the host stops following its own', async () => {
     await openDocument(page, 'before');
     await renders();
-    const closeDocs = async () => (await postedMessages(page)).filter((m) => m.action === 'closeDoc').length;
-    const closedBefore = await closeDocs();
+    const ownDocuments = async () => (await postedMessages(page)).filter((m) => m.action === 'ownDocument').length;
+    const ownBefore = await ownDocuments();
     const prevented = await drop(page, '#content', [['first.md', '# First drop'], ['second.md', '# Second']]);
     assert.equal(prevented, true);
     await page.waitForFunction(() => window.__renders.length > 0);
     assert.deepEqual(await renders(), ['first.md']);
     assert.equal(await page.textContent('#content h1'), 'First drop');
-    assert.equal(await closeDocs(), closedBefore + 1);
+    assert.equal(await ownDocuments(), ownBefore + 1);
   });
 
   it('a file dropped on the drop zone renders once and clears the highlight', async () => {

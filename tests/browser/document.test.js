@@ -3,7 +3,7 @@
 // wide content, back-to-top, printing.
 const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
-const { launchBrowser, startServer, openViewer, openDocument, isShown, DIALECTS, DIALECT_QUERY } = require('./harness');
+const { launchBrowser, startServer, openViewer, openDocument, documentShown, isShown, DIALECTS, DIALECT_QUERY } = require('./harness');
 
 let browser;
 let server;
@@ -79,11 +79,11 @@ describe(`${dialect} dialect`, () => {
       assert.deepEqual(mismatches, []);
     });
 
-    it('an empty document: empty content, close button shown, outline button hidden, title from the name', async () => {
+    it('an empty document: empty content, close button shown, panel offered for its folder, title from the name', async () => {
       await openDocument(page, '', 'empty.md');
       assert.equal(await page.$eval('#content', (el) => el.innerHTML), '');
       assert.equal(await isShown(page, '#closeBtn'), true);
-      assert.equal(await isShown(page, '#tocBtn'), false);
+      assert.equal(await isShown(page, '#tocBtn'), true, 'the panel lists the documents around it');
       assert.equal(await page.title(), 'empty.md - Quillpane');
       assert.equal(await page.textContent('#filename'), 'empty.md');
     });
@@ -142,8 +142,10 @@ describe(`${dialect} dialect`, () => {
       ]);
     });
 
-    it('hides the outline button for a document without h1 to h3', async () => {
-      await openDocument(page, '#### four\n\ntext');
+    it('hides the outline button for a document without h1 to h3 and without a known folder', async () => {
+      await page.setInputFiles('#filePicker', { name: 'four.md', mimeType: 'text/markdown', buffer: Buffer.from('#### four\n\ntext') });
+      await page.waitForFunction(() => document.getElementById('filename').textContent === 'four.md');
+      await documentShown(page);
       assert.deepEqual(await entries(), []);
       assert.equal(await isShown(page, '#tocBtn'), false);
     });

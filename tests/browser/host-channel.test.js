@@ -115,14 +115,14 @@ describe('host channel', () => {
     });
   }
 
-  it('the close button tells the host and returns to the welcome screen', async () => {
+  it('the close button tells the host (where the reader left the document, first) and returns to the welcome screen', async () => {
     const page = await openViewer(context, server);
     await openDocument(page, '# Doc\n\n## Part', 'doc.md');
     await page.click('#tocBtn');
     await page.click('#closeBtn');
     assert.deepEqual(
       (await postedMessages(page)).map((m) => m.action),
-      ['ready', 'closeDoc'],
+      ['ready', 'place', 'closeDoc'],
     );
     assert.deepEqual(await welcomeShown(page), WELCOME);
     await page.close();

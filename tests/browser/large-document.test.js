@@ -293,6 +293,51 @@ describe('a large document', () => {
     await page.close();
   });
 
+  it('lands where the history and links say while still arriving: at the place it was left, at a fragment\'s heading', async () => {
+    const page = await openViewer(context, server);
+    const first = await openDocument(page, LARGE, 'large.md');
+    await whenComplete(page);
+    const headingAt = (i) => document.querySelectorAll('#content :is(h1, h2, h3)')[i].getBoundingClientRect().top;
+    const index = await page.evaluate(() => {
+      const headings = document.querySelectorAll('#content :is(h1, h2, h3)');
+      const far = Math.floor(headings.length * 0.7);
+      headings[far].scrollIntoView();
+      return far;
+    });
+    await page.evaluate(() => new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve))));
+    const before = await page.evaluate(headingAt, index);
+    await openDocument(page, '# Elsewhere', 'other.md');
+    const [left] = await page.evaluate(() => window.__host.posted.map((entry) => JSON.parse(entry.json)).filter((m) => m.action === 'place'));
+    assert.equal(left.generation, first);
+    // Whether the landing came before the document was whole.
+    await page.evaluate(() => {
+      const hold = holdPlace;
+      holdPlace = (place, el) => {
+        window.__heldWhileBusy = document.getElementById('content').hasAttribute('aria-busy');
+        return hold(place, el);
+      };
+    });
+    let generation = first + 100;
+    const send = (extra, content = LARGE) => page.evaluate((message) => window.__host.send(message),
+      { action: 'openFile', name: 'large.md', content, generation: ++generation, ...extra });
+    await send({ place: left.place });
+    const kept = await page.waitForFunction(([i, top]) =>
+      Math.abs(document.querySelectorAll('#content :is(h1, h2, h3)')[i].getBoundingClientRect().top - top) <= 1,
+    [index, before], { timeout: 3000 }).then(() => true, () => false);
+    assert.ok(kept, `at ${await page.evaluate(headingAt, index)}px, not ${before}px`);
+    await whenComplete(page);
+
+    // A heading some slices in, with most of the document after it.
+    await send({ fragment: 'landing-target' }, LARGE.replace('<details open>', '# Landing target\n\n<details open>'));
+    await page.waitForFunction(() => {
+      const last = [...document.querySelectorAll('#content h1')].find((h) => h.textContent === 'Landing target');
+      const padding = parseFloat(getComputedStyle(document.documentElement).scrollPaddingTop);
+      return last && Math.abs(last.getBoundingClientRect().top - padding) < 2;
+    }, null, { timeout: 10000 });
+    assert.equal(await page.evaluate(() => window.__heldWhileBusy), true, 'landed as its slice arrived');
+    await page.close();
+  });
+
   it('leaves out a slice that fails on its way in, alone, and completes', async () => {
     const page = await openViewer(context, server);
     // A fault in the page that one slice meets, after the slice was disarmed.

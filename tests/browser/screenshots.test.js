@@ -88,6 +88,8 @@ async function openRichDocument(page, theme) {
   // Out of the way, so that no button shows its hover colours once the bar has filled up.
   await page.mouse.move(0, 400);
   await openDocument(page, RICH_DOCUMENT, '使用指南-第三版-2024年修订稿-内部发布.md');
+  // Back leads somewhere, Forward nowhere: both looks of the history's buttons.
+  await page.evaluate(() => window.__host.send({ action: 'history', back: 'README.md', forward: '' }));
   await page.waitForFunction(() => [...document.querySelectorAll('#content img')].every((img) => img.complete));
   await page.waitForSelector('#content pre code .hljs-keyword');
 }

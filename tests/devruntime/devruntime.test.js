@@ -384,7 +384,7 @@ const harvest = 'second';
   // The answer travels after the delivery it caused, so it may arrive after the page shows the document.
   await driver.event('the new-window answer', (e) => e.event === 'record' && e.record.type === 'newWindowResult');
   assert.deepEqual(driver.records('newWindowResult').map((r) => r.handled), [true]);
-  const opened = driver.records('postJson').map((r) => JSON.parse(r.json));
+  const opened = driver.records('postJson').map((r) => JSON.parse(r.json)).filter((m) => m.action === 'openFile');
   assert.deepEqual(
     opened.map((m) => [m.action, m.name, m.content, m.generation]),
     [
@@ -433,6 +433,88 @@ test('the theme chosen in the run before is in force from the start', { timeout:
   const theme = await driver.control({ op: 'evaluate', expression: "document.body.getAttribute('data-theme')" });
   assert.equal(theme, 'light');
   assert.equal(await driver.control({ op: 'text', selector: '#filename' }), WELCOME_FILE_NAME);
+  await driver.control({ op: 'closeProgram' });
+  assert.equal(await program.exited, 0, program.output());
+  assert.equal(await driver.exited, 0);
+});
+
+test('links lead from the first of three documents to the third, and Alt+← back to the first at its place', { timeout: 240000 }, async (t) => {
+  const site = path.join(WORK, 'site');
+  fs.rmSync(site, { recursive: true, force: true });
+  fs.mkdirSync(path.join(site, 'docs'), { recursive: true });
+  fs.mkdirSync(path.join(site, '.git'));
+  const filler = (what, count) => Array.from({ length: count }, (_, i) => `${what} paragraph ${i}: the site reads like a book.`).join('\n\n');
+  const first = path.join(site, 'README.md');
+  fs.writeFileSync(first, `# Site\n\n${filler('Opening', 30)}\n\nRead how to [set up the proxy](docs/install.md#代理) next.\n\n${filler('Closing', 30)}\n`);
+  fs.writeFileSync(path.join(site, 'docs', 'install.md'),
+    `# Install\n\n${filler('Install', 25)}\n\n## 代理\n\nThen go on to the [configuration](../config.md).\n\n${filler('Proxy', 30)}\n`);
+  fs.writeFileSync(path.join(site, 'config.md'), `# Config\n\n${filler('Config', 10)}\n`);
+  fs.writeFileSync(path.join(site, 'docs', 'faq.md'), '# FAQ\n');
+
+  const { driver, display, started } = await startSession(t);
+  const text = (selector) => driver.control({ op: 'text', selector });
+  const evaluate = (expression) => driver.control({ op: 'evaluate', expression });
+  const shows = (name) => waitFor(`${name} to show`, async () => (await text('#filename')) === name &&
+    (await evaluate("!document.querySelector('#content[aria-busy]')")));
+  const shot = async (name) => t.diagnostic(`screenshot: ${await driver.control({ op: 'screenshot', path: path.join(WORK, name) })}`);
+  const { port } = await driver.event('the driver to listen', (e) => e.event === 'listening');
+  const program = started(startProgram(port, first, display));
+  await shows('README.md');
+
+  // The reader scrolls to the link, follows it, and lands at the heading it names in the second.
+  const left = await evaluate(`(() => {
+    const link = document.querySelector('#content a');
+    window.scrollTo(0, window.scrollY + link.getBoundingClientRect().top - innerHeight / 2);
+    return window.scrollY;
+  })()`);
+  assert.ok(left > 0, 'the first document is long enough to scroll');
+  await driver.control({ op: 'click', selector: '#content a' });
+  await shows('install.md');
+  await waitFor('the landing at the heading', async () => evaluate(`(() => {
+    const heading = [...document.querySelectorAll('#content h2')].find((h) => h.textContent === '代理');
+    return Math.abs(heading.getBoundingClientRect().top - parseFloat(getComputedStyle(document.documentElement).scrollPaddingTop)) < 2;
+  })()`));
+  assert.equal(await evaluate("document.getElementById('backBtn').title"), '后退到 README.md（Alt+←）');
+
+  // The panel on the second, its files tab opened down to it. (Clicked by the page's own means: the
+  // driver's click would first scroll the sticky bar's button "into view", and the reader's place with it.)
+  const press = (id) => evaluate(`document.getElementById('${id}').click()`);
+  await press('tocBtn');
+  await press('tabFiles');
+  await waitFor('the files of the site', async () => (await text('#fileTree .ft-current')) === 'install.md');
+  assert.equal(await evaluate("[...document.querySelectorAll('#fileTree .ft-label')].map((l) => l.textContent).join(' ')"),
+    'docs faq.md install.md config.md README.md');
+  await shot('history-second-with-files.png');
+  await press('tabOutline');
+  await shot('history-second-with-outline.png');
+  await press('tocBtn');
+
+  await driver.control({ op: 'click', selector: '#content a' });
+  await shows('config.md');
+  await shot('history-third.png');
+
+  // Back twice with the keys: the second at its heading, then the first where the reader left it.
+  const landedOnHeading = await evaluate('window.scrollY');
+  await driver.control({ op: 'press', key: 'Alt+ArrowLeft' });
+  await shows('install.md');
+  await waitFor('the second at the heading', async () => (await evaluate('window.scrollY')) > 0);
+  await driver.control({ op: 'press', key: 'Alt+ArrowLeft' });
+  await shows('README.md');
+  await waitFor('the first at its place', async () => Math.abs((await evaluate('window.scrollY')) - left) <= 1, 10000);
+  assert.equal(await evaluate("document.getElementById('backBtn').disabled"), true);
+  assert.equal(await evaluate("document.getElementById('forwardBtn').title"), '前进到 install.md（Alt+→）');
+  await shot('history-back-to-first.png');
+  t.diagnostic(`left the first at ${left}px, landed on the second's heading at ${landedOnHeading}px`);
+
+  const generations = driver.records('postJson').map((r) => JSON.parse(r.json)).filter((m) => m.action === 'openFile')
+    .map((m) => [m.name, m.generation, m.fragment ?? null, m.place !== undefined]);
+  assert.deepEqual(generations, [
+    ['README.md', 1, null, false],
+    ['install.md', 2, '%E4%BB%A3%E7%90%86', false],
+    ['config.md', 3, null, false],
+    ['install.md', 4, null, true],
+    ['README.md', 5, null, true],
+  ]);
   await driver.control({ op: 'closeProgram' });
   assert.equal(await program.exited, 0, program.output());
   assert.equal(await driver.exited, 0);

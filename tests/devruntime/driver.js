@@ -26,7 +26,7 @@
 //
 // Standard output carries one JSON event per line for the scripts and tests that start the driver
 // ({"event":"listening","port":N} first); standard error carries messages for people. With --control,
-// standard input takes one JSON command per line (text, evaluate, visible, click, scroll, drop,
+// standard input takes one JSON command per line (text, evaluate, visible, click, press, scroll, drop,
 // closeProgram, screenshot)
 // and each is answered with a "reply" event.
 //
@@ -528,6 +528,12 @@ function createDriver(options) {
       case 'click':
         return enqueue('click', async () => {
           await (await page()).locator(command.selector).first().click();
+          return true;
+        });
+      case 'press':
+        // A key as the reader presses it ("Alt+ArrowLeft"), where the focus is.
+        return enqueue('press', async () => {
+          await (await page()).keyboard.press(command.key);
           return true;
         });
       case 'scroll':

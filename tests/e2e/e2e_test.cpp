@@ -183,10 +183,16 @@ std::wstring ExpectedUserDataFolder() {
 }
 
 // An openFile message for a name and a content that need no escaping, of the program's `generation`th
-// document opened.
-std::wstring OpenFileJson(const std::wstring& name, const std::wstring& content, int generation = 1) {
+// document opened; `extra` holds the members after the number (where to land), as written.
+std::wstring OpenFileJson(const std::wstring& name, const std::wstring& content, int generation = 1,
+                          const std::wstring& extra = L"") {
     return L"{\"action\":\"openFile\",\"name\":\"" + name + L"\",\"content\":\"" + content +
-           L"\",\"generation\":" + std::to_wstring(generation) + L"}";
+           L"\",\"generation\":" + std::to_wstring(generation) + extra + L"}";
+}
+
+// A history message: the names Back and Forward would show.
+std::wstring HistoryJson(const std::wstring& back, const std::wstring& forward) {
+    return L"{\"action\":\"history\",\"back\":\"" + back + L"\",\"forward\":\"" + forward + L"\"}";
 }
 
 std::wstring Quoted(const std::wstring& path) {
@@ -199,6 +205,17 @@ std::vector<std::wstring> FirstFields(const std::vector<LogEntry>& entries) {
         texts.push_back(entry.fields.empty() ? std::wstring() : entry.fields[0]);
     }
     return texts;
+}
+
+// The openFile messages the host posted, in order (its history messages left out).
+std::vector<std::wstring> OpenFilePosts(const RuntimeLog& log) {
+    std::vector<std::wstring> posts;
+    for (const std::wstring& post : FirstFields(log.All("post"))) {
+        if (post.rfind(L"{\"action\":\"openFile\"", 0) == 0) {
+            posts.push_back(post);
+        }
+    }
+    return posts;
 }
 
 size_t FirstPosition(const RuntimeLog& log, const std::string& tag) {
@@ -526,6 +543,10 @@ TEST_F(EndToEnd, TheShownDocumentsRootIsServedReadOnlyOffTheWindowsThreadUntilIt
     for (const auto& c : cases) {
         script.push_back(Step("request", {c.uri, c.range, c.method}));
     }
+    // The panel's listing of the document's folder leaves out the junction that leads out of the root,
+    // and the folder behind it is not listed either.
+    script.push_back(Step("request", {L"https://tallowmere.invalid/files/1/notes"}));
+    script.push_back(Step("request", {L"https://tallowmere.invalid/files/1/notes/joined"}));
     // Once the page closed its document nothing beside it is served; a new one is served again, under
     // its own number only: the old document's late requests are not answered from it.
     script.push_back(Step("close-doc"));
@@ -545,7 +566,7 @@ TEST_F(EndToEnd, TheShownDocumentsRootIsServedReadOnlyOffTheWindowsThreadUntilIt
     EXPECT_EQ(run.exitCode, 0u);
 
     const std::vector<LoggedResponse> responses = Responses(log);
-    ASSERT_EQ(responses.size(), 1 + std::size(cases) + 4) << log.Describe(); // the page first
+    ASSERT_EQ(responses.size(), 1 + std::size(cases) + 2 + 4) << log.Describe(); // the page first
     for (size_t i = 0; i < std::size(cases); ++i) {
         const LoggedResponse& response = responses[i + 1];
         const std::string uri(cases[i].uri.begin(), cases[i].uri.end());
@@ -561,7 +582,20 @@ TEST_F(EndToEnd, TheShownDocumentsRootIsServedReadOnlyOffTheWindowsThreadUntilIt
                 << uri << ": " << std::string(header.begin(), header.end());
         }
     }
-    const auto status = [&](size_t after) { return responses[std::size(cases) + after].status; };
+    const LoggedResponse& listing = responses[std::size(cases) + 1];
+    EXPECT_EQ(listing.status, L"200");
+    EXPECT_TRUE(HasHeader(listing, L"Content-Type: application/json; charset=utf-8")) << listing.headers;
+    EXPECT_NE(listing.body.find("{\"folder\":\"notes\",\"document\":\"notes/today.md\",\"entries\":["),
+              std::string::npos)
+        << listing.body;
+    for (const char* listed : {"{\"name\":\"img\",\"folder\":true}", "{\"name\":\"today.md\"}"}) {
+        EXPECT_NE(listing.body.find(listed), std::string::npos) << listing.body;
+    }
+    if (joined) {
+        EXPECT_EQ(listing.body.find("joined"), std::string::npos) << listing.body;
+        EXPECT_EQ(responses[std::size(cases) + 2].status, L"404");
+    }
+    const auto status = [&](size_t after) { return responses[std::size(cases) + 2 + after].status; };
     EXPECT_EQ(status(1), L"404") << "served after the document was closed";
     EXPECT_EQ(status(2), L"404") << "a document shown before got the next one's file";
     EXPECT_EQ(status(3), L"200");
@@ -595,7 +629,9 @@ TEST_F(EndToEnd, LinksOpenOutsideOrInTheViewerOrNotAtAllAndThePageIsNeverLeft) {
          Step("new-window", {L"https://example.org/unasked", L"0"}),
          Step("follow-link", {L"https://example.org/raw", L"1"}),
          Step("follow-link", {L"data:text/html,<b>x</b>", L"1"}), Step("follow-link", {kPageUrl, L"1"}),
-         Step("follow-link", {sibling, L"0"}), Step("wait", {L"50"}), Step("close")}));
+         Step("follow-link", {sibling, L"0"}),
+         // The sibling is looked at on a worker: its document and the history's news come a moment later.
+         Step("await", {L"post", L"3"}), Step("wait", {L"50"}), Step("close")}));
     const RuntimeLog& log = run.log;
     ASSERT_TRUE(run.exited);
     EXPECT_EQ(run.exitCode, 0u);
@@ -610,9 +646,9 @@ TEST_F(EndToEnd, LinksOpenOutsideOrInTheViewerOrNotAtAllAndThePageIsNeverLeft) {
     EXPECT_EQ(log.Count("page-left"), 0u);
 
     // The sibling document opened in the viewer, as if dropped.
-    EXPECT_EQ(FirstFields(log.All("post")),
+    EXPECT_EQ(OpenFilePosts(log),
               (std::vector<std::wstring>{OpenFileJson(L"index.md", L"index"),
-                                         OpenFileJson(L"other.md", L"other", 2)}));
+                                         OpenFileJson(L"other.md", L"other", 2, L",\"fragment\":\"part\"")}));
 
     // The web and mail addresses reached the user's programs, and nothing else did. They are started
     // apart from the program, so their records may come late and in any order.
@@ -656,6 +692,73 @@ TEST_F(EndToEnd, EachDocumentOpenedFromTheCommandLineALinkOrADropGoesToRecentDoc
     std::vector<std::wstring> recent = FirstFields(log.All("recent"));
     std::sort(recent.begin(), recent.end());
     EXPECT_EQ(recent, (std::vector<std::wstring>{dropped, Path(L"first.md"), linked})) << log.Describe();
+}
+
+// --- the window's history -------------------------------------------------------------------------------
+
+TEST_F(EndToEnd, BackAndForwardShowEachDocumentAgainAtItsPlaceAndAGoneOneByName) {
+    const std::wstring a = WriteDocument(L"a.md", "a");
+    fs::create_directories(fs::path(Path(L"docs")));
+    WriteDocument(L"docs\\b.md", "b");
+    WriteDocument(L"c.md", "c");
+    const std::wstring doc = L"https://tallowmere.invalid/doc/";
+    // The page says where the reader left a document as it leaves it; the host keeps it for the way back.
+    const auto place = [](const wchar_t* member, const wchar_t* number, const wchar_t* where) {
+        return Step("post", {std::wstring(L"{\"action\":\"place\",\"") + member + L"\":" + number +
+                             L",\"place\":\"" + where + L"\"}"});
+    };
+    const auto move = [](const wchar_t* direction) {
+        return Step("post", {std::wstring(L"{\"action\":\"") + direction + L"\"}"});
+    };
+    const RunResult run = Run(Options(
+        Quoted(a),
+        {Step("await", {L"navigation"}), Step("ready"), Step("await", {L"post", L"1"}),
+         // a → b, by a link to a heading in it; → c, by a link; an address of a document shown before
+         // is refused.
+         Step("follow-link", {doc + L"1/0/docs/b.md#%E4%BB%A3%E7%90%86", L"1"}),
+         Step("await", {L"post", L"3"}), place(L"generation", L"1", L"A3"),
+         Step("follow-link", {doc + L"1/0/c.md", L"1"}), Step("follow-link", {doc + L"2/1/c.md", L"1"}),
+         Step("await", {L"post", L"5"}), place(L"generation", L"2", L"B5"),
+         // Back twice, to b and a at their places; no further.
+         move(L"back"), Step("await", {L"post", L"7"}), place(L"generation", L"4", L"B6"), move(L"back"),
+         Step("await", {L"post", L"9"}), move(L"back"), Step("wait", {L"100"}),
+         // c goes; forward to b, then to c, which the page names as gone; no further.
+         Step("delete", {L"c.md"}), move(L"forward"), Step("await", {L"post", L"11"}), move(L"forward"),
+         Step("await", {L"post", L"13"}), move(L"forward"), Step("wait", {L"100"}),
+         // Back to b; a document the page read itself takes c's place forward of it.
+         move(L"back"), Step("await", {L"post", L"15"}),
+         Step("post", {L"{\"action\":\"ownDocument\",\"own\":1,\"name\":\"picked.md\"}"}),
+         Step("await", {L"post", L"16"}), place(L"own", L"1", L"P1"), move(L"back"),
+         Step("await", {L"post", L"18"}), move(L"forward"), Step("await", {L"post", L"20"}), Step("close")}));
+    const RuntimeLog& log = run.log;
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, 0u);
+    const auto at = [](const std::wstring& where) { return L",\"place\":\"" + where + L"\""; };
+    EXPECT_EQ(FirstFields(log.All("post")),
+              (std::vector<std::wstring>{
+                  OpenFileJson(L"a.md", L"a"),
+                  OpenFileJson(L"b.md", L"b", 2, L",\"fragment\":\"%E4%BB%A3%E7%90%86\""),
+                  HistoryJson(L"a.md", L""),
+                  OpenFileJson(L"c.md", L"c", 3),
+                  HistoryJson(L"b.md", L""),
+                  OpenFileJson(L"b.md", L"b", 4, at(L"B5")),
+                  HistoryJson(L"a.md", L"c.md"),
+                  OpenFileJson(L"a.md", L"a", 5, at(L"A3")),
+                  HistoryJson(L"", L"b.md"),
+                  OpenFileJson(L"b.md", L"b", 6, at(L"B6")),
+                  HistoryJson(L"a.md", L"c.md"),
+                  OpenFileJson(L"c.md", L"", 7, L",\"missing\":true"),
+                  HistoryJson(L"b.md", L""),
+                  OpenFileJson(L"b.md", L"b", 8, at(L"B6")),
+                  HistoryJson(L"a.md", L"c.md"),
+                  HistoryJson(L"b.md", L""),
+                  OpenFileJson(L"b.md", L"b", 9, at(L"B6")),
+                  HistoryJson(L"a.md", L"picked.md"),
+                  L"{\"action\":\"showOwn\",\"own\":1,\"name\":\"picked.md\",\"place\":\"P1\"}",
+                  HistoryJson(L"b.md", L""),
+              }))
+        << log.Describe();
+    EXPECT_EQ(log.Count("timeout"), 0u) << log.Describe();
 }
 
 // --- downloads and the context menu --------------------------------------------------------------------
@@ -755,14 +858,16 @@ TEST_F(EndToEnd, AfterReadyDropsArriveAtOnceAndCloseDocResetsTheTitle) {
     const std::vector<size_t> posts = log.Positions("post");
     ASSERT_EQ(drops.size(), 3u);
     ASSERT_EQ(markers.size(), 3u);
-    ASSERT_EQ(posts.size(), 3u) << log.Describe();
+    // Each document, and from the second on the history's news for the Back button.
+    ASSERT_EQ(posts.size(), 5u) << log.Describe();
     for (size_t i = 0; i < 3; ++i) {
-        EXPECT_GT(posts[i], drops[i]);
-        EXPECT_LT(posts[i], markers[i]);
+        EXPECT_GT(posts[i == 0 ? 0 : 2 * i - 1], drops[i]);
+        EXPECT_LT(posts[i == 0 ? 0 : 2 * i], markers[i]);
     }
     EXPECT_EQ(FirstFields(log.All("post")),
               (std::vector<std::wstring>{OpenFileJson(L"e.md", L"eee"), OpenFileJson(L"Some Folder", L"", 2),
-                                         OpenFileJson(L"e.md", L"eee", 3)}));
+                                         HistoryJson(L"e.md", L""), OpenFileJson(L"e.md", L"eee", 3),
+                                         HistoryJson(L"Some Folder", L"")}));
     EXPECT_EQ(FirstFields(log.All("title")), (std::vector<std::wstring>{L"Something else", L"Tallowmere"}));
 
     // After the resize the control still covers the client area, which has changed.
@@ -1036,7 +1141,7 @@ TEST_P(LiveReload, DeliversEachCompleteChangeOnce) {
     const RuntimeLog& log = run.log;
     ASSERT_TRUE(run.exited);
     EXPECT_EQ(run.exitCode, 0u);
-    const std::vector<std::wstring> posts = FirstFields(log.All("post"));
+    const std::vector<std::wstring> posts = OpenFilePosts(log);
     if (test.between == nullptr) {
         EXPECT_EQ(posts, test.posted) << log.Describe();
     } else {
@@ -1091,8 +1196,9 @@ INSTANTIATE_TEST_SUITE_P(
         ReloadCase{"ADropMovesTheWatchAndClosingStopsIt",
                    L"notes.md",
                    {Step("write", {L"other.md", L"other"}), Step("drop", {L"%FOLDER%\\other.md"}),
-                    Step("await", {L"post", L"2"}), Step("write", {L"notes.md", L"no longer shown"}),
-                    Step("write", {L"other.md", L"other changed"}), Step("await", {L"post", L"3"}),
+                    // The document, then the history's message that Back leads to the first.
+                    Step("await", {L"post", L"3"}), Step("write", {L"notes.md", L"no longer shown"}),
+                    Step("write", {L"other.md", L"other changed"}), Step("await", {L"post", L"4"}),
                     Step("close-doc"), Step("write", {L"other.md", L"after closing"}),
                     // Past the once-a-second look, should notification be missing.
                     Step("wait", {L"1300"})},
@@ -1107,15 +1213,15 @@ INSTANTIATE_TEST_SUITE_P(
                     OpenFileJson(L"notes.md", L"two")}},
         ReloadCase{"AFolderNotThereYetIsLookedAtEverySecond",
                    L"notes.md",
-                   {Step("drop", {L"%FOLDER%\\later\\later.md"}), Step("await", {L"post", L"2"}),
-                    Step("write", {L"later\\later.md", L"arrived"}), Step("await", {L"post", L"3"}),
-                    Step("write", {L"later\\later.md", L"changed"}), Step("await", {L"post", L"4"})},
+                   {Step("drop", {L"%FOLDER%\\later\\later.md"}), Step("await", {L"post", L"3"}),
+                    Step("write", {L"later\\later.md", L"arrived"}), Step("await", {L"post", L"4"}),
+                    Step("write", {L"later\\later.md", L"changed"}), Step("await", {L"post", L"5"})},
                    {OpenFileJson(L"notes.md", L"one"), OpenFileJson(L"later.md", L"", 2),
                     OpenFileJson(L"later.md", L"arrived", 2), OpenFileJson(L"later.md", L"changed", 2)}},
         ReloadCase{"PathsOf300UnitsAndMore",
                    kLongDocument,
-                   {Step("drop", {L"%FOLDER%\\" + kLongDocument}), Step("await", {L"post", L"2"}),
-                    Step("write", {kLongDocument, L"deep edit"}), Step("await", {L"post", L"3"})},
+                   {Step("drop", {L"%FOLDER%\\" + kLongDocument}), Step("await", {L"post", L"3"}),
+                    Step("write", {kLongDocument, L"deep edit"}), Step("await", {L"post", L"4"})},
                    {OpenFileJson(L"long.md", L"one"), OpenFileJson(L"long.md", L"one", 2),
                     OpenFileJson(L"long.md", L"deep edit", 2)}},
         ReloadCase{"AWriterIsNeverRefused",

@@ -9,6 +9,7 @@
 #include "webhost/document_url.h"
 #include "webhost/file_range_stream.h"
 #include "webhost/download_policy.h"
+#include "webhost/folder_listing.h"
 #include "webhost/link_policy.h"
 
 #include <gtest/gtest.h>
@@ -179,18 +180,15 @@ TEST(ContentType, ComesFromTheExtensionOnly) {
 }
 
 TEST(LinkPolicy, OpensWebAndMailOutsideDocumentsInsideAndRefusesTheRest) {
-    TempFolder folder;
-    const std::wstring document = folder.WriteFile(L"index.md", "# x");
-    folder.WriteFile(L"other.md", "# y");
-    folder.WriteFile(L"notes.TXT", "z");
-    folder.WriteFile(L"run.bat", "calc");
-    folder.MakeFolder(L"sub.md");
-    const std::wstring base = L"https://tallowmere.invalid/doc/3/0/";
+    // Decided by the link's text alone: nothing here is on disk.
+    const ServedDocument shown{L"C:\\notes\\daily\\index.md", 3};
+    const std::wstring base = L"https://tallowmere.invalid/doc/3/";
     const struct {
         std::wstring uri;
         bool userInitiated;
         LinkAction action;
         std::wstring target;
+        std::wstring fragment = {};
     } cases[] = {
         {L"https://example.org/a?b=1#c", true, LinkAction::OpenExternally, L"https://example.org/a?b=1#c"},
         {L"HTTP://example.org/", true, LinkAction::OpenExternally, L"HTTP://example.org/"},
@@ -200,12 +198,18 @@ TEST(LinkPolicy, OpensWebAndMailOutsideDocumentsInsideAndRefusesTheRest) {
          true, LinkAction::OpenExternally, L"MAILTO:a@example.org?Subject=s&body=b&cc=d&bcc=e"},
         {L"mailto:a@example.org?attach=C:\\x", true, LinkAction::OpenExternally, L"mailto:a@example.org"},
         {L"https://example.org/", false, LinkAction::Refuse, L""},
-        {base + L"other.md#part", true, LinkAction::OpenInViewer, folder / L"other.md"},
-        {base + L"notes.TXT", true, LinkAction::OpenInViewer, folder / L"notes.TXT"},
-        {base + L"other.md", false, LinkAction::Refuse, L""},
-        {base + L"missing.md", true, LinkAction::Refuse, L""},
-        {base + L"sub.md", true, LinkAction::Refuse, L""},
-        {base + L"run.bat", true, LinkAction::Refuse, L""},
+        {base + L"0/other.md#part", true, LinkAction::OpenInViewer, L"C:\\notes\\daily\\other.md", L"part"},
+        {base + L"1/guide/%E4%BB%A3.mdown#%E4%BB%A3%E7%90%86", true, LinkAction::OpenInViewer,
+         L"C:\\notes\\guide\\\u4ee3.mdown", L"%E4%BB%A3%E7%90%86"},
+        {base + L"0/notes.TXT", true, LinkAction::OpenInViewer, L"C:\\notes\\daily\\notes.TXT"},
+        // Leaving the root is the reader's choice (see link_policy.h); the drive's root stops a climb.
+        {base + L"9999/top.md", true, LinkAction::OpenInViewer, L"C:\\top.md"},
+        {base + L"0/other.md", false, LinkAction::Refuse, L""},
+        // Only the shown delivery's addresses: an old one would climb from another document's folder.
+        {L"https://tallowmere.invalid/doc/2/0/other.md", true, LinkAction::Refuse, L""},
+        {L"https://tallowmere.invalid/doc/0/9999/top.md", true, LinkAction::Refuse, L""},
+        {base + L"0/run.bat", true, LinkAction::Refuse, L""},
+        {base + L"0/a%2Fb.md", true, LinkAction::Refuse, L""},
         {L"https://tallowmere.invalid/", true, LinkAction::Refuse, L""},
         {L"https://TALLOWMERE.invalid/doc/3/0/other.md", true, LinkAction::Refuse, L""},
         {L"file:///C:/Windows/system32/calc.exe", true, LinkAction::Refuse, L""},
@@ -217,9 +221,27 @@ TEST(LinkPolicy, OpensWebAndMailOutsideDocumentsInsideAndRefusesTheRest) {
         {L"https://example.org/" + std::wstring(kMaxExternalAddress, L'a'), true, LinkAction::Refuse, L""},
     };
     for (const auto& c : cases) {
-        const LinkDecision decision = DecideLink(c.uri, c.userInitiated, document);
+        const LinkDecision decision = DecideLink(c.uri, c.userInitiated, shown);
         EXPECT_EQ(decision.action, c.action) << std::string(c.uri.begin(), c.uri.end());
         EXPECT_EQ(decision.target, c.target) << std::string(c.uri.begin(), c.uri.end());
+        EXPECT_EQ(decision.fragment, c.fragment) << std::string(c.uri.begin(), c.uri.end());
+    }
+    EXPECT_EQ(DecideLink(base + L"0/other.md", true, ServedDocument{}).action, LinkAction::Refuse)
+        << "nothing is beside no document";
+}
+
+TEST(LinkPolicy, ALinkedDocumentIsJudgedOnAnOpenHandle) {
+    TempFolder folder;
+    const struct {
+        std::wstring path;
+        HRESULT expected;
+    } cases[] = {
+        {folder.WriteFile(L"other.md", "# y"), S_OK},
+        {folder / L"missing.md", S_FALSE},
+        {folder.MakeFolder(L"sub.md"), S_FALSE},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CheckLinkedDocument(c.path), c.expected) << std::string(c.path.begin(), c.path.end());
     }
 }
 
@@ -262,6 +284,78 @@ TEST(DownloadPolicy, SavesFilesBesideTheDocumentUnderTheirOwnExtensionOpensAsked
     }
     // Without a current document nothing beside one exists.
     EXPECT_EQ(DecideDownload(base + L"notes.txt", L"notes.txt", true, L"").action, DownloadAction::Refuse);
+}
+
+TEST(FolderListing, ListsOneFolderOfTheRootSkippingHiddenToolsAndOtherFiles) {
+    TempFolder folder;
+    for (const wchar_t* made : {L"repo", L"repo\\.git", L"repo\\docs", L"repo\\docs\\api", L"repo\\.github",
+                                L"repo\\node_modules", L"repo\\secret", L"repo\\big"}) {
+        folder.MakeFolder(made);
+    }
+    for (const wchar_t* written : {L"repo\\README.md", L"repo\\notes.TXT", L"repo\\logo.png",
+                                   L"repo\\.env.md", L"repo\\docs\\install.md", L"repo\\docs\\a.mkd",
+                                   L"repo\\docs\\b.mdown", L"repo\\docs\\c.markdown"}) {
+        folder.WriteFile(written, "x");
+    }
+    ::SetFileAttributesW((folder / L"repo\\secret").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    // The cap is 2,000 entries; the same rule is tried with 3, so that the test makes few files.
+    constexpr size_t kCap = 3;
+    for (size_t i = 0; i <= kCap; ++i) {
+        folder.WriteFile(L"repo\\big\\" + std::to_wstring(i) + L".md", "");
+    }
+    const ServedDocument shown{folder / L"repo\\docs\\install.md", 5};
+    const std::wstring base = L"https://tallowmere.invalid/files/5/";
+    std::wstring json;
+    ASSERT_EQ(ListDocumentFolder(base, shown, json), S_OK);
+    // The platform lists a folder in its own order, and the page sorts; the order is taken as it came.
+    for (const wchar_t* expected :
+         {L"{\"name\":\"docs\",\"folder\":true}", L"{\"name\":\"big\",\"folder\":true}",
+          L"{\"name\":\"README.md\"}", L"{\"name\":\"notes.TXT\"}"}) {
+        EXPECT_NE(json.find(expected), std::wstring::npos) << std::wstring(expected).size();
+    }
+    for (const wchar_t* left : {L".git", L".github", L"node_modules", L"secret", L"logo.png", L".env.md"}) {
+        EXPECT_EQ(json.find(std::wstring(L"\"") + left + L"\""), std::wstring::npos)
+            << std::wstring(left).size();
+    }
+    const auto startsWith = [&](const std::wstring& head) { return json.substr(0, head.size()) == head; };
+    const auto endsWith = [&](const std::wstring& tail) {
+        return json.size() >= tail.size() && json.substr(json.size() - tail.size()) == tail;
+    };
+    EXPECT_TRUE(startsWith(L"{\"folder\":\"\",\"document\":\"docs/install.md\",\"entries\":["))
+        << json.size();
+    EXPECT_TRUE(endsWith(L"],\"more\":false}"));
+
+    ASSERT_EQ(ListDocumentFolder(base + L"docs", shown, json), S_OK);
+    EXPECT_TRUE(startsWith(L"{\"folder\":\"docs\","));
+    for (const wchar_t* expected : {L"{\"name\":\"api\",\"folder\":true}", L"\"a.mkd\"", L"\"b.mdown\"",
+                                    L"\"c.markdown\"", L"\"install.md\""}) {
+        EXPECT_NE(json.find(expected), std::wstring::npos) << std::wstring(expected).size();
+    }
+    const auto listed = [&] {
+        size_t count = 0;
+        for (size_t at = json.find(L"\"name\""); at != std::wstring::npos;
+             at = json.find(L"\"name\"", at + 1)) {
+            ++count;
+        }
+        return count;
+    };
+    ASSERT_EQ(ListDocumentFolder(base + L"big", shown, json, kCap), S_OK);
+    EXPECT_TRUE(endsWith(L"],\"more\":true}")) << "stops at the cap, saying so";
+    EXPECT_EQ(listed(), kCap);
+    ASSERT_EQ(ListDocumentFolder(base + L"big", shown, json, kCap + 1), S_OK);
+    EXPECT_TRUE(endsWith(L"],\"more\":false}"));
+    EXPECT_EQ(listed(), kCap + 1);
+
+    // Not found: another delivery's number, a folder the listing leaves out, one that is not there or
+    // not a folder, a climb, and no document.
+    for (const std::wstring& refused :
+         {std::wstring(L"https://tallowmere.invalid/files/4/"), base + L".git", base + L"node_modules",
+          base + L"docs/", base + L"docs//api", base + L"missing", base + L"README.md", base + L"..",
+          base + L"%2e%2e", base + L"docs?x", std::wstring(L"https://tallowmere.invalid/files/5")}) {
+        EXPECT_EQ(ListDocumentFolder(refused, shown, json), S_FALSE)
+            << std::string(refused.begin(), refused.end());
+    }
+    EXPECT_EQ(ListDocumentFolder(base, ServedDocument{}, json), S_FALSE);
 }
 
 TEST(BrowserAbi, HandWrittenIdentifiersMatchTheirText) {
