@@ -162,6 +162,9 @@ let contentEl = null;
 const writtenSourceMedia = new WeakMap();
 // The host's number of the delivery the page shows, while it shows one; null otherwise.
 let hostGeneration = null;
+// The host's deliveries the page has closed (the close button, or a document of its own in their
+// place): a live reload of one that was already on its way is not shown.
+const closedGenerations = new Set();
 // The dialect new renders use, and the one the document on screen was converted in.
 let chosenDialect = DEFAULT_DIALECT;
 let documentDialect = DEFAULT_DIALECT;
@@ -535,10 +538,18 @@ function holdPlace(place, block) {
 // A document the page read itself replaces the host's: the host is told to stop following its own,
 // whose next change would otherwise replace the reader's choice.
 function renderOwnDoc(md, name) {
+  closeHostDocument();
   beginLocalDocument();
   renderDoc(md, name);
+}
+
+// The page lets go of the host's document it shows, if any, and tells the host which delivery that was.
+function closeHostDocument() {
+  const generation = hostGeneration;
   hostGeneration = null;
-  if (hostView) hostView.postMessage({ action: 'closeDoc' });
+  if (generation === null || generation === 0) return;
+  closedGenerations.add(generation);
+  if (hostView) hostView.postMessage({ action: 'closeDoc', generation });
 }
 
 function buildTOC() {
@@ -664,7 +675,7 @@ function showWelcome() {
 function callbackClose() {
   // The button disappears with the document; its focus goes on to the welcome screen's drop zone.
   const hadFocus = document.activeElement === ui.closeBtn;
-  if (hostView) hostView.postMessage({ action: 'closeDoc' });
+  closeHostDocument();
   showWelcome();
   if (hadFocus) contentEl.querySelector('#dropzone').focus();
 }
@@ -760,6 +771,7 @@ function onHostMessage(event) {
   if (msg.action === 'openFile') {
     // A message without a usable number is still shown, as a new document whose files are not served.
     const generation = Number.isSafeInteger(msg.generation) && msg.generation > 0 ? msg.generation : 0;
+    if (closedGenerations.has(generation)) return;
     renderHostDoc(typeof msg.content === 'string' ? msg.content : '', typeof msg.name === 'string' ? msg.name : '',
       generation);
   } else if (msg.action === 'closeDoc') {

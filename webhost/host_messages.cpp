@@ -9,6 +9,7 @@ constexpr std::wstring_view kOpenFileGeneration = L"\",\"generation\":";
 constexpr std::wstring_view kOpenFileTail = L"}";
 constexpr std::wstring_view kReadyWord = L"\"ready\"";
 constexpr std::wstring_view kCloseDocWord = L"\"closeDoc\"";
+constexpr std::wstring_view kGenerationMember = L"\"generation\":";
 } // namespace
 
 std::wstring ComposeOpenFileMessage(std::wstring_view name, std::wstring_view content, uint32_t generation) {
@@ -34,4 +35,20 @@ PageMessage ClassifyPageMessage(std::wstring_view json) {
         return PageMessage::CloseDoc;
     }
     return PageMessage::Other;
+}
+
+uint32_t ClosedDeliveryNumber(std::wstring_view json) noexcept {
+    const size_t at = json.find(kGenerationMember);
+    if (at == std::wstring_view::npos) {
+        return 0;
+    }
+    uint64_t number = 0;
+    size_t digits = 0;
+    for (size_t i = at + kGenerationMember.size(); i < json.size() && json[i] >= L'0' && json[i] <= L'9'; ++i) {
+        number = number * 10 + static_cast<uint64_t>(json[i] - L'0');
+        if (++digits > 10 || number > UINT32_MAX) {
+            return 0;
+        }
+    }
+    return static_cast<uint32_t>(number);
 }

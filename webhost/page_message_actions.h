@@ -13,8 +13,9 @@
 struct PageMessageActions {
     // The page has loaded and listens.
     void (*ready)() = nullptr;
-    // The user closed the document in the page; `mainWindow` holds the web view.
-    void (*closeDoc)(HWND mainWindow) = nullptr;
+    // The page closed the document of delivery `generation` (the close button, or a document of its own
+    // in its place; 0 when the message named none); `mainWindow` holds the web view.
+    void (*closeDoc)(HWND mainWindow, uint32_t generation) = nullptr;
     // The user followed a link to a document beside the shown one (`path`, an existing file).
     void (*openLinkedDocument)(const std::wstring& path) = nullptr;
     // The full path of the document the page shows, empty when there is none: the files beside it are

@@ -22,7 +22,7 @@ void OnWebMessageReceived(HWND mainWindow, const PageMessageActions& actions,
             break;
         case PageMessage::CloseDoc:
             if (actions.closeDoc != nullptr) {
-                actions.closeDoc(mainWindow);
+                actions.closeDoc(mainWindow, ClosedDeliveryNumber(json.get()));
             }
             break;
         case PageMessage::Other:

@@ -409,7 +409,7 @@ const harvest = 'second';
     'closeDoc to reach the program',
     (e) => e.event === 'record' && e.record.type === 'delivered' && e.record.json.includes('closeDoc'),
   );
-  assert.equal(closeDoc.record.json, '{"action":"closeDoc"}');
+  assert.equal(closeDoc.record.json, '{"action":"closeDoc","generation":3}');
   assert.equal(closeDoc.record.result, 0);
 
   // Closing the program's window ends everything: the program with 0, the driver, Chromium.

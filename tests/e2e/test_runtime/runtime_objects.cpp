@@ -187,6 +187,13 @@ HRESULT STDMETHODCALLTYPE TestWebView::PostWebMessageAsJson(LPCWSTR webMessageAs
         return E_INVALIDARG;
     }
     Log("post", {EscapeField(webMessageAsJson)});
+    const std::wstring_view json(webMessageAsJson);
+    constexpr std::wstring_view kGeneration = L"\"generation\":";
+    const size_t at = json.find(kGeneration);
+    if (json.find(L"\"openFile\"") != std::wstring_view::npos && at != std::wstring_view::npos) {
+        const size_t start = at + kGeneration.size();
+        shownGeneration_ = std::wstring(json.substr(start, json.find_first_not_of(L"0123456789", start) - start));
+    }
     NotifyRuntimeEvent(RuntimeEvent::Posted);
     return S_OK;
 }
