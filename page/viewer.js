@@ -7,18 +7,21 @@
 // - the converter's fragment is parsed in an inert document and disarmed before it enters the
 //   page, slice by slice (see page/document-insertion.js and disarmFragment): no scripts, handlers,
 //   script URLs, meta refresh, base, plugins, scriptable frames, form targets, animations of links
-//   or references to other SVG documents, and ids and names that would shadow the page's own are
-//   kept under a prefix (see page/anchors.js);
+//   or references to other SVG documents, popovers and modal dialogs; ids and names that would
+//   shadow the page's own are kept under a prefix, and so are the references to them (see
+//   page/anchors.js); its style sheets select only inside the document, whose boxes stay inside the
+//   content area (see page/document-styles.js);
 // - the page reads and changes a document's nodes only through the platform's own getters and
 //   methods (see page/dom-access.js): the document's forms can replace their properties;
 // - everything the page needs later (elements, the host channel, document methods) is looked up
 //   once here at start-up, before any document exists, so a document cannot stand in for it.
 //
 // This script follows page/markdown.js, page/anchors.js, page/links.js, page/document-insertion.js,
-// page/diagrams.js, page/code-blocks.js, page/github-conversion.js and page/dom-access.js in the
-// same script element and uses their functions (esc, parse, the anchor and document link functions,
-// insertDocumentHtml and its companions, redrawDiagramsForTheme, the code blocks' scheduler,
-// convertGithub for the GitHub dialect, the platform's own accessors).
+// page/diagrams.js, page/code-blocks.js, page/dom-access.js, page/github-conversion.js and
+// page/document-styles.js in the same script element and uses their functions (esc, parse, the
+// anchor and document link functions, insertDocumentHtml and its companions,
+// redrawDiagramsForTheme, the code blocks' scheduler, convertGithub for the GitHub dialect, the
+// platform's own accessors, confineDocumentStyles).
 // Its string literals write non-ASCII text as \u escapes and closing tags as "<\/".
 
 const THEME_STORAGE_KEY = 'md-theme';
@@ -94,6 +97,9 @@ const SVG_ATTRIBUTE_ANIMATIONS = 'set, animate, animateTransform';
 const LINK_ANIMATED_ATTRIBUTES = ['href', 'target'];
 // What an animation names as its attribute: its local name, after any namespace prefix.
 const ANIMATED_NAME_PREFIX_RE = /^.*:/;
+// Elements that would show in the top layer when invoked, and the command that opens a dialog there.
+const POPOVERS = '[popover]';
+const TOP_LAYER_COMMAND = 'show-modal';
 // The attributes by which an SVG use element shows another element.
 const USE_REFERENCE_ATTRIBUTES = ['href', 'xlink:href'];
 // (SVG_NAMESPACE and pageTheme come from page/diagrams.js.)
@@ -185,6 +191,8 @@ function keepsAttribute(attr) {
   const name = attr.name.toLowerCase();
   if (name.startsWith('on') && name !== 'open') return false;
   if (name === 'action' || name === 'formaction') return false;
+  // A document's dialog never opens modally: the top layer lies over the page's own bars and dialogs.
+  if (name === 'command' && attr.value.trim().toLowerCase() === TOP_LAYER_COMMAND) return false;
   return !isScriptUrl(attr.value, ANIMATION_VALUE_ATTRIBUTES.includes(name));
 }
 
@@ -205,6 +213,13 @@ function dropExternalReferences(use) {
   }
 }
 
+// A document's popover stays hidden: shown, it would lie in the top layer, over the page's own bars
+// and dialogs.
+function keepOutOfTopLayer(el) {
+  elementRemoveAttribute(el, 'popover');
+  elementSetAttribute(el, 'hidden', '');
+}
+
 // Makes a parsed document fragment harmless in place (see the top of this file).
 function disarmFragment(root) {
   root.querySelectorAll(DOCUMENT_REMOVED_ELEMENTS).forEach(elementRemove);
@@ -212,7 +227,9 @@ function disarmFragment(root) {
     if (animatesLink(animation)) elementRemove(animation);
   }
   root.querySelectorAll('use').forEach(dropExternalReferences);
+  root.querySelectorAll(POPOVERS).forEach(keepOutOfTopLayer);
   renameReservedAnchors(root);
+  confineDocumentStyles(root);
   const elements = root.getElementsByTagName('*');
   for (let i = 0; i < elements.length; i++) {
     const el = elements[i];
