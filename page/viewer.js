@@ -17,11 +17,11 @@
 //   once here at start-up, before any document exists, so a document cannot stand in for it.
 //
 // This script follows page/markdown.js, page/anchors.js, page/links.js, page/document-insertion.js,
-// page/diagrams.js, page/code-blocks.js, page/dom-access.js, page/github-conversion.js and
-// page/document-styles.js in the same script element and uses their functions (esc, parse, the
-// anchor and document link functions, insertDocumentHtml and its companions,
-// redrawDiagramsForTheme, the code blocks' scheduler, convertGithub for the GitHub dialect, the
-// platform's own accessors, confineDocumentStyles).
+// page/diagrams.js, page/code-blocks.js, page/dom-access.js, page/github-conversion.js,
+// page/document-styles.js and page/picture-reload.js in the same script element and uses their
+// functions (esc, parse, the anchor and document link functions, insertDocumentHtml and its
+// companions, redrawDiagramsForTheme, the code blocks' scheduler, convertGithub for the GitHub
+// dialect, the platform's own accessors, confineDocumentStyles, refreshPictures).
 // Its string literals write non-ASCII text as \u escapes and closing tags as "<\/".
 
 const THEME_STORAGE_KEY = 'md-theme';
@@ -457,6 +457,7 @@ function showDocumentHtml(md, name, html, dialect, blocksAtOnce, awaitedUnits = 
     headings += appendOutline(slice.querySelectorAll('h1, h2, h3'), headings, formerIds);
     if (headings > 0) ui.tocBtn.style.display = '';
     gatherAnchors(slice, anchors);
+    refreshPictures(slice);
   }, () => pointDocumentLinks(formerIds, anchors), blocksAtOnce, awaitedUnits, onPlaced);
 }
 
@@ -465,8 +466,9 @@ function showDocumentHtml(md, name, html, dialect, blocksAtOnce, awaitedUnits = 
 // document the host opens gets a new number, even the same file again or one of the same name from
 // another folder, and starts at the top.
 function renderHostDoc(md, name, generation) {
-  beginHostDocument(generation);
-  const place = generation > 0 && generation === hostGeneration ? readersPlace() : null;
+  const again = generation > 0 && generation === hostGeneration;
+  const place = again ? readersPlace() : null;
+  beginHostDocument(generation, again);
   hostGeneration = generation;
   renderDoc(md, name, place ? place.index + 1 : 0, () => returnToPlace(place));
 }
