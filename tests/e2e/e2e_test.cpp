@@ -462,6 +462,15 @@ TEST_F(EndToEnd, TheShownDocumentsRootIsServedReadOnlyOffTheWindowsThreadUntilIt
         clip.push_back(static_cast<char>(i));
     }
     WriteDocument(L"repo\\notes\\clip.mp4", clip);
+    // A "picture" far larger than any: 65 MiB, all but its end unwritten.
+    constexpr LONGLONG kHugeBytes = 65ll << 20;
+    {
+        const UniqueFile huge(::CreateFileW(WriteDocument(L"repo\\notes\\huge.png", "").c_str(), GENERIC_WRITE, 0,
+                                            nullptr, OPEN_EXISTING, 0, nullptr));
+        LARGE_INTEGER end{};
+        end.QuadPart = kHugeBytes;
+        ASSERT_TRUE(::SetFilePointerEx(huge.get(), end, nullptr, FILE_BEGIN) && ::SetEndOfFile(huge.get()));
+    }
     WriteDocument(L"repo\\shared\\top.txt", "above");
     WriteDocument(L"outside.txt", "outside");
     WriteDocument(L"elsewhere\\far.txt", "far");
@@ -499,6 +508,15 @@ TEST_F(EndToEnd, TheShownDocumentsRootIsServedReadOnlyOffTheWindowsThreadUntilIt
          clip.substr(97),
          {L"Content-Range: bytes 97-99/100"}},
         {base + L"0/clip.mp4", L"bytes=100-", L"GET", L"416", "", {L"Content-Range: bytes */100"}},
+        // An answer without a range costs at most a picture's worth: a larger file comes as its first part.
+        {base + L"0/huge.png",
+         L"",
+         L"GET",
+         L"206",
+         "",
+         {L"Content-Length: 8388608", L"Content-Range: bytes 0-8388607/" + std::to_wstring(kHugeBytes)}},
+        // The page's reload count (see the page's picture reload) is no part of the file's name.
+        {base + L"0/img/picture.png?reload=3", L"", L"GET", L"200", picture, {L"Content-Length: 100"}},
         // Up to the repository's root, but never above it, however far an address climbs.
         {base + L"1/shared/top.txt",
          L"",

@@ -136,7 +136,7 @@ TEST(FileRangeStream, IsFreeThreadedAndRefusesASeekPastAnyPosition) {
     EXPECT_EQ(std::string(bytes, got), "56");
 }
 
-TEST(ByteRange, HonoursOneRangeClampedToTheFileAndTheLimit) {
+TEST(ByteRange, HonoursOneRangeClampedToTheFileAndTheLimitsOfAPartAndOfAWhole) {
     const struct {
         const wchar_t* header;
         uint64_t size;
@@ -159,9 +159,13 @@ TEST(ByteRange, HonoursOneRangeClampedToTheFileAndTheLimit) {
         {L"items=0-1", 100, RangeAnswer::Whole, 0, 0},
         {L"bytes=x-1", 100, RangeAnswer::Whole, 0, 0},
         {L"bytes=99999999999999999999-", 100, RangeAnswer::Whole, 0, 0},
+        // Whole only up to the limit of a whole answer; past it, the first part.
+        {L"", 256, RangeAnswer::Whole, 0, 0},
+        {L"", 257, RangeAnswer::Partial, 0, 64},
+        {L"bytes=0-1,5-6", 1000, RangeAnswer::Partial, 0, 64},
     };
     for (const auto& c : cases) {
-        const ByteRangeChoice choice = ChooseByteRange(c.header, c.size, 64);
+        const ByteRangeChoice choice = ChooseByteRange(c.header, c.size, 64, 256);
         EXPECT_EQ(choice.answer, c.answer) << std::wstring(c.header).size() << " " << c.size;
         if (c.answer == RangeAnswer::Partial) {
             EXPECT_EQ(choice.first, c.first);
