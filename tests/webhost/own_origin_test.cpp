@@ -10,13 +10,18 @@
 #include "webhost/file_range_stream.h"
 #include "webhost/download_policy.h"
 #include "webhost/link_policy.h"
+#include "webhost/save_copy.h"
 
 #include <gtest/gtest.h>
 
 #include <wrl/client.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cstring>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -109,6 +114,45 @@ TEST(DocumentRoot, IsTheNearestRepositoryAboveTheDocumentOrElseItsOwnFolder) {
     for (const auto& c : places) {
         EXPECT_EQ(IsInsideFolder(c.path, c.folder), c.inside) << std::string(c.path.begin(), c.path.end());
     }
+}
+
+TEST(SaveCopy, ReplacesTheDestinationOnlyWithAWholeCopyAndLeavesNoPartialFile) {
+    TempFolder folder;
+    const std::wstring kept = folder.WriteFile(L"kept.txt", "the user's own");
+    const UniqueFile source(::CreateFileW(folder.WriteFile(L"source.txt", "the copy").c_str(), GENERIC_READ,
+                                          FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(source.valid());
+    const auto content = [&](const std::wstring& path) {
+        char bytes[64] = {};
+        DWORD got = 0;
+        const UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ::ReadFile(file.get(), bytes, sizeof(bytes), &got, nullptr);
+        return file ? std::string(bytes, got) : std::string("(none)");
+    };
+    const auto files = [&] {
+        WIN32_FIND_DATAW found{};
+        std::vector<std::wstring> names;
+        const HANDLE search = ::FindFirstFileW((folder / L"*").c_str(), &found);
+        do {
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+                names.push_back(found.cFileName);
+            }
+        } while (::FindNextFileW(search, &found));
+        ::FindClose(search);
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    std::atomic<bool> cancelled{true};
+    EXPECT_EQ(SaveCopy(source.get(), kept, true, cancelled), HRESULT_FROM_WIN32(ERROR_CANCELLED));
+    cancelled = false;
+    EXPECT_TRUE(FAILED(SaveCopy(source.get(), kept, false, cancelled))) << "not to be replaced";
+    EXPECT_EQ(content(kept), "the user's own");
+    EXPECT_EQ(files(), (std::vector<std::wstring>{L"kept.txt", L"source.txt"})) << "no partial file is left";
+    EXPECT_EQ(SaveCopy(source.get(), kept, true, cancelled), S_OK);
+    EXPECT_EQ(SaveCopy(source.get(), folder / L"new.txt", false, cancelled), S_OK);
+    EXPECT_EQ(content(kept), "the copy");
+    EXPECT_EQ(content(folder / L"new.txt"), "the copy");
+    EXPECT_EQ(files(), (std::vector<std::wstring>{L"kept.txt", L"new.txt", L"source.txt"}));
 }
 
 TEST(FileRangeStream, IsFreeThreadedAndRefusesASeekPastAnyPosition) {
