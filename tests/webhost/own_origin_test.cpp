@@ -10,6 +10,7 @@
 #include "webhost/file_range_stream.h"
 #include "webhost/download_policy.h"
 #include "webhost/link_policy.h"
+#include "webhost/reparse_points.h"
 #include "webhost/save_copy.h"
 
 #include <gtest/gtest.h>
@@ -114,6 +115,57 @@ TEST(DocumentRoot, IsTheNearestRepositoryAboveTheDocumentOrElseItsOwnFolder) {
     for (const auto& c : places) {
         EXPECT_EQ(IsInsideFolder(c.path, c.folder), c.inside) << std::string(c.path.begin(), c.path.end());
     }
+}
+
+// A reparse point's data as the file system hands it out (tag, data length, the substitute name's
+// offset and length, the print name's, a symbolic link's flags, then the names).
+std::vector<unsigned char> ReparseData(ULONG tag, std::wstring_view name, ULONG flags = 0) {
+    const bool link = tag == 0xA000000C;
+    const USHORT nameBytes = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+    const USHORT fields[] = {0, nameBytes, nameBytes, 0};
+    std::vector<unsigned char> data(8 + sizeof(fields) + (link ? 4 : 0));
+    std::memcpy(data.data(), &tag, 4);
+    std::memcpy(data.data() + 8, fields, sizeof(fields));
+    if (link) {
+        std::memcpy(data.data() + 16, &flags, 4);
+    }
+    const size_t at = data.size();
+    data.resize(at + nameBytes);
+    std::memcpy(data.data() + at, name.data(), nameBytes);
+    const USHORT length = static_cast<USHORT>(data.size() - 8);
+    std::memcpy(data.data() + 4, &length, 2);
+    return data;
+}
+
+TEST(ReparsePoints, LinksAreFollowedOnTheirOwnVolumeOnly) {
+    constexpr ULONG kLink = 0xA000000C;
+    constexpr ULONG kJunction = 0xA0000003;
+    const struct {
+        std::vector<unsigned char> data;
+        std::wstring link;
+        std::wstring destination; // empty: not followed at all
+        bool sameVolume;          // as the root C:\repo
+    } cases[] = {
+        {ReparseData(kLink, L"\\??\\C:\\repo\\img\\x.png"), L"C:\\repo\\pic.png", L"C:\\repo\\img\\x.png", true},
+        {ReparseData(kLink, L"..\\shared\\.\\x.png", 1), L"C:\\repo\\notes\\pic.png", L"C:\\repo\\shared\\x.png", true},
+        {ReparseData(kLink, L"\\other\\x.png", 1), L"C:\\repo\\pic.png", L"C:\\other\\x.png", true},
+        {ReparseData(kLink, L"\\??\\UNC\\server\\share\\x.png"), L"C:\\repo\\pic.png", L"\\\\server\\share\\x.png", false},
+        {ReparseData(kJunction, L"\\??\\D:\\elsewhere\\"), L"C:\\repo\\j", L"D:\\elsewhere", false},
+        {ReparseData(kJunction, L"\\??\\Volume{0b1c2d3e-0000-0000-0000-100000000000}\\"), L"C:\\repo\\j", L"", false},
+        {ReparseData(kLink, L"\\Device\\HarddiskVolume2\\x"), L"C:\\repo\\pic.png", L"", false},
+        {ReparseData(0x9000001A, L"cloud"), L"C:\\repo\\pic.png", L"", false}, // a file kept in the cloud
+    };
+    for (const auto& c : cases) {
+        const std::optional<LinkTarget> target = ParseLinkData(c.data.data(), c.data.size());
+        const std::wstring destination = target ? LinkDestination(c.link, *target) : std::wstring();
+        EXPECT_EQ(destination, c.destination) << std::string(c.link.begin(), c.link.end());
+        EXPECT_EQ(!destination.empty() && OnSameVolume(destination, L"\\\\?\\C:\\repo"), c.sameVolume)
+            << std::string(destination.begin(), destination.end());
+    }
+    const std::vector<unsigned char> cut = ReparseData(kLink, L"\\??\\C:\\x");
+    EXPECT_EQ(ParseLinkData(cut.data(), cut.size() - 2), std::nullopt) << "data shorter than it says";
+    EXPECT_TRUE(OnSameVolume(L"\\\\?\\UNC\\srv\\share\\a", L"\\\\SRV\\Share\\b"));
+    EXPECT_FALSE(OnSameVolume(L"\\\\srv\\share\\a", L"\\\\srv\\other\\a"));
 }
 
 TEST(SaveCopy, ReplacesTheDestinationOnlyWithAWholeCopyAndLeavesNoPartialFile) {
