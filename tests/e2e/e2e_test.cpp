@@ -886,18 +886,26 @@ TEST_F(EndToEnd, TwoFailedEnvironmentCompletionsShowTheMessageBox) {
     EXPECT_EQ(run.log.Count("create-controller"), 0u);
 }
 
-TEST_F(EndToEnd, FailedControllerShowsNothingAndLeavesAnEmptyWindow) {
+TEST_F(EndToEnd, FailedControllerShowsNothingAndLeavesAnEmptyWindowThatTheUserCloses) {
     const std::wstring document = WriteDocument(L"never.md", "never");
-    RunOptions options =
-        Options(Quoted(document), {Step("await", {L"controller"}), Step("wait", {L"100"}),
-                                   Step("log-dialogs"), Step("drop", {document}),
-                                   Step("resize", {L"900", L"640"}), Step("wait", {L"100"}), Step("close")});
-    options.mode = L"fail-controller";
-    const RunResult run = Run(options);
+    RunOptions options = Options(Quoted(document), {Step("await", {L"controller"}), Step("wait", {L"100"}),
+                                                    Step("log-dialogs"), Step("resize", {L"900", L"640"}),
+                                                    Step("drop", {document}), Step("wait", {L"100"})});
+    options.mode = L"fail-controller=80070005";
+    const auto process = Start(options);
+    // The script is over and the window stays, empty, until the user closes it.
+    for (int attempt = 0; attempt < 200 && RuntimeLog::Read(logPath_).Count("script-end") == 0; ++attempt) {
+        ::Sleep(50);
+    }
+    ::Sleep(300);
+    const HWND window = WaitForTopLevelWindow(process->id(), kMainWindowClass, 1000);
+    ASSERT_NE(window, nullptr) << "the main window vanished" << RuntimeLog::Read(logPath_).Describe();
+    ::PostMessageW(window, WM_CLOSE, 0, 0);
+    const RunResult run = Finish(*process);
     const RuntimeLog& log = run.log;
     ASSERT_TRUE(run.exited);
     EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(FirstFields(log.All("controller-completed")), std::vector<std::wstring>{L"8000FFFF"})
+    EXPECT_EQ(FirstFields(log.All("controller-completed")), std::vector<std::wstring>{L"80070005"})
         << log.Describe();
     EXPECT_EQ(FirstFields(log.All("dialogs")), std::vector<std::wstring>{L"0"});
     EXPECT_EQ(log.Count("bounds"), 0u);

@@ -64,8 +64,9 @@ HRESULT STDMETHODCALLTYPE TestEnvironment::CreateCoreWebView2Controller(
         ComPtr<TestEnvironment> self(this);
         Post([self, completed, parentWindow] {
             if (Mode().failController) {
-                Log("controller-completed", {HresultField(kFailedController)});
-                completed->Invoke(kFailedController, nullptr);
+                const long code = Mode().failedControllerCode != 0 ? Mode().failedControllerCode : kFailedController;
+                Log("controller-completed", {HresultField(code)});
+                completed->Invoke(code, nullptr);
             } else {
                 g_parentWindow = parentWindow;
                 ComPtr<TestWebView> webView;
