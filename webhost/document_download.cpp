@@ -113,9 +113,11 @@ struct RunningCopy {
 std::vector<std::shared_ptr<RunningCopy>> g_copies;
 
 DWORD WINAPI RunCopy(void* context) noexcept {
-    const std::unique_ptr<std::shared_ptr<RunningCopy>> held(static_cast<std::shared_ptr<RunningCopy>*>(context));
+    const std::unique_ptr<std::shared_ptr<RunningCopy>> held(
+        static_cast<std::shared_ptr<RunningCopy>*>(context));
     RunningCopy& copy = **held;
-    const HRESULT copied = SaveCopy(copy.save->source.file.get(), copy.destination, copy.mayReplace, copy.cancelled);
+    const HRESULT copied =
+        SaveCopy(copy.save->source.file.get(), copy.destination, copy.mayReplace, copy.cancelled);
     // Cancelled only when the program ends: there is nobody left to tell.
     if (FAILED(copied) && !copy.cancelled.load()) {
         ReportFailure(copy.save->window, copy.destination);

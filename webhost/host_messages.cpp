@@ -44,7 +44,8 @@ uint32_t ClosedDeliveryNumber(std::wstring_view json) noexcept {
     }
     uint64_t number = 0;
     size_t digits = 0;
-    for (size_t i = at + kGenerationMember.size(); i < json.size() && json[i] >= L'0' && json[i] <= L'9'; ++i) {
+    for (size_t i = at + kGenerationMember.size(); i < json.size() && json[i] >= L'0' && json[i] <= L'9';
+         ++i) {
         number = number * 10 + static_cast<uint64_t>(json[i] - L'0');
         if (++digits > 10 || number > UINT32_MAX) {
             return 0;

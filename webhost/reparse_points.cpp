@@ -19,9 +19,9 @@ constexpr ULONG kSymbolicLinkTag = 0xA000000C;
 constexpr ULONG kMountPointTag = 0xA0000003;
 constexpr ULONG kNameSurrogateBit = 0x20000000;
 constexpr ULONG kRelativeLinkFlag = 1;
-constexpr size_t kHeaderBytes = 8;          // tag, data length, reserved
-constexpr size_t kNameFieldsBytes = 8;      // substitute and print names' offsets and lengths
-constexpr size_t kLinkFlagsBytes = 4;       // a symbolic link's flags, after the name fields
+constexpr size_t kHeaderBytes = 8;     // tag, data length, reserved
+constexpr size_t kNameFieldsBytes = 8; // substitute and print names' offsets and lengths
+constexpr size_t kLinkFlagsBytes = 4;  // a symbolic link's flags, after the name fields
 constexpr DWORD kMaxReparseDataBytes = 16 * 1024;
 // Windows itself follows at most 63 links on one path; a document's files need far fewer.
 constexpr int kMaxLinksFollowed = 32;
@@ -69,13 +69,14 @@ enum class Part { Plain, Link, Refused };
 Part LookAt(const std::wstring& path, LinkTarget& target) {
     const UniqueFile part(::CreateFileW(ExtendedLengthForm(path).c_str(), FILE_READ_ATTRIBUTES,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                        nullptr));
+                                        OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     FILE_ATTRIBUTE_TAG_INFO tag{};
     if (!part || !::GetFileInformationByHandleEx(part.get(), FileAttributeTagInfo, &tag, sizeof(tag))) {
         return Part::Refused;
     }
-    if ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 || (tag.ReparseTag & kNameSurrogateBit) == 0) {
+    if ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 ||
+        (tag.ReparseTag & kNameSurrogateBit) == 0) {
         return Part::Plain;
     }
     const std::unique_ptr<unsigned char[]> data(new (std::nothrow) unsigned char[kMaxReparseDataBytes]);
@@ -141,8 +142,9 @@ std::wstring LinkDestination(std::wstring_view linkPath, const LinkTarget& targe
         }
     } else if (StartsWith(target.path, kNtPrefix)) {
         const std::wstring_view rest = std::wstring_view(target.path).substr(kNtPrefix.size());
-        destination = StartsWith(rest, kNtUncPrefix) ? L"\\\\" + std::wstring(rest.substr(kNtUncPrefix.size()))
-                                                     : std::wstring(rest);
+        destination = StartsWith(rest, kNtUncPrefix)
+                          ? L"\\\\" + std::wstring(rest.substr(kNtUncPrefix.size()))
+                          : std::wstring(rest);
     } else {
         return {}; // a device or object path
     }

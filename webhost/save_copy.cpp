@@ -35,7 +35,8 @@ bool KeepsNamedStreams(HANDLE file) noexcept {
 bool MarkForDeletion(HANDLE file, bool deleted) noexcept {
     FILE_DISPOSITION_INFO disposition{};
     disposition.DeleteFile = deleted ? TRUE : FALSE;
-    return ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition)) != FALSE;
+    return ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition)) !=
+           FALSE;
 }
 
 // Renames the open file to `target` (a full path), over an existing file only when `replace`.
@@ -59,8 +60,8 @@ UniqueFile CreateTemporaryBeside(const std::wstring& destination, std::wstring& 
         wchar_t number[16] = {};
         std::swprintf(number, std::size(number), L".%08x", seed + attempt * 0x9E3779B9u);
         path = destination + number + kTemporarySuffix;
-        UniqueFile file(::CreateFileW(ExtendedLengthForm(path).c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ,
-                                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        UniqueFile file(::CreateFileW(ExtendedLengthForm(path).c_str(), GENERIC_WRITE | DELETE,
+                                      FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file || ::GetLastError() != ERROR_FILE_EXISTS) {
             return file;
         }
@@ -73,8 +74,9 @@ void WriteZoneIdentifier(HANDLE temporary, const std::wstring& temporaryPath, co
     if (zone.empty() || !KeepsNamedStreams(temporary)) {
         return;
     }
-    const UniqueFile stream(::CreateFileW(ExtendedLengthForm(temporaryPath + kZoneStream).c_str(), GENERIC_WRITE,
-                                          0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const UniqueFile stream(::CreateFileW(ExtendedLengthForm(temporaryPath + kZoneStream).c_str(),
+                                          GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                          nullptr));
     DWORD written = 0;
     if (stream) {
         ::WriteFile(stream.get(), zone.data(), static_cast<DWORD>(zone.size()), &written, nullptr);
@@ -119,10 +121,11 @@ std::string ZoneIdentifierOf(HANDLE file) {
     if (path.empty()) {
         return {};
     }
-    const UniqueFile stream(::CreateFileW((path + kZoneStream).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const UniqueFile stream(::CreateFileW((path + kZoneStream).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size{};
-    if (!stream || !::GetFileSizeEx(stream.get(), &size) || size.QuadPart <= 0 || size.QuadPart > kMaxZoneBytes) {
+    if (!stream || !::GetFileSizeEx(stream.get(), &size) || size.QuadPart <= 0 ||
+        size.QuadPart > kMaxZoneBytes) {
         return {};
     }
     std::string zone(static_cast<size_t>(size.QuadPart), '\0');

@@ -465,8 +465,8 @@ TEST_F(EndToEnd, TheShownDocumentsRootIsServedReadOnlyOffTheWindowsThreadUntilIt
     // A "picture" far larger than any: 65 MiB, all but its end unwritten.
     constexpr LONGLONG kHugeBytes = 65ll << 20;
     {
-        const UniqueFile huge(::CreateFileW(WriteDocument(L"repo\\notes\\huge.png", "").c_str(), GENERIC_WRITE, 0,
-                                            nullptr, OPEN_EXISTING, 0, nullptr));
+        const UniqueFile huge(::CreateFileW(WriteDocument(L"repo\\notes\\huge.png", "").c_str(),
+                                            GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
         LARGE_INTEGER end{};
         end.QuadPart = kHugeBytes;
         ASSERT_TRUE(::SetFilePointerEx(huge.get(), end, nullptr, FILE_BEGIN) && ::SetEndOfFile(huge.get()));
@@ -734,7 +734,8 @@ TEST_F(EndToEnd, DownloadsAreTheProgramsOwnAndTheMenuLosesBackForwardAndSaveAs) 
         std::cout << "not checked, this volume keeps no named streams: the copy's Mark-of-the-Web\n";
     }
     // The copy cut short left no file, or (had it finished first) the whole one; nothing partial.
-    const uint64_t copied = fs::exists(fs::path(Path(L"big copy.bin"))) ? fs::file_size(fs::path(Path(L"big copy.bin"))) : 0;
+    const uint64_t copied =
+        fs::exists(fs::path(Path(L"big copy.bin"))) ? fs::file_size(fs::path(Path(L"big copy.bin"))) : 0;
     EXPECT_TRUE(copied == 0 || copied == (256ull << 20)) << copied;
     for (const auto& entry : fs::directory_iterator(fs::path(folder_))) {
         EXPECT_NE(entry.path().extension().wstring(), L".partial") << "a temporary file was left";

@@ -33,9 +33,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ClosedDelivery, TheNumberAfterGenerationOrNone) {
     EXPECT_EQ(ClosedDeliveryNumber(L"{\"action\":\"closeDoc\",\"generation\":4294967295}"), 4294967295u);
     EXPECT_EQ(ClosedDeliveryNumber(L"{\"generation\":12,\"action\":\"closeDoc\"}"), 12u);
-    for (const wchar_t* none : {L"{\"action\":\"closeDoc\"}", L"{\"action\":\"closeDoc\",\"generation\":\"3\"}",
-                                L"{\"action\":\"closeDoc\",\"generation\":4294967296}",
-                                L"{\"action\":\"closeDoc\",\"generation\":-1}"}) {
+    for (const wchar_t* none :
+         {L"{\"action\":\"closeDoc\"}", L"{\"action\":\"closeDoc\",\"generation\":\"3\"}",
+          L"{\"action\":\"closeDoc\",\"generation\":4294967296}",
+          L"{\"action\":\"closeDoc\",\"generation\":-1}"}) {
         EXPECT_EQ(ClosedDeliveryNumber(none), 0u) << std::wstring(none).size();
     }
 }

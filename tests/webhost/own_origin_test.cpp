@@ -146,12 +146,16 @@ TEST(ReparsePoints, LinksAreFollowedOnTheirOwnVolumeOnly) {
         std::wstring destination; // empty: not followed at all
         bool sameVolume;          // as the root C:\repo
     } cases[] = {
-        {ReparseData(kLink, L"\\??\\C:\\repo\\img\\x.png"), L"C:\\repo\\pic.png", L"C:\\repo\\img\\x.png", true},
-        {ReparseData(kLink, L"..\\shared\\.\\x.png", 1), L"C:\\repo\\notes\\pic.png", L"C:\\repo\\shared\\x.png", true},
+        {ReparseData(kLink, L"\\??\\C:\\repo\\img\\x.png"), L"C:\\repo\\pic.png", L"C:\\repo\\img\\x.png",
+         true},
+        {ReparseData(kLink, L"..\\shared\\.\\x.png", 1), L"C:\\repo\\notes\\pic.png",
+         L"C:\\repo\\shared\\x.png", true},
         {ReparseData(kLink, L"\\other\\x.png", 1), L"C:\\repo\\pic.png", L"C:\\other\\x.png", true},
-        {ReparseData(kLink, L"\\??\\UNC\\server\\share\\x.png"), L"C:\\repo\\pic.png", L"\\\\server\\share\\x.png", false},
+        {ReparseData(kLink, L"\\??\\UNC\\server\\share\\x.png"), L"C:\\repo\\pic.png",
+         L"\\\\server\\share\\x.png", false},
         {ReparseData(kJunction, L"\\??\\D:\\elsewhere\\"), L"C:\\repo\\j", L"D:\\elsewhere", false},
-        {ReparseData(kJunction, L"\\??\\Volume{0b1c2d3e-0000-0000-0000-100000000000}\\"), L"C:\\repo\\j", L"", false},
+        {ReparseData(kJunction, L"\\??\\Volume{0b1c2d3e-0000-0000-0000-100000000000}\\"), L"C:\\repo\\j", L"",
+         false},
         {ReparseData(kLink, L"\\Device\\HarddiskVolume2\\x"), L"C:\\repo\\pic.png", L"", false},
         {ReparseData(0x9000001A, L"cloud"), L"C:\\repo\\pic.png", L"", false}, // a file kept in the cloud
     };
@@ -177,7 +181,8 @@ TEST(SaveCopy, ReplacesTheDestinationOnlyWithAWholeCopyAndLeavesNoPartialFile) {
     const auto content = [&](const std::wstring& path) {
         char bytes[64] = {};
         DWORD got = 0;
-        const UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        const UniqueFile file(
+            ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         ::ReadFile(file.get(), bytes, sizeof(bytes), &got, nullptr);
         return file ? std::string(bytes, got) : std::string("(none)");
     };

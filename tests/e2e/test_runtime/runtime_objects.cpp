@@ -64,7 +64,8 @@ HRESULT STDMETHODCALLTYPE TestEnvironment::CreateCoreWebView2Controller(
         ComPtr<TestEnvironment> self(this);
         Post([self, completed, parentWindow] {
             if (Mode().failController) {
-                const long code = Mode().failedControllerCode != 0 ? Mode().failedControllerCode : kFailedController;
+                const long code =
+                    Mode().failedControllerCode != 0 ? Mode().failedControllerCode : kFailedController;
                 Log("controller-completed", {HresultField(code)});
                 completed->Invoke(code, nullptr);
             } else {
@@ -193,7 +194,8 @@ HRESULT STDMETHODCALLTYPE TestWebView::PostWebMessageAsJson(LPCWSTR webMessageAs
     const size_t at = json.find(kGeneration);
     if (json.find(L"\"openFile\"") != std::wstring_view::npos && at != std::wstring_view::npos) {
         const size_t start = at + kGeneration.size();
-        shownGeneration_ = std::wstring(json.substr(start, json.find_first_not_of(L"0123456789", start) - start));
+        shownGeneration_ =
+            std::wstring(json.substr(start, json.find_first_not_of(L"0123456789", start) - start));
     }
     NotifyRuntimeEvent(RuntimeEvent::Posted);
     return S_OK;
