@@ -28,7 +28,7 @@ const PAGE_STYLE_NAME_RE = /[^\s,;:{}()"'!]+|"[^"]*"|'[^']*'/g;
 
 // The rules a scope confines (style rules and the groups that hold them); taken at start-up, before a
 // document could stand in for any of them. A browser without one of them has no such rules.
-const SCOPED_RULE_TYPES = ['CSSStyleRule', 'CSSMediaRule', 'CSSSupportsRule', 'CSSContainerRule',
+const SCOPED_RULE_TYPES = ['CSSStyleRule', 'CSSNestedDeclarations', 'CSSMediaRule', 'CSSSupportsRule', 'CSSContainerRule',
   'CSSLayerBlockRule', 'CSSLayerStatementRule', 'CSSScopeRule', 'CSSStartingStyleRule']
   .map((name) => window[name]).filter((type) => typeof type === 'function');
 // The rules that define names the whole page shares, each with the names it defines.
