@@ -4,6 +4,7 @@
 #include "app/document_history.h"
 #include "app/host_state.h"
 #include "webhost/browser_references.h"
+#include "webhost/document_download.h"
 #include "webhost/window_tasks.h"
 
 namespace {
@@ -32,6 +33,8 @@ void HandleSize(HWND window) noexcept {
 void HandleDestroy() noexcept {
     // The watch's thread must not outlive the window it reports to.
     CloseCurrentDocument();
+    // A copy cut short would leave a partial file: each is called off and its temporary file removed.
+    CancelDocumentSaves();
     // Released, not closed: the control goes away with its last reference.
     g_webViewController.Reset();
     g_webView.Reset();

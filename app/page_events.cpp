@@ -18,7 +18,10 @@ void OnPageReady() {
     }
 }
 
-void OnPageClosedDocument(HWND mainWindow) {
+void OnPageClosedDocument(HWND mainWindow, uint32_t generation) {
+    if (generation == 0 || generation != CurrentDocumentGeneration()) {
+        return;
+    }
     ::SetWindowTextW(mainWindow, kMainWindowTitle);
     CloseCurrentDocument();
 }

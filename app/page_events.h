@@ -14,10 +14,11 @@
 // ready.
 void OnPageReady();
 
-// Sets the main window's title back to "Tallowmere" and stops following the current document (the page
-// closed it, or shows one it opened itself): nothing beside it is served any more. Neither the flag nor
-// the pending document changes.
-void OnPageClosedDocument(HWND mainWindow);
+// The page closed delivery `generation` (with its close button). When that is the current document's
+// delivery: sets the main window's title back to "Tallowmere" and stops following the document: nothing
+// beside it is served any more. Any other number (a delivery the host has replaced since the page sent the
+// message, or none) changes nothing. Neither the flag nor the pending document changes.
+void OnPageClosedDocument(HWND mainWindow, uint32_t generation);
 
 // A link (or the page's panel) named a document: it is opened as if dropped on the window, at the heading
 // its fragment names.

@@ -13,6 +13,17 @@
 
 // The prefix under which a document keeps an id or name the page reserves.
 const ANCHOR_PREFIX = 'user-content-';
+// Attributes by which an element names others by their ids (one, or several separated by white
+// space): a label's control, a control's form or list, what a button opens or commands, and the
+// relations of accessibility, tables and microdata.
+const ID_REFERENCE_ATTRIBUTES = ['for', 'form', 'list', 'popovertarget', 'commandfor', 'interestfor', 'anchor',
+  'headers', 'itemref', 'aria-activedescendant', 'aria-controls', 'aria-describedby', 'aria-details',
+  'aria-errormessage', 'aria-flowto', 'aria-labelledby', 'aria-owns'];
+const ID_REFERENCES = ID_REFERENCE_ATTRIBUTES.map((name) => '[' + name + ']').join(', ');
+// One id in such an attribute.
+const ID_REFERENCE_RE = /[^\t\n\f\r ]+/g;
+// An image's map, named after "#".
+const MAP_REFERENCES = 'img[usemap], input[usemap], object[usemap]';
 // The document's links to a place in itself.
 const FRAGMENT_LINKS = 'a[href^="#"], area[href^="#"]';
 const HEADINGS = 'h1, h2, h3, h4, h5, h6';
@@ -23,13 +34,28 @@ const SLUG_DROPPED_RE = /[^\p{L}\p{M}\p{N}\p{Pc}\- ]/gu;
 // The spaces of a heading anchor, each written as "-".
 const SLUG_SPACE_RE = / /g;
 
-// Renames the ids and names of a parsed document that the page reserves (see isReservedName).
+// Renames the ids and names of a parsed document that the page reserves (see isReservedName), and
+// points the document's references to them at what the renaming made of them: a reference names the
+// document's own element of that name, or nothing, and never one of the page's (a document's label
+// "for" the close button would close the document).
 function renameReservedAnchors(root) {
   for (const el of root.querySelectorAll('[id], [name]')) {
     for (const attribute of ['id', 'name']) {
       const value = elementGetAttribute(el, attribute);
       if (value !== null && isReservedName(value)) elementSetAttribute(el, attribute, ANCHOR_PREFIX + value);
     }
+  }
+  const rename = (id) => (isReservedName(id) ? ANCHOR_PREFIX + id : id);
+  for (const el of root.querySelectorAll(ID_REFERENCES)) {
+    for (const attribute of ID_REFERENCE_ATTRIBUTES) {
+      const value = elementGetAttribute(el, attribute);
+      const renamed = value === null ? null : value.replace(ID_REFERENCE_RE, rename);
+      if (renamed !== value) elementSetAttribute(el, attribute, renamed);
+    }
+  }
+  for (const el of root.querySelectorAll(MAP_REFERENCES)) {
+    const value = elementGetAttribute(el, 'usemap');
+    if (value.startsWith('#') && isReservedName(value.slice(1))) elementSetAttribute(el, 'usemap', '#' + ANCHOR_PREFIX + value.slice(1));
   }
 }
 

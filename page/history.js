@@ -109,6 +109,7 @@ function showOwnDocumentAgain(msg) {
   const kept = ownDocuments.get(msg.own);
   const name = typeof msg.name === 'string' ? msg.name : '';
   reportLeftPlace();
+  letGoOfHostDocument();
   if (!kept) {
     showGoneDocument(name, TEXT_OWN_GONE_DETAIL);
     shownOwnNumber = null;
@@ -116,7 +117,6 @@ function showOwnDocumentAgain(msg) {
   }
   endLanding();
   beginLocalDocument();
-  hostGeneration = null;
   shownOwnNumber = msg.own;
   showFilesOf(null);
   const place = parsePlace(msg.place);

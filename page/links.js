@@ -16,7 +16,8 @@
 // one's in the browser's caches. The levels up are how far the reference climbs above the document's folder
 // with "..": the URL parser would fold such segments into any base it is given, so the reference is
 // resolved against a deep virtual base first and the climb carried as a number. Documents from the
-// file picker, a drop or the "file" parameter keep their references as written.
+// file picker, a drop or the "file" parameter keep their references as written. A delivery of the
+// shown document again adds a reload count to the addresses (see page/picture-reload.js).
 
 // Characters the URL parser drops or ignores, removed before an address's kind is judged.
 const LINK_NOISE_RE = /[\u0000-\u0020\u007f]+/g;
@@ -51,14 +52,17 @@ const DOCUMENT_BASE_PATH = '/doc/';
 let documentBase = null;
 
 // A document from the host, delivery `generation`, is about to be shown: its references resolve
-// beside it.
-function beginHostDocument(generation) {
+// beside it. `again`: the shown document delivered again, a reload (see page/picture-reload.js).
+function beginHostDocument(generation, again) {
   documentBase = location.origin + DOCUMENT_BASE_PATH + generation + '/';
+  if (again) countReload(contentEl);
+  else forgetReloads();
 }
 
 // A document from elsewhere is about to be shown: its references stay as written.
 function beginLocalDocument() {
   documentBase = null;
+  forgetReloads();
 }
 
 // What an address is: 'fragment' (#x), 'path' (relative to the document), 'web' (http, https,
@@ -87,10 +91,15 @@ function documentAddress(value) {
   return documentBase + (VIRTUAL_DEPTH - kept) + '/' + segments.slice(kept).join('/') + url.search + url.hash;
 }
 
-// The address to load for a reference: beside the document when it is a relative path, else as
-// written.
-function rebasedAddress(value) {
-  return (addressKind(value) === 'path' && documentAddress(value)) || value;
+// The address to load for a reference: beside the document when it is a relative path (as `mark`
+// gives it for this delivery; see page/picture-reload.js), else as written.
+function rebasedAddress(value, mark) {
+  const address = addressKind(value) === 'path' && documentAddress(value);
+  return address ? mark(address) : value;
+}
+
+function unmarked(address) {
+  return address;
 }
 
 function isLink(el) {
@@ -113,23 +122,27 @@ function settleLink(el) {
 }
 
 // Points the element's relative references beside the document: single addresses, every candidate
-// of a source set (its descriptors kept) and every url() of its inline style.
+// of a source set (its descriptors kept) and every url() of its inline style. Links go without the
+// reload count; a picture after a reload shows its earlier address first (see page/picture-reload.js).
 function rebaseSources(el) {
+  const later = isLink(el) ? unmarked : withReloadMark;
+  const first = documentReloads > 0 && isPictureElement(el) ? firstPictureAddress : later;
   const rebase = (name, rewrite) => {
     const value = elementGetAttribute(el, name);
     if (value === null) return;
-    const rebased = rewrite(value);
-    if (rebased !== value) elementSetAttribute(el, name, rebased);
+    const shown = rewrite(value, first);
+    if (shown !== value) elementSetAttribute(el, name, shown);
+    if (first !== later && rewrite(value, later) !== shown) showLater(el, name, rewrite(value, later));
   };
   for (const name of SOURCE_ATTRIBUTES) rebase(name, rebasedAddress);
   for (const name of SOURCE_SET_ATTRIBUTES) {
-    rebase(name, (set) =>
-      set.replace(SOURCE_SET_CANDIDATE_RE, (candidate, address) => rebasedAddress(address) + candidate.slice(address.length)));
+    rebase(name, (set, mark) =>
+      set.replace(SOURCE_SET_CANDIDATE_RE, (candidate, address) => rebasedAddress(address, mark) + candidate.slice(address.length)));
   }
-  rebase('style', (style) =>
+  rebase('style', (style, mark) =>
     style.replace(STYLE_URL_RE, (written, doubleQuoted, singleQuoted, bare) => {
       const value = doubleQuoted ?? singleQuoted ?? bare;
-      const address = rebasedAddress(value);
+      const address = rebasedAddress(value, mark);
       // A rebased address is URL-encoded: it holds no quotation mark or white space.
       return address === value ? written : 'url("' + address + '")';
     }));

@@ -7,18 +7,21 @@
 // - the converter's fragment is parsed in an inert document and disarmed before it enters the
 //   page, slice by slice (see page/document-insertion.js and disarmFragment): no scripts, handlers,
 //   script URLs, meta refresh, base, plugins, scriptable frames, form targets, animations of links
-//   or references to other SVG documents, and ids and names that would shadow the page's own are
-//   kept under a prefix (see page/anchors.js);
+//   or references to other SVG documents, popovers and modal dialogs; ids and names that would
+//   shadow the page's own are kept under a prefix, and so are the references to them (see
+//   page/anchors.js); its style sheets select only inside the document, whose boxes stay inside the
+//   content area (see page/document-styles.js);
 // - the page reads and changes a document's nodes only through the platform's own getters and
 //   methods (see page/dom-access.js): the document's forms can replace their properties;
 // - everything the page needs later (elements, the host channel, document methods) is looked up
 //   once here at start-up, before any document exists, so a document cannot stand in for it.
 //
 // This script follows page/markdown.js, page/anchors.js, page/links.js, page/document-insertion.js,
-// page/diagrams.js, page/code-blocks.js, page/github-conversion.js and page/dom-access.js in the
-// same script element and uses their functions (esc, parse, the anchor and document link functions,
-// insertDocumentHtml and its companions, redrawDiagramsForTheme, the code blocks' scheduler,
-// convertGithub for the GitHub dialect, the platform's own accessors).
+// page/diagrams.js, page/code-blocks.js, page/dom-access.js, page/github-conversion.js,
+// page/document-styles.js and page/picture-reload.js in the same script element and uses their
+// functions (esc, parse, the anchor and document link functions, insertDocumentHtml and its
+// companions, redrawDiagramsForTheme, the code blocks' scheduler, convertGithub for the GitHub
+// dialect, the platform's own accessors, confineDocumentStyles, refreshPictures).
 // Its string literals write non-ASCII text as \u escapes and closing tags as "<\/".
 
 const THEME_STORAGE_KEY = 'md-theme';
@@ -94,6 +97,9 @@ const SVG_ATTRIBUTE_ANIMATIONS = 'set, animate, animateTransform';
 const LINK_ANIMATED_ATTRIBUTES = ['href', 'target'];
 // What an animation names as its attribute: its local name, after any namespace prefix.
 const ANIMATED_NAME_PREFIX_RE = /^.*:/;
+// Elements that would show in the top layer when invoked, and the command that opens a dialog there.
+const POPOVERS = '[popover]';
+const TOP_LAYER_COMMAND = 'show-modal';
 // The attributes by which an SVG use element shows another element.
 const USE_REFERENCE_ATTRIBUTES = ['href', 'xlink:href'];
 // (SVG_NAMESPACE and pageTheme come from page/diagrams.js.)
@@ -168,6 +174,9 @@ let contentEl = null;
 const writtenSourceMedia = new WeakMap();
 // The host's number of the delivery the page shows, while it shows one; null otherwise.
 let hostGeneration = null;
+// The host's deliveries the page has closed (the close button, or a document of its own in their
+// place): a live reload of one that was already on its way is not shown.
+const closedGenerations = new Set();
 // The dialect new renders use, and the one the document on screen was converted in.
 let chosenDialect = DEFAULT_DIALECT;
 let documentDialect = DEFAULT_DIALECT;
@@ -188,6 +197,8 @@ function keepsAttribute(attr) {
   const name = attr.name.toLowerCase();
   if (name.startsWith('on') && name !== 'open') return false;
   if (name === 'action' || name === 'formaction') return false;
+  // A document's dialog never opens modally: the top layer lies over the page's own bars and dialogs.
+  if (name === 'command' && attr.value.trim().toLowerCase() === TOP_LAYER_COMMAND) return false;
   return !isScriptUrl(attr.value, ANIMATION_VALUE_ATTRIBUTES.includes(name));
 }
 
@@ -208,6 +219,13 @@ function dropExternalReferences(use) {
   }
 }
 
+// A document's popover stays hidden: shown, it would lie in the top layer, over the page's own bars
+// and dialogs.
+function keepOutOfTopLayer(el) {
+  elementRemoveAttribute(el, 'popover');
+  elementSetAttribute(el, 'hidden', '');
+}
+
 // Makes a parsed document fragment harmless in place (see the top of this file).
 function disarmFragment(root) {
   root.querySelectorAll(DOCUMENT_REMOVED_ELEMENTS).forEach(elementRemove);
@@ -215,7 +233,9 @@ function disarmFragment(root) {
     if (animatesLink(animation)) elementRemove(animation);
   }
   root.querySelectorAll('use').forEach(dropExternalReferences);
+  root.querySelectorAll(POPOVERS).forEach(keepOutOfTopLayer);
   renameReservedAnchors(root);
+  confineDocumentStyles(root);
   const elements = root.getElementsByTagName('*');
   for (let i = 0; i < elements.length; i++) {
     const el = elements[i];
@@ -445,6 +465,7 @@ function showDocumentHtml(md, name, html, dialect, blocksAtOnce, awaitedUnits = 
     if (headings > 0) showPanelButton(true);
     gatherAnchors(slice, anchors);
     noticeLandingTarget(slice, formerIds, anchors);
+    refreshPictures(slice);
   }, () => {
     pointDocumentLinks(formerIds, anchors);
     endLanding();
@@ -460,7 +481,7 @@ function showDocumentHtml(md, name, html, dialect, blocksAtOnce, awaitedUnits = 
 function renderHostDoc(md, name, generation, landing = {}) {
   const again = generation > 0 && generation === hostGeneration && shownDocument !== null;
   if (!again) reportLeftPlace();
-  beginHostDocument(generation);
+  beginHostDocument(generation, again);
   hostGeneration = generation;
   shownOwnNumber = null;
   showFilesOf(generation);
@@ -561,11 +582,28 @@ function holdPlace(place, block) {
 function renderOwnDoc(md, name) {
   reportLeftPlace();
   endLanding();
+  letGoOfHostDocument();
   beginLocalDocument();
-  hostGeneration = null;
   showFilesOf(null);
   renderDoc(md, name);
   keepOwnDocument(md, name);
+}
+
+// The page lets go of the host's document it shows, if any: a delivery of it still on its way (a live
+// reload crossing the reader's choice) is dropped when it comes. Returns that delivery's number.
+function letGoOfHostDocument() {
+  const generation = hostGeneration;
+  hostGeneration = null;
+  if (generation !== null && generation !== 0) closedGenerations.add(generation);
+  return generation;
+}
+
+// The reader closes the host's document: the host is told which delivery, so that a close crossing a
+// newer delivery on its way changes nothing there.
+function closeHostDocument() {
+  const generation = letGoOfHostDocument();
+  if (generation === null || generation === 0) return;
+  if (hostView) hostView.postMessage({ action: 'closeDoc', generation });
 }
 
 function buildTOC() {
@@ -696,7 +734,7 @@ function callbackClose() {
   // The button disappears with the document; its focus goes on to the welcome screen's drop zone.
   const hadFocus = document.activeElement === ui.closeBtn;
   reportLeftPlace();
-  if (hostView) hostView.postMessage({ action: 'closeDoc' });
+  closeHostDocument();
   showWelcome();
   if (hadFocus) contentEl.querySelector('#dropzone').focus();
 }
@@ -792,6 +830,7 @@ function onHostMessage(event) {
   if (msg.action === 'openFile') {
     // A message without a usable number is still shown, as a new document whose files are not served.
     const generation = Number.isSafeInteger(msg.generation) && msg.generation > 0 ? msg.generation : 0;
+    if (closedGenerations.has(generation)) return;
     renderHostDoc(typeof msg.content === 'string' ? msg.content : '', typeof msg.name === 'string' ? msg.name : '',
       generation, msg);
   } else if (msg.action === 'closeDoc') {

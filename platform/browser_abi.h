@@ -1,8 +1,18 @@
 // The browser control's COM interfaces, declared by hand from their binary layout: interface
-// identifiers and the exact order of virtual-table slots. Every interface derives directly from
-// IUnknown; every slot up to the last one the program (or its test runtimes) calls is declared, in
-// order, because skipping one would shift every later slot. Unused slots carry placeholder parameter
-// types. No virtual destructors and no overloads here: both would change the table.
+// identifiers and the exact order of virtual-table slots. Most interfaces derive directly from
+// IUnknown, so their first method is slot 3. Twelve derive from an earlier version of themselves and
+// continue its numbering: ICoreWebView2_2 to ICoreWebView2_11 (each from the one before, the first
+// from ICoreWebView2, so ICoreWebView2_2 begins at slot 61) and the navigation-starting arguments 2
+// and 3 (from the arguments, at slots 10 and 12). Each slot carries its number in a comment.
+//
+// Every slot up to the last one the program (or its test runtimes) calls is declared, in order,
+// because skipping one would shift every later slot; unused slots carry placeholder parameter types.
+// Three interfaces are declared only that far and have more slots in the runtime: the settings (up to
+// slot 10 of 20), the download operation (up to 11 of 21) and the context-menu item (up to 8 of 15).
+// A later slot of one of them is added after its last declared one, together with every slot between,
+// in the order of the runtime's published definition; a later version of an interface is a new struct
+// deriving from the version before. No virtual destructors and no overloads here: both would
+// change the table.
 #pragma once
 
 #include <windows.h>

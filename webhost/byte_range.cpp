@@ -39,9 +39,10 @@ std::optional<uint64_t> ParseNumber(std::wstring_view text) noexcept {
 
 } // namespace
 
-ByteRangeChoice ChooseByteRange(std::wstring_view rangeHeader, uint64_t fileSize,
-                                uint64_t maxLength) noexcept {
-    const ByteRangeChoice whole{};
+ByteRangeChoice ChooseByteRange(std::wstring_view rangeHeader, uint64_t fileSize, uint64_t maxLength,
+                                uint64_t maxWhole) noexcept {
+    const ByteRangeChoice whole =
+        fileSize > maxWhole ? ByteRangeChoice{RangeAnswer::Partial, 0, maxLength} : ByteRangeChoice{};
     std::wstring_view text = Trim(rangeHeader);
     if (text.size() <= kUnit.size() || !EqualsIgnoringCase(text.substr(0, kUnit.size()), kUnit)) {
         return whole;

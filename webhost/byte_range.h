@@ -19,6 +19,7 @@ struct ByteRangeChoice {
 // One "bytes=first-last", "bytes=first-" or "bytes=-suffix" range is honoured, its end clamped to the
 // file and its length to `maxLength` (Content-Range tells the reader what came; a media element asks
 // again for what follows). Anything else (no header, another unit, several ranges, a malformed or
-// reversed range) is answered whole, as HTTP allows.
-ByteRangeChoice ChooseByteRange(std::wstring_view rangeHeader, uint64_t fileSize,
-                                uint64_t maxLength) noexcept;
+// reversed range) is answered whole, as HTTP allows, but only up to `maxWhole` bytes: a larger file
+// is answered with its first `maxLength` bytes as a part.
+ByteRangeChoice ChooseByteRange(std::wstring_view rangeHeader, uint64_t fileSize, uint64_t maxLength,
+                                uint64_t maxWhole) noexcept;

@@ -1,14 +1,18 @@
 #include "webhost/document_download.h"
 
+#include "platform/unique_handle.h"
 #include "webhost/document_file.h"
 #include "webhost/download_policy.h"
+#include "webhost/save_copy.h"
 #include "webhost/window_tasks.h"
 
 #include <shobjidl.h>
 #include <wrl/client.h>
 
+#include <atomic>
 #include <memory>
 #include <thread>
+#include <vector>
 
 using Microsoft::WRL::ComPtr;
 
@@ -16,7 +20,8 @@ namespace {
 
 constexpr wchar_t kCaption[] = L"Tallowmere";
 constexpr wchar_t kSaveFailed[] = L"\u6587\u4EF6\u672A\u80FD\u4FDD\u5B58\uFF1A\n"; // 文件未能保存：
-constexpr DWORD kCopyChunkBytes = 1u << 20;
+// How long the window's end waits for cancelled copies to let go of their files.
+constexpr DWORD kCancelWaitMs = 2000;
 
 // Touched on the window's thread only.
 bool g_dialogOpen = false;
@@ -85,30 +90,6 @@ HRESULT AskWhereToSave(HWND owner, const std::wstring& saveName, const std::wstr
     }
 }
 
-bool CopyWhole(HANDLE from, HANDLE to) noexcept {
-    LARGE_INTEGER start{};
-    if (!::SetFilePointerEx(from, start, nullptr, FILE_BEGIN)) {
-        return false;
-    }
-    const std::unique_ptr<char[]> buffer(new (std::nothrow) char[kCopyChunkBytes]);
-    if (!buffer) {
-        return false;
-    }
-    for (;;) {
-        DWORD got = 0;
-        if (!::ReadFile(from, buffer.get(), kCopyChunkBytes, &got, nullptr)) {
-            return false;
-        }
-        if (got == 0) {
-            return true;
-        }
-        DWORD written = 0;
-        if (!::WriteFile(to, buffer.get(), got, &written, nullptr) || written != got) {
-            return false;
-        }
-    }
-}
-
 void ReportFailure(HWND window, const std::wstring& destination) noexcept {
     try {
         PostWindowTask(window, [window, destination] {
@@ -119,24 +100,49 @@ void ReportFailure(HWND window, const std::wstring& destination) noexcept {
     }
 }
 
-// On a worker: the copy, removed again when it cannot be completed.
-void CopyToDestination(const std::shared_ptr<PendingSave>& save, const std::wstring& destination,
-                       bool mayReplace) noexcept {
-    bool copied = false;
-    {
-        UniqueFile target(::CreateFileW(destination.c_str(), GENERIC_WRITE, 0, nullptr,
-                                        mayReplace ? CREATE_ALWAYS : CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                                        nullptr));
-        if (!target) {
-            ReportFailure(save->window, destination);
-            return;
-        }
-        copied = CopyWhole(save->source.file.get(), target.get());
+// A copy on its way, on a thread of its own: what it copies and where, and how to stop it.
+struct RunningCopy {
+    std::shared_ptr<PendingSave> save;
+    std::wstring destination;
+    bool mayReplace = false;
+    std::atomic<bool> cancelled{false};
+    UniqueKernelHandle thread;
+};
+
+// Every copy started and not yet known to have ended; touched on the window's thread only.
+std::vector<std::shared_ptr<RunningCopy>> g_copies;
+
+DWORD WINAPI RunCopy(void* context) noexcept {
+    const std::unique_ptr<std::shared_ptr<RunningCopy>> held(
+        static_cast<std::shared_ptr<RunningCopy>*>(context));
+    RunningCopy& copy = **held;
+    const HRESULT copied =
+        SaveCopy(copy.save->source.file.get(), copy.destination, copy.mayReplace, copy.cancelled);
+    // Cancelled only when the program ends: there is nobody left to tell.
+    if (FAILED(copied) && !copy.cancelled.load()) {
+        ReportFailure(copy.save->window, copy.destination);
     }
-    if (!copied) {
-        ::DeleteFileW(destination.c_str());
+    return 0;
+}
+
+bool HasEnded(const std::shared_ptr<RunningCopy>& copy) noexcept {
+    return ::WaitForSingleObject(copy->thread.get(), 0) == WAIT_OBJECT_0;
+}
+
+void StartCopy(const std::shared_ptr<PendingSave>& save, const std::wstring& destination, bool mayReplace) {
+    std::erase_if(g_copies, HasEnded);
+    auto copy = std::make_shared<RunningCopy>();
+    copy->save = save;
+    copy->destination = destination;
+    copy->mayReplace = mayReplace;
+    auto context = std::make_unique<std::shared_ptr<RunningCopy>>(copy);
+    copy->thread.reset(::CreateThread(nullptr, 0, RunCopy, context.get(), 0, nullptr));
+    if (!copy->thread) {
         ReportFailure(save->window, destination);
+        return;
     }
+    static_cast<void>(context.release()); // the thread's now
+    g_copies.push_back(std::move(copy));
 }
 
 // On the window's thread: the dialog, then the copy handed to a worker.
@@ -159,7 +165,7 @@ void AskAndCopy(const std::shared_ptr<PendingSave>& save) {
         chosen.append(L".").append(extension);
         mayReplace = false;
     }
-    std::thread([save, chosen, mayReplace] { CopyToDestination(save, chosen, mayReplace); }).detach();
+    StartCopy(save, chosen, mayReplace);
 }
 
 // On a worker: opens the file as the page's requests would; only a file that would be served is offered.
@@ -192,4 +198,20 @@ void SaveDocumentFileLater(HWND mainWindow, std::wstring uri, ServedDocument doc
     } catch (...) {
         // No memory or no thread: nothing is offered.
     }
+}
+
+void CancelDocumentSaves() noexcept {
+    std::vector<HANDLE> threads;
+    for (const std::shared_ptr<RunningCopy>& copy : g_copies) {
+        copy->cancelled.store(true);
+        // A read or write that waits on a slow disk or share is called off too.
+        ::CancelSynchronousIo(copy->thread.get());
+        if (threads.size() < MAXIMUM_WAIT_OBJECTS) {
+            threads.push_back(copy->thread.get());
+        }
+    }
+    if (!threads.empty()) {
+        ::WaitForMultipleObjects(static_cast<DWORD>(threads.size()), threads.data(), TRUE, kCancelWaitMs);
+    }
+    g_copies.clear();
 }

@@ -2,6 +2,7 @@
 
 #include "webhost/document_root.h"
 #include "webhost/document_url.h"
+#include "webhost/reparse_points.h"
 
 #include <optional>
 
@@ -65,14 +66,19 @@ HRESULT OpenDocumentFile(std::wstring_view uri, const ServedDocument& document,
         if (!path || !IsInsideFolder(*path, root)) {
             return S_FALSE;
         }
+        // Links and junctions on the way are looked at before anything follows them: none that leads
+        // off the root's volume (to a share, say) is ever followed.
+        const std::wstring finalRoot = FinalFolderPath(root);
+        const std::optional<std::wstring> resolved = PathWithLinksResolved(root, *path, finalRoot);
+        if (!resolved) {
+            return S_FALSE;
+        }
         uint64_t size = 0;
-        UniqueFile file = OpenPlainFile(*path, size);
+        UniqueFile file = OpenPlainFile(*resolved, size);
         if (!file) {
             return S_FALSE;
         }
-        // Where the file really is: a link or junction on the way may lead anywhere, another volume
-        // or a share included.
-        const std::wstring finalRoot = FinalFolderPath(root);
+        // Where the file really is: a link on the way may lead anywhere on the volume.
         if (!IsInsideFolder(FinalPathOf(file.get()), finalRoot)) {
             return S_FALSE;
         }

@@ -24,10 +24,11 @@ struct DocumentFile {
 };
 
 // S_OK with `opened` filled when `uri` carries the served document's number and names a plain file
-// (not a folder or device) whose path lies inside the document's root (document_root.h), and whose
-// final path, once every symbolic link and junction on the way is resolved, lies inside the root's
-// final path. S_FALSE for anything else ("not found"); a failure only when out of memory. Looks at
-// the disk: never call it on the user-interface thread.
+// (not a folder or device) whose path lies inside the document's root (document_root.h), whose links
+// and junctions below the root all stay on the root's volume (looked at before they are followed, see
+// reparse_points.h), and whose final path, once they are resolved, lies inside the root's final
+// path. S_FALSE for anything else ("not found"); a failure only when out of memory. Looks at the
+// disk: never call it on the user-interface thread.
 HRESULT OpenDocumentFile(std::wstring_view uri, const ServedDocument& document,
                          DocumentFile& opened) noexcept;
 

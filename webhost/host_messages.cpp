@@ -88,3 +88,11 @@ PageMessage ClassifyPageMessage(std::wstring_view json) {
     }
     return PageMessage::Other;
 }
+
+uint32_t ClosedDeliveryNumber(std::wstring_view json) noexcept {
+    try {
+        return PageMessageFields(json).Number(L"generation").value_or(0);
+    } catch (...) {
+        return 0; // out of memory: a close that names no delivery
+    }
+}

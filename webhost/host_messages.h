@@ -44,3 +44,8 @@ enum class PageMessage {
 // two, as ever, by substring: the quoted word may stand anywhere in the JSON text, and "ready" is tested
 // first, so a text holding both words is Ready.
 PageMessage ClassifyPageMessage(std::wstring_view json);
+
+// The delivery that a "closeDoc" message names, {"action":"closeDoc","generation":<n>}: the decimal
+// number after the first "generation": in its text; 0 (no delivery) when there is none or it does not
+// fit 32 bits.
+uint32_t ClosedDeliveryNumber(std::wstring_view json) noexcept;

@@ -13,8 +13,9 @@
 struct PageMessageActions {
     // The page has loaded and listens.
     void (*ready)() = nullptr;
-    // The user closed the document in the page; `mainWindow` holds the web view.
-    void (*closeDoc)(HWND mainWindow) = nullptr;
+    // The page closed the document of delivery `generation` (its close button; 0 when the message named
+    // none); `mainWindow` holds the web view.
+    void (*closeDoc)(HWND mainWindow, uint32_t generation) = nullptr;
     // The user followed a link to a document (`path`, a regular file the link rules let through), or chose
     // one in the page's panel; `fragment` is the link's fragment as written (empty: none).
     void (*openLinkedDocument)(const std::wstring& path, const std::wstring& fragment) = nullptr;

@@ -53,7 +53,7 @@ HRESULT AnswerFile(const ResourceRequest& request, const ServedDocument& documen
         return S_OK;
     }
     const uint64_t size = opened.size;
-    const ByteRangeChoice range = ChooseByteRange(request.range, size, kMaxPartialBytes);
+    const ByteRangeChoice range = ChooseByteRange(request.range, size, kMaxPartialBytes, kMaxWholeBytes);
     answer = ResourceAnswer{};
     const std::wstring total = std::to_wstring(size);
     if (range.answer == RangeAnswer::Unsatisfiable) {

@@ -30,6 +30,10 @@ struct ResourceAnswer {
 // hands it on, so a seek in a long video must not cost the whole video; the media element asks again
 // for what follows.
 inline constexpr uint64_t kMaxPartialBytes = 8u << 20;
+// A whole answer (a request without a usable Range: a picture's) carries at most this many bytes, for
+// the same reason: "![](huge.iso)" must not cost the file's size in memory. A larger file is answered
+// with its first part (which a media element goes on from; a picture that large shows cut, if at all).
+inline constexpr uint64_t kMaxWholeBytes = 64u << 20;
 
 // The answers made at once, on the user-interface thread: 405 for any method but GET (everything is
 // read-only), those kept in memory (in_memory_answer.h; `page` is the page's UTF-8 text), and 404 for

@@ -42,7 +42,7 @@ void OnWebMessageReceived(HWND mainWindow, const PageMessageActions& actions,
             run(actions.ready);
             break;
         case PageMessage::CloseDoc:
-            run(actions.closeDoc, mainWindow);
+            run(actions.closeDoc, mainWindow, ClosedDeliveryNumber(json.get()));
             break;
         case PageMessage::Back:
             run(actions.goBack);

@@ -128,6 +128,28 @@ describe('host channel', () => {
     await page.close();
   });
 
+  it('closeDoc names the delivery it closes, and a delivery the page closed never comes back', async () => {
+    const page = await openViewer(context, server);
+    const closed = await openDocument(page, '# Closed', 'closed.md');
+    await page.click('#closeBtn');
+    // Its live reload was already on its way.
+    await openDocument(page, '# Closed, edited', 'closed.md', closed);
+    assert.deepEqual(await welcomeShown(page), WELCOME);
+    const replaced = await openDocument(page, '# Replaced', 'replaced.md');
+    await page.setInputFiles('#filePicker', { name: 'own.md', mimeType: 'text/markdown', buffer: Buffer.from('# Own') });
+    await page.waitForFunction(() => document.querySelector('#filename').textContent === 'own.md');
+    await openDocument(page, '# Replaced, edited', 'replaced.md', replaced);
+    assert.equal(await page.textContent('#content h1'), 'Own');
+    // The page's own document closes the host's too, told as a document of its own for the history.
+    const posted = await postedMessages(page);
+    assert.deepEqual(posted.filter((m) => m.action === 'closeDoc').map((m) => m.generation), [closed]);
+    assert.deepEqual(posted.filter((m) => m.action === 'ownDocument').map((m) => m.name), ['own.md']);
+    // The host's next document shows.
+    await openDocument(page, '# Next', 'next.md');
+    assert.equal(await page.textContent('#content h1'), 'Next');
+    await page.close();
+  });
+
   it('closeDoc from the host returns to the welcome screen and tells nobody', async () => {
     const page = await openViewer(context, server);
     await openDocument(page, '# Doc\n\n## Part', 'doc.md');

@@ -8,7 +8,8 @@ const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const path = require('node:path');
 const { pathToFileURL } = require('node:url');
-const { ROOT, PAGE_PATH, launchBrowser, startServer, serveDiagramLibrary, openViewer, openDocument, pageHtml, isShown, DIALECTS, DIALECT_QUERY } = require('./harness');
+const fs = require('node:fs');
+const { ROOT, PAGE_PATH, SCREENSHOT_DIR, launchBrowser, startServer, serveDiagramLibrary, openViewer, openDocument, pageHtml, isShown, DIALECTS, DIALECT_QUERY } = require('./harness');
 
 const PIXEL_PNG_BASE64 = 'iVBORw0KGgoAAAANSUhEUgAAAAIAAAACCAIAAAD91JpzAAAAEElEQVR4nGOwbvoGRAwQCgAstgbNk8YhFAAAAABJRU5ErkJggg==';
 
@@ -29,7 +30,9 @@ const ORIGIN = '%ORIGIN%';
 // Payloads: [name, markdown, { click: selector to click for real, hover: selector, keeps: selector
 // that must still be rendered, draw: its diagrams must be drawn (and then checked), refused: the GitHub
 // dialect's converter leaves it as text (a Markdown link to a refused scheme, a tag that CommonMark does
-// not read as HTML), so there is nothing to keep or click there }]. js(id) leaves every trace it can; go(id) navigates and suits
+// not read as HTML), so there is nothing to keep or click there, styled: [selector, property, value]
+// the document's own style sheet gives its element, clickBar: a click where the top bar's empty left
+// end is, shot: a screenshot is saved for a person to look at }]. js(id) leaves every trace it can; go(id) navigates and suits
 // places where the converter's syntax forbids parentheses.
 function payloads() {
   const origin = ORIGIN;
@@ -117,6 +120,20 @@ function payloads() {
     ['diagram click calling a function', '```mermaid\ngraph TD\n  A --> B\n  click A call evil()\n```', { draw: true, click: 'svg .node' }],
     ['diagram link to javascript:', '```mermaid\ngraph TD\n  A --> B\n  click A "javascript:' + go('mermaid-link') + '"\n```', { draw: true, click: 'svg .node' }],
     ['diagram directive lowering the security level', '```mermaid\n%%{init: {"securityLevel": "loose", "startOnLoad": true}}%%\ngraph TD\n  A["<img src=x onerror=' + go('mermaid-loose') + '>"] --> B\n  click B call evil()\n```', { draw: true, click: 'svg .node:last-of-type' }],
+    // A document's styles and boxes stay inside the content area; its labels work its own controls only.
+    ['style sheet restyling the page', '<style>#qrCodeImg{display:block!important;content:url("data:image/svg+xml,%3Csvg xmlns=%27http://www.w3.org/2000/svg%27/%3E")}' +
+      '#qrCodePlaceholder{display:none!important}#filename{font-size:0}#filename::after{content:"trusted-readme.md";font-size:14px}' +
+      '@font-face{font-family:"Segoe UI";src:local("Courier New")}@property --bar-bg{syntax:"<color>";inherits:false;initial-value:red}' +
+      'p{text-transform:uppercase}</style>\n\nStyled text.', { styled: ['p', 'textTransform', 'uppercase'], shot: true }],
+    ['fixed box over the top bar', `<style>:scope{position:relative;z-index:99;margin-top:-60px}</style>\n\n` +
+      `<div style="position:fixed;top:0;left:0;right:0;height:60px;z-index:2147483647;background:#c00">` +
+      `Official notice <a href="${origin}/beacon/overlay">close</a></div>\n\nText.`, { clickBar: true, keeps: 'div[style]', shot: true }],
+    ['popover and modal dialog in the top layer', `<button id="p-pop" popovertarget="pop">more</button><div id="pop" popover style="inset:0;width:100vw;height:100vh">` +
+      `<a href="${origin}/beacon/popover">close</a></div><button id="p-modal" commandfor="dlg" command="show-modal">open</button><dialog id="dlg">x</dialog>`,
+    { click: '#p-pop', keeps: '#pop', shot: true }],
+    ['label for the close button', `<label for="closeBtn" style="display:block;padding:20px;background:#345">Click to read more</label>` +
+      `<label for="filePicker">file</label><label for="btnLight">light</label><input id="own"><label for="own">own</label>`,
+    { click: 'label[style]', keeps: 'label[for="own"]', shot: true }],
     ['image map area to a custom scheme', `<img src="/pixel.png" usemap="#m" width="60" height="60"><map name="m"><area id="p-area" shape="rect" coords="0,0,60,60" target="_blank" href="mocha:x"></map>`, {}],
   ];
 }
@@ -169,7 +186,11 @@ after(async () => {
 });
 
 // What a hostile document could have done to the page, as seen from inside it.
-function pageState() {
+async function pageState() {
+  return { ...(await documentState()), pageLook: await page.evaluate(pageLook) };
+}
+
+function documentState() {
   return page.evaluate(() => {
     const content = document.querySelector('#content');
     const elements = [...content.querySelectorAll('*')];
@@ -199,11 +220,37 @@ function pageState() {
       duplicatePageIds: ['tocList', 'content', 'totop', '_qrCodeUri', 'chrome', 'qrData'].filter(
         (id) => document.querySelectorAll('#' + id).length > 1,
       ),
+      // The document is still shown, and nothing of it is in the top layer.
+      documentShown: content.querySelector('#dropzone') === null,
+      topLayer: document.querySelectorAll(':popover-open, :modal').length,
+      // What the document's attributes name by id lies in the document.
+      foreignReferences: elements.flatMap((el) => ['for', 'form', 'list', 'popovertarget', 'commandfor', 'aria-controls', 'aria-labelledby']
+        .flatMap((name) => (el.getAttribute(name) || '').split(/\s+/))
+        .filter((id) => id && document.getElementById(id) && !content.contains(document.getElementById(id)))),
+      // The top bar's empty left end is the top bar's, and the page's own elements look as they did.
+      barOnTop: document.elementFromPoint(4, 4)?.closest('#topbar') !== null,
+      // No font face of the document's stands in for one the page's texts use.
+      pageFonts: [...document.fonts].map((face) => face.family.replace(/"/g, '')).filter((family) => ['Segoe UI', 'Consolas'].includes(family)),
     };
   });
 }
 
+// The computed look of the page's own elements that a document's styles could change (in the page).
+function pageLook() {
+  const look = (selector, pseudo) => {
+    const style = getComputedStyle(document.querySelector(selector), pseudo);
+    return [style.display, style.fontSize, style.fontFamily, style.color, style.backgroundColor, style.position, style.content].join(' ');
+  };
+  return ['#topbar', '#filename', '#meta', '#btnDark', '#qrCodeImg', '#qrCodePlaceholder', '#aboutDialog', '#toc', '#contentArea']
+    .map((selector) => look(selector) + ' / ' + look(selector, '::after'));
+}
+
 const CLEAN_STATE = {
+  documentShown: true,
+  topLayer: 0,
+  foreignReferences: [],
+  barOnTop: true,
+  pageFonts: [],
   pwned: [],
   getElementById: 'function',
   body: true,
@@ -227,10 +274,12 @@ for (const dialect of DIALECTS) {
       return page.$eval('#content', (el) => [el.innerHTML, getComputedStyle(el.firstChild).color]);
     };
     let cleanNext;
+    let cleanLook;
     before(async () => {
       await page.goto(server.pageUrl + DIALECT_QUERY[dialect]);
       pageUrl = page.url();
       cleanNext = await nextDocument();
+      cleanLook = await page.evaluate(pageLook);
     });
 
     // Each payload starts from a clean slate, so that a trace is laid at the payload that left it.
@@ -256,17 +305,27 @@ for (const dialect of DIALECTS) {
         }
         const shown = dialect === 'classic' || !options.refused;
         if (options.keeps && shown) assert.notEqual(await page.$(`#content ${options.keeps}`), null, 'the HTML still renders');
+        if (options.styled) {
+          const [selector, property, value] = options.styled;
+          assert.equal(await page.$eval(`#content ${selector}`, (el, p) => getComputedStyle(el)[p], property), value, 'its own styles still apply');
+        }
         await page.evaluate((types) => {
           for (const el of document.querySelectorAll('#content *')) {
             for (const type of types) el.dispatchEvent(new Event(type, { bubbles: false }));
           }
         }, SYNTHETIC_EVENTS);
         if (options.click && shown) await page.click(`#content ${options.click}`, { timeout: 2000 });
+        if (options.clickBar) await page.mouse.click(4, 4);
+        if (options.shot) {
+          fs.mkdirSync(SCREENSHOT_DIR, { recursive: true });
+          await page.screenshot({ path: `${SCREENSHOT_DIR}/hostile-${name.replace(/\W+/g, '-')}-${dialect}.png` });
+        }
         if (options.hover) await page.hover(`#content ${options.hover}`, { timeout: 2000 });
         await page.waitForTimeout(150);
 
-        const { url, baseURI, ...state } = await pageState();
+        const { url, baseURI, pageLook: look, ...state } = await pageState();
         assert.deepEqual(state, CLEAN_STATE);
+        assert.deepEqual(look, cleanLook, "the page's own elements look as before");
         assert.equal(url, pageUrl, 'the page did not navigate');
         assert.equal(baseURI, pageUrl, 'the base URL is the page');
         assert.deepEqual(navigations, []);

@@ -29,6 +29,8 @@ const SECOND_NAME = 'second harvest 第二.md';
 const WELCOME_FILE_NAME = '未加载文档';
 // A 2 × 2 picture.
 const PIXEL_PNG_BASE64 = 'iVBORw0KGgoAAAANSUhEUgAAAAIAAAACCAIAAAD91JpzAAAAEElEQVR4nGOwbvoGRAwQCgAstgbNk8YhFAAAAABJRU5ErkJggg==';
+// A 3 × 3 picture of the colour rgb(200, 30, 40): the map as a writer regenerates it.
+const RED_PNG_BASE64 = 'iVBORw0KGgoAAAANSUhEUgAAAAMAAAADCAIAAADZSiLoAAAAEElEQVR4nGM4IacBQQxYWACUIAl/hTTPQAAAAABJRU5ErkJggg==';
 // Longer than one partial answer of the program (8 MiB), so that playing and seeking need several.
 const TONE_SECONDS = 700;
 
@@ -324,15 +326,24 @@ const harvest = 'second';
   const browserProcesses = descendants(driver.child.pid);
   assert.ok(browserProcesses.length > 0, 'Chromium runs below the driver');
 
-  // Live reload: another program saves the shown file; the edit shows at the reader's place, with the
-  // outline rebuilt.
+  // Live reload: another program regenerates the picture and saves the shown file; the edit shows at the
+  // reader's place, with the outline rebuilt and the picture as it is on disk now.
   const place = await driver.control({ op: 'scroll', y: 600 });
   assert.ok(place > 0, 'the document is long enough to scroll');
   const editedText = firstText.replace('# Field Notes', '# Field Notes, revised') + '\n## Added on disk\n\nWritten while the viewer was open.\n';
   const savedAt = Date.now();
+  fs.writeFileSync(path.join(notes, 'img', 'map.png'), Buffer.from(RED_PNG_BASE64, 'base64'));
   fs.writeFileSync(first, editedText);
   await waitFor('the edit to show', showsText('#content h1', 'Field Notes, revised'), 10000);
   t.diagnostic(`the edit showed ${Date.now() - savedAt} ms after the save`);
+  await waitFor('the regenerated picture', async () => (await evaluate(`(() => {
+    const img = document.querySelector('#content img');
+    if (!img.complete || img.naturalWidth !== 3) return null;
+    const canvas = document.createElement('canvas');
+    const context = canvas.getContext('2d');
+    context.drawImage(img, 0, 0);
+    return [...context.getImageData(1, 1, 1, 1).data].join();
+  })()`)) === '200,30,40,255', 10000);
   assert.equal(await driver.control({ op: 'scroll' }), place);
   assert.match(await text('#tocList'), /Added on disk/);
   const reloaded = await driver.control({ op: 'screenshot', path: path.join(WORK, 'field-notes-reloaded.png') });
@@ -409,7 +420,7 @@ const harvest = 'second';
     'closeDoc to reach the program',
     (e) => e.event === 'record' && e.record.type === 'delivered' && e.record.json.includes('closeDoc'),
   );
-  assert.equal(closeDoc.record.json, '{"action":"closeDoc"}');
+  assert.equal(closeDoc.record.json, '{"action":"closeDoc","generation":3}');
   assert.equal(closeDoc.record.result, 0);
 
   // Closing the program's window ends everything: the program with 0, the driver, Chromium.

@@ -70,17 +70,26 @@ TEST_F(PageEventsTest, ADeliveryThatFailsIsNotRepeatedByALaterReady) {
     EXPECT_TRUE(view_->posted.empty());
 }
 
-TEST_F(PageEventsTest, CloseDocResetsTheTitleAndForgetsTheShownDocument) {
-    SetCurrentDocument(nullptr, L"C:\\shown\\notes.md", L"notes.md", 1, {});
+TEST_F(PageEventsTest, CloseDocOfTheShownDeliveryResetsTheTitleAndForgetsTheShownDocument) {
+    SetCurrentDocument(nullptr, L"C:\\shown\\notes.md", L"notes.md", 2, {});
     const HWND window = ::CreateWindowExW(0, L"STATIC", L"changed", WS_OVERLAPPEDWINDOW, 0, 0, 500, 400,
                                           nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
     g_pendingDocumentPath = L"C:\\pending.md";
-    OnPageClosedDocument(window);
-    wchar_t title[64] = {};
-    ::GetWindowTextW(window, title, 64);
+    const auto title = [&] {
+        wchar_t text[64] = {};
+        ::GetWindowTextW(window, text, 64);
+        return std::wstring(text);
+    };
+    // The page closed a delivery the host has replaced since, or named none: the shown one stays.
+    for (const uint32_t stale : {1u, 0u}) {
+        OnPageClosedDocument(window, stale);
+        EXPECT_EQ(title(), L"changed");
+        EXPECT_EQ(CurrentDocumentPath(), L"C:\\shown\\notes.md");
+    }
+    OnPageClosedDocument(window, 2);
+    EXPECT_EQ(title(), L"Tallowmere");
     ::DestroyWindow(window);
-    EXPECT_STREQ(title, L"Tallowmere");
     EXPECT_FALSE(g_pageReady);
     EXPECT_EQ(g_pendingDocumentPath, L"C:\\pending.md");
     EXPECT_TRUE(view_->posted.empty());

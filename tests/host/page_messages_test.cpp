@@ -61,6 +61,17 @@ TEST(PageMessageFields, ReadsTopLevelStringsAndWholeNumbersOnly) {
     }
 }
 
+TEST(ClosedDelivery, TheNumberAfterGenerationOrNone) {
+    EXPECT_EQ(ClosedDeliveryNumber(L"{\"action\":\"closeDoc\",\"generation\":4294967295}"), 4294967295u);
+    EXPECT_EQ(ClosedDeliveryNumber(L"{\"generation\":12,\"action\":\"closeDoc\"}"), 12u);
+    for (const wchar_t* none :
+         {L"{\"action\":\"closeDoc\"}", L"{\"action\":\"closeDoc\",\"generation\":\"3\"}",
+          L"{\"action\":\"closeDoc\",\"generation\":4294967296}",
+          L"{\"action\":\"closeDoc\",\"generation\":-1}"}) {
+        EXPECT_EQ(ClosedDeliveryNumber(none), 0u) << std::wstring(none).size();
+    }
+}
+
 TEST(ComposeOpenFile, PiecesInOrderWithoutWhiteSpace) {
     EXPECT_EQ(ComposeOpenFileMessage(L"a\"b.md", L"x\\y\n", 7),
               L"{\"action\":\"openFile\",\"name\":\"a\\\"b.md\",\"content\":\"x\\\\y\\n\",\"generation\":7}");

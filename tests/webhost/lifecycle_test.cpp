@@ -39,8 +39,8 @@ HWND g_closedIn = nullptr;
 void RecordReady() {
     g_answers.push_back("ready");
 }
-void RecordCloseDoc(HWND mainWindow) {
-    g_answers.push_back("closeDoc");
+void RecordCloseDoc(HWND mainWindow, uint32_t generation) {
+    g_answers.push_back("closeDoc " + std::to_string(generation));
     g_closedIn = mainWindow;
 }
 void RunOutOfMemory() {
@@ -345,10 +345,10 @@ TEST_F(Lifecycle, EachReadyRunsTheReadyAction) {
     EXPECT_TRUE(webView_->posted.empty());
 }
 
-TEST_F(Lifecycle, CloseDocRunsItsActionForTheMainWindow) {
+TEST_F(Lifecycle, CloseDocRunsItsActionForTheMainWindowAndTheDeliveryItNames) {
     const auto handler = StartPage();
-    Receive(handler.Get(), L"{\"action\":\"closeDoc\"}");
-    EXPECT_EQ(g_answers, std::vector<std::string>{"closeDoc"});
+    Receive(handler.Get(), L"{\"action\":\"closeDoc\",\"generation\":3}");
+    EXPECT_EQ(g_answers, std::vector<std::string>{"closeDoc 3"});
     EXPECT_EQ(g_closedIn, window_);
     EXPECT_TRUE(webView_->posted.empty());
 }
@@ -373,7 +373,7 @@ TEST_F(Lifecycle, AnActionThatRunsOutOfMemoryLosesOnlyItsMessage) {
     const auto handler = StartPage({RunOutOfMemory, RecordCloseDoc});
     Receive(handler.Get(), L"{\"action\":\"ready\"}");
     Receive(handler.Get(), L"{\"action\":\"closeDoc\"}");
-    EXPECT_EQ(g_answers, std::vector<std::string>{"closeDoc"});
+    EXPECT_EQ(g_answers, std::vector<std::string>{"closeDoc 0"});
 }
 
 } // namespace

@@ -11,13 +11,19 @@
 #include "webhost/download_policy.h"
 #include "webhost/folder_listing.h"
 #include "webhost/link_policy.h"
+#include "webhost/reparse_points.h"
+#include "webhost/save_copy.h"
 
 #include <gtest/gtest.h>
 
 #include <wrl/client.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cstring>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -112,6 +118,101 @@ TEST(DocumentRoot, IsTheNearestRepositoryAboveTheDocumentOrElseItsOwnFolder) {
     }
 }
 
+// A reparse point's data as the file system hands it out (tag, data length, the substitute name's
+// offset and length, the print name's, a symbolic link's flags, then the names).
+std::vector<unsigned char> ReparseData(ULONG tag, std::wstring_view name, ULONG flags = 0) {
+    const bool link = tag == 0xA000000C;
+    const USHORT nameBytes = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+    const USHORT fields[] = {0, nameBytes, nameBytes, 0};
+    std::vector<unsigned char> data(8 + sizeof(fields) + (link ? 4 : 0));
+    std::memcpy(data.data(), &tag, 4);
+    std::memcpy(data.data() + 8, fields, sizeof(fields));
+    if (link) {
+        std::memcpy(data.data() + 16, &flags, 4);
+    }
+    const size_t at = data.size();
+    data.resize(at + nameBytes);
+    std::memcpy(data.data() + at, name.data(), nameBytes);
+    const USHORT length = static_cast<USHORT>(data.size() - 8);
+    std::memcpy(data.data() + 4, &length, 2);
+    return data;
+}
+
+TEST(ReparsePoints, LinksAreFollowedOnTheirOwnVolumeOnly) {
+    constexpr ULONG kLink = 0xA000000C;
+    constexpr ULONG kJunction = 0xA0000003;
+    const struct {
+        std::vector<unsigned char> data;
+        std::wstring link;
+        std::wstring destination; // empty: not followed at all
+        bool sameVolume;          // as the root C:\repo
+    } cases[] = {
+        {ReparseData(kLink, L"\\??\\C:\\repo\\img\\x.png"), L"C:\\repo\\pic.png", L"C:\\repo\\img\\x.png",
+         true},
+        {ReparseData(kLink, L"..\\shared\\.\\x.png", 1), L"C:\\repo\\notes\\pic.png",
+         L"C:\\repo\\shared\\x.png", true},
+        {ReparseData(kLink, L"\\other\\x.png", 1), L"C:\\repo\\pic.png", L"C:\\other\\x.png", true},
+        {ReparseData(kLink, L"\\??\\UNC\\server\\share\\x.png"), L"C:\\repo\\pic.png",
+         L"\\\\server\\share\\x.png", false},
+        {ReparseData(kJunction, L"\\??\\D:\\elsewhere\\"), L"C:\\repo\\j", L"D:\\elsewhere", false},
+        {ReparseData(kJunction, L"\\??\\Volume{0b1c2d3e-0000-0000-0000-100000000000}\\"), L"C:\\repo\\j", L"",
+         false},
+        {ReparseData(kLink, L"\\Device\\HarddiskVolume2\\x"), L"C:\\repo\\pic.png", L"", false},
+        {ReparseData(0x9000001A, L"cloud"), L"C:\\repo\\pic.png", L"", false}, // a file kept in the cloud
+    };
+    for (const auto& c : cases) {
+        const std::optional<LinkTarget> target = ParseLinkData(c.data.data(), c.data.size());
+        const std::wstring destination = target ? LinkDestination(c.link, *target) : std::wstring();
+        EXPECT_EQ(destination, c.destination) << std::string(c.link.begin(), c.link.end());
+        EXPECT_EQ(!destination.empty() && OnSameVolume(destination, L"\\\\?\\C:\\repo"), c.sameVolume)
+            << std::string(destination.begin(), destination.end());
+    }
+    const std::vector<unsigned char> cut = ReparseData(kLink, L"\\??\\C:\\x");
+    EXPECT_EQ(ParseLinkData(cut.data(), cut.size() - 2), std::nullopt) << "data shorter than it says";
+    EXPECT_TRUE(OnSameVolume(L"\\\\?\\UNC\\srv\\share\\a", L"\\\\SRV\\Share\\b"));
+    EXPECT_FALSE(OnSameVolume(L"\\\\srv\\share\\a", L"\\\\srv\\other\\a"));
+}
+
+TEST(SaveCopy, ReplacesTheDestinationOnlyWithAWholeCopyAndLeavesNoPartialFile) {
+    TempFolder folder;
+    const std::wstring kept = folder.WriteFile(L"kept.txt", "the user's own");
+    const UniqueFile source(::CreateFileW(folder.WriteFile(L"source.txt", "the copy").c_str(), GENERIC_READ,
+                                          FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(source.valid());
+    const auto content = [&](const std::wstring& path) {
+        char bytes[64] = {};
+        DWORD got = 0;
+        const UniqueFile file(
+            ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ::ReadFile(file.get(), bytes, sizeof(bytes), &got, nullptr);
+        return file ? std::string(bytes, got) : std::string("(none)");
+    };
+    const auto files = [&] {
+        WIN32_FIND_DATAW found{};
+        std::vector<std::wstring> names;
+        const HANDLE search = ::FindFirstFileW((folder / L"*").c_str(), &found);
+        do {
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+                names.push_back(found.cFileName);
+            }
+        } while (::FindNextFileW(search, &found));
+        ::FindClose(search);
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    std::atomic<bool> cancelled{true};
+    EXPECT_EQ(SaveCopy(source.get(), kept, true, cancelled), HRESULT_FROM_WIN32(ERROR_CANCELLED));
+    cancelled = false;
+    EXPECT_TRUE(FAILED(SaveCopy(source.get(), kept, false, cancelled))) << "not to be replaced";
+    EXPECT_EQ(content(kept), "the user's own");
+    EXPECT_EQ(files(), (std::vector<std::wstring>{L"kept.txt", L"source.txt"})) << "no partial file is left";
+    EXPECT_EQ(SaveCopy(source.get(), kept, true, cancelled), S_OK);
+    EXPECT_EQ(SaveCopy(source.get(), folder / L"new.txt", false, cancelled), S_OK);
+    EXPECT_EQ(content(kept), "the copy");
+    EXPECT_EQ(content(folder / L"new.txt"), "the copy");
+    EXPECT_EQ(files(), (std::vector<std::wstring>{L"kept.txt", L"new.txt", L"source.txt"}));
+}
+
 TEST(FileRangeStream, IsFreeThreadedAndRefusesASeekPastAnyPosition) {
     TempFolder folder;
     UniqueFile file(::CreateFileW(folder.WriteFile(L"ten.bin", "0123456789").c_str(), GENERIC_READ,
@@ -137,7 +238,7 @@ TEST(FileRangeStream, IsFreeThreadedAndRefusesASeekPastAnyPosition) {
     EXPECT_EQ(std::string(bytes, got), "56");
 }
 
-TEST(ByteRange, HonoursOneRangeClampedToTheFileAndTheLimit) {
+TEST(ByteRange, HonoursOneRangeClampedToTheFileAndTheLimitsOfAPartAndOfAWhole) {
     const struct {
         const wchar_t* header;
         uint64_t size;
@@ -160,9 +261,13 @@ TEST(ByteRange, HonoursOneRangeClampedToTheFileAndTheLimit) {
         {L"items=0-1", 100, RangeAnswer::Whole, 0, 0},
         {L"bytes=x-1", 100, RangeAnswer::Whole, 0, 0},
         {L"bytes=99999999999999999999-", 100, RangeAnswer::Whole, 0, 0},
+        // Whole only up to the limit of a whole answer; past it, the first part.
+        {L"", 256, RangeAnswer::Whole, 0, 0},
+        {L"", 257, RangeAnswer::Partial, 0, 64},
+        {L"bytes=0-1,5-6", 1000, RangeAnswer::Partial, 0, 64},
     };
     for (const auto& c : cases) {
-        const ByteRangeChoice choice = ChooseByteRange(c.header, c.size, 64);
+        const ByteRangeChoice choice = ChooseByteRange(c.header, c.size, 64, 256);
         EXPECT_EQ(choice.answer, c.answer) << std::wstring(c.header).size() << " " << c.size;
         if (c.answer == RangeAnswer::Partial) {
             EXPECT_EQ(choice.first, c.first);

@@ -333,7 +333,11 @@ bool RunStep(const Step& step) {
     if (command == "ready") {
         PostFromPage(L"{\"action\":\"ready\"}");
     } else if (command == "close-doc") {
-        PostFromPage(L"{\"action\":\"closeDoc\"}");
+        // The page names the delivery it shows, as the viewer page does.
+        const TestWebView* page = TestWebView::Current();
+        const std::wstring generation = page == nullptr ? std::wstring() : page->ShownGeneration();
+        PostFromPage(generation.empty() ? L"{\"action\":\"closeDoc\"}"
+                                        : L"{\"action\":\"closeDoc\",\"generation\":" + generation + L"}");
     } else if (command == "post") {
         PostFromPage(args.empty() ? std::wstring() : args[0]);
     } else if (command == "drop") {

@@ -13,6 +13,7 @@ namespace {
 
 RuntimeMode ParseMode(std::wstring_view text) {
     constexpr std::wstring_view kFailCompletion = L"fail-environment-completion=";
+    constexpr std::wstring_view kFailController = L"fail-controller=";
     RuntimeMode mode;
     size_t start = 0;
     while (start < text.size()) {
@@ -25,6 +26,10 @@ RuntimeMode ParseMode(std::wstring_view text) {
             mode.refuseEnvironment = true;
         } else if (word == L"fail-controller") {
             mode.failController = true;
+        } else if (word.substr(0, kFailController.size()) == kFailController) {
+            mode.failController = true;
+            mode.failedControllerCode = static_cast<long>(
+                std::wcstoul(std::wstring(word.substr(kFailController.size())).c_str(), nullptr, 16));
         } else if (word == L"no-webview") {
             mode.noWebView = true;
         } else if (word.substr(0, kFailCompletion.size()) == kFailCompletion) {

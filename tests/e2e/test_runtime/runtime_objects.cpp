@@ -64,8 +64,10 @@ HRESULT STDMETHODCALLTYPE TestEnvironment::CreateCoreWebView2Controller(
         ComPtr<TestEnvironment> self(this);
         Post([self, completed, parentWindow] {
             if (Mode().failController) {
-                Log("controller-completed", {HresultField(kFailedController)});
-                completed->Invoke(kFailedController, nullptr);
+                const long code =
+                    Mode().failedControllerCode != 0 ? Mode().failedControllerCode : kFailedController;
+                Log("controller-completed", {HresultField(code)});
+                completed->Invoke(code, nullptr);
             } else {
                 g_parentWindow = parentWindow;
                 ComPtr<TestWebView> webView;
@@ -187,6 +189,14 @@ HRESULT STDMETHODCALLTYPE TestWebView::PostWebMessageAsJson(LPCWSTR webMessageAs
         return E_INVALIDARG;
     }
     Log("post", {EscapeField(webMessageAsJson)});
+    const std::wstring_view json(webMessageAsJson);
+    constexpr std::wstring_view kGeneration = L"\"generation\":";
+    const size_t at = json.find(kGeneration);
+    if (json.find(L"\"openFile\"") != std::wstring_view::npos && at != std::wstring_view::npos) {
+        const size_t start = at + kGeneration.size();
+        shownGeneration_ =
+            std::wstring(json.substr(start, json.find_first_not_of(L"0123456789", start) - start));
+    }
     NotifyRuntimeEvent(RuntimeEvent::Posted);
     return S_OK;
 }

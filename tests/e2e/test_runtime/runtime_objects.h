@@ -58,6 +58,10 @@ public:
     // window.chrome.webview.postMessage. Returns how many handlers were called.
     size_t PostFromPage(const std::wstring& json);
 
+    // The "generation" of the last openFile the host posted (the delivery the page shows), as written;
+    // empty before the first.
+    const std::wstring& ShownGeneration() const noexcept { return shownGeneration_; }
+
     // The web view whose page is loaded (the last one navigated and still alive), or null.
     static TestWebView* Current() noexcept;
 
@@ -67,6 +71,8 @@ public:
 
 private:
     ~TestWebView() override;
+
+    std::wstring shownGeneration_;
 
     struct Subscription {
         long long token;

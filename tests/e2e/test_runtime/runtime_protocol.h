@@ -21,7 +21,7 @@ inline constexpr wchar_t kLogVariable[] = L"TALLOWMERE_TEST_RUNTIME_LOG";
 // Full path of the page script; without it the page does nothing by itself.
 inline constexpr wchar_t kScriptVariable[] = L"TALLOWMERE_TEST_RUNTIME_SCRIPT";
 // Failure switches, separated by spaces or commas: "refuse-environment", "fail-environment-completion=N",
-// "fail-controller", "no-webview".
+// "fail-controller" (or "fail-controller=<hex code>"), "no-webview".
 inline constexpr wchar_t kModeVariable[] = L"TALLOWMERE_TEST_RUNTIME_MODE";
 
 // Error codes the runtime reports in its failure modes (distinct, so a test sees which one arrived).
