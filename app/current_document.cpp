@@ -1,5 +1,6 @@
 #include "app/current_document.h"
 
+#include "app/document_decoding.h"
 #include "app/document_watch.h"
 #include "app/open_document.h"
 #include "platform/long_path.h"
@@ -10,11 +11,12 @@ namespace {
 
 uint32_t g_currentGeneration = 0; // the shown delivery's number; 0: none
 uint32_t g_lastGeneration = 0;    // the last number given
+std::wstring g_chosenEncoding;    // the reader's choice for the shown delivery; empty: none
 
 // A live reload: the same document, so the same number.
 void DeliverAgain(const std::wstring& name, const std::string& bytes) noexcept {
     try {
-        PostDocument(name, bytes, g_currentGeneration);
+        PostDocument(name, bytes, g_currentGeneration, {}, false, g_chosenEncoding);
     } catch (...) {
         // Out of memory for the message: the page keeps what it shows, as after a refused post.
     }
@@ -42,6 +44,7 @@ uint32_t NextDocumentGeneration() noexcept {
 void SetCurrentDocument(HWND window, const std::wstring& path, const std::wstring& name, uint32_t generation,
                         DocumentRead delivered) noexcept {
     g_currentGeneration = generation;
+    g_chosenEncoding.clear();
     try {
         g_currentDocumentPath = FullPath(path);
     } catch (...) {
@@ -53,10 +56,19 @@ void SetCurrentDocument(HWND window, const std::wstring& path, const std::wstrin
 void CloseCurrentDocument() noexcept {
     g_currentDocumentPath.clear();
     g_currentGeneration = 0;
+    g_chosenEncoding.clear();
     g_watch.Stop();
 }
 
 void ShowCurrentDocumentAgain() noexcept {
+    g_watch.ShowAgain();
+}
+
+void ReadCurrentDocumentIn(uint32_t generation, const std::wstring& encoding) {
+    if (generation == 0 || generation != g_currentGeneration || !IsKnownEncoding(encoding)) {
+        return;
+    }
+    g_chosenEncoding = encoding;
     g_watch.ShowAgain();
 }
 

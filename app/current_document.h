@@ -33,5 +33,10 @@ void CloseCurrentDocument() noexcept;
 // reload does (the page keeps the reader's place). Nothing without a current document.
 void ShowCurrentDocumentAgain() noexcept;
 
+// The reader chose `encoding` for delivery `generation`: when that is the current document's and the name
+// is known, the document is read again, in it, as ShowCurrentDocumentAgain reads it; its live reloads
+// keep the choice until another document is opened. Anything else changes nothing.
+void ReadCurrentDocumentIn(uint32_t generation, const std::wstring& encoding);
+
 // Takes the window messages of the watch (its timers, its thread's reports); false for any other.
 bool HandleCurrentDocumentMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept;

@@ -1,5 +1,6 @@
 #include "app/document_text.h"
 
+#include "app/document_decoding.h"
 #include "platform/long_path.h"
 #include "platform/unique_handle.h"
 #include "platform/utf8.h"
@@ -106,5 +107,5 @@ DocumentRead ReadDocumentBytes(const std::wstring& path) noexcept {
 
 std::wstring ReadDocumentText(const std::wstring& path) {
     const DocumentRead read = ReadDocumentBytes(path);
-    return DecodeUtf8(read.bytes.data(), read.bytes.size());
+    return DecodeDocument(read.bytes).text;
 }

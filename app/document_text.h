@@ -1,4 +1,4 @@
-// Reading a document: the file's bytes, whole and unchanged, decoded leniently from UTF-8.
+// Reading a document: the file's bytes, whole and unchanged, and their text (see document_decoding.h).
 #pragma once
 
 #include "app/file_stamp.h"
@@ -26,7 +26,8 @@ struct DocumentRead {
 // without denying that writer. Never throws: without memory for the bytes the read counts as Busy.
 DocumentRead ReadDocumentBytes(const std::wstring& path) noexcept;
 
-// Never fails: a file that cannot be opened, an empty file and a file of 2 GiB or more (which the
-// platform decoder cannot take in one piece) all yield the empty string. Other programs may keep the
+// The file's text, decoded as DecodeDocument finds it encoded. Never fails: a file that cannot be opened,
+// an empty file and a file of 2 GiB or more (which the platform decoder cannot take in one piece) all
+// yield the empty string. Other programs may keep the
 // file open for reading or writing meanwhile.
 std::wstring ReadDocumentText(const std::wstring& path);

@@ -1,10 +1,10 @@
 #include "app/open_document.h"
 
 #include "app/current_document.h"
+#include "app/document_decoding.h"
 #include "app/document_text.h"
 #include "app/host_state.h"
 #include "app/recent_documents.h"
-#include "platform/utf8.h"
 #include "webhost/browser_references.h"
 #include "webhost/host_messages.h"
 
@@ -31,11 +31,12 @@ uint32_t OpenDocument(const std::wstring& path, const DocumentLanding& landing, 
 }
 
 void PostDocument(const std::wstring& name, const std::string& bytes, uint32_t generation,
-                  const DocumentLanding& landing, bool missing) {
+                  const DocumentLanding& landing, bool missing, std::wstring_view encoding) {
     if (!g_webView) {
         return;
     }
+    const DecodedDocument decoded = DecodeDocument(bytes, encoding);
     const std::wstring message =
-        ComposeOpenFileMessage(name, DecodeUtf8(bytes.data(), bytes.size()), generation, landing, missing);
+        ComposeOpenFileMessage(name, decoded.text, generation, landing, missing, decoded.encoding);
     g_webView->PostWebMessageAsJson(message.c_str());
 }

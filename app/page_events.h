@@ -38,4 +38,5 @@ inline constexpr PageMessageActions kPageMessageActions = {OnPageReady,
                                                            GoBack,
                                                            GoForward,
                                                            RememberPlace,
-                                                           ShowOwnDocument};
+                                                           ShowOwnDocument,
+                                                           ReadCurrentDocumentIn};

@@ -1,7 +1,7 @@
 # Assembles the viewer page (run with cmake -P) in its two forms, from the same pieces:
 # - the stand-alone page, one self-contained UTF-8 file that works on its own in a browser: it
-#   carries the libraries that run only in its workers (the highlighter, the formula typesetter and
-#   the GitHub dialect's converter) as the text of holder elements;
+#   carries the libraries that run only in its workers (the highlighter, the formula typesetter, the
+#   GitHub dialect's converter and the character set detector) as the text of holder elements;
 # - the program's page, the same without those holders: the HTML parser would pass over their half a
 #   megabyte at every start-up, so the program serves each library from its own origin instead, and
 #   the page fetches it the first time a block or a document needs it. The library texts are written
@@ -20,6 +20,7 @@
 #   PAGE_CODE_BLOCKS_SCRIPT page/code-blocks.js (follows library-texts.js in the main script)
 #   PAGE_HIGHLIGHTER     the highlighter's files, separated by "|", joined into one text
 #   PAGE_FORMULAS        the formula typesetter's file
+#   PAGE_CHARSET_DETECTOR the character set detector's file
 #   PAGE_DOM_ACCESS_SCRIPT page/dom-access.js (follows code-blocks.js in the main script)
 #   PAGE_CONVERSION_SCRIPT page/github-conversion.js (follows dom-access.js in the main script)
 #   PAGE_DOCUMENT_STYLES_SCRIPT page/document-styles.js (follows github-conversion.js in the main script)
@@ -30,12 +31,13 @@
 #   PAGE_VENDOR_DIR      page/vendor, the libraries exactly as published (in the worker module)
 #   PAGE_HISTORY_SCRIPT  page/history.js (follows picture-reload.js in the main script)
 #   PAGE_FILES_SCRIPT    page/files-panel.js (follows history.js in the main script)
+#   PAGE_ENCODINGS_SCRIPT page/encodings.js (follows files-panel.js in the main script)
 #   PAGE_VIEWER_SCRIPT   page/viewer.js (last in the main script; its start-up uses the others)
 #   PAGE_CONSOLE_SCRIPT  page/console-forward.js (the second script)
 #   PAGE_OUTPUT          the stand-alone page to write
 #   PAGE_PROGRAM_OUTPUT  the program's page to write
-#   PAGE_LIBRARY_DIR     the folder for the library texts: highlighter.js, formulas.js and
-#                        github-converter.js
+#   PAGE_LIBRARY_DIR     the folder for the library texts: highlighter.js, formulas.js,
+#                        github-converter.js and charset-detector.js
 #
 # The page's Content-Security-Policy admits exactly its two inline scripts by their SHA-256
 # hashes and the diagram library by its one URL, so anything else that tries to run as script (a
@@ -46,9 +48,9 @@
 cmake_minimum_required(VERSION 3.25)
 
 foreach(input PAGE_TEMPLATE PAGE_STYLES PAGE_MARKDOWN_SCRIPT PAGE_ANCHORS_SCRIPT PAGE_LINKS_SCRIPT PAGE_INSERTION_SCRIPT
-        PAGE_DIAGRAMS_SCRIPT PAGE_LIBRARIES_SCRIPT PAGE_CODE_BLOCKS_SCRIPT PAGE_HIGHLIGHTER PAGE_FORMULAS PAGE_DOM_ACCESS_SCRIPT
+        PAGE_DIAGRAMS_SCRIPT PAGE_LIBRARIES_SCRIPT PAGE_CODE_BLOCKS_SCRIPT PAGE_HIGHLIGHTER PAGE_FORMULAS PAGE_CHARSET_DETECTOR PAGE_DOM_ACCESS_SCRIPT
         PAGE_CONVERSION_SCRIPT PAGE_DOCUMENT_STYLES_SCRIPT PAGE_PICTURE_RELOAD_SCRIPT PAGE_GITHUB_WORKER PAGE_GITHUB_DIALECT
-        PAGE_VENDOR_DIR PAGE_HISTORY_SCRIPT PAGE_FILES_SCRIPT PAGE_VIEWER_SCRIPT PAGE_CONSOLE_SCRIPT
+        PAGE_VENDOR_DIR PAGE_HISTORY_SCRIPT PAGE_FILES_SCRIPT PAGE_ENCODINGS_SCRIPT PAGE_VIEWER_SCRIPT PAGE_CONSOLE_SCRIPT
         PAGE_OUTPUT PAGE_PROGRAM_OUTPUT PAGE_LIBRARY_DIR)
     if(NOT DEFINED ${input})
         message(FATAL_ERROR "AssemblePage: ${input} is not set")
@@ -184,12 +186,14 @@ read_script_without_comment_lines("${PAGE_LIBRARIES_SCRIPT}" libraries_script)
 read_script_without_comment_lines("${PAGE_CODE_BLOCKS_SCRIPT}" code_blocks_script)
 read_library("${PAGE_HIGHLIGHTER}" "the highlighter" highlighter_text)
 read_library("${PAGE_FORMULAS}" "the formula typesetter" formulas_text)
+read_library("${PAGE_CHARSET_DETECTOR}" "the character set detector" charset_detector_text)
 read_script_without_comment_lines("${PAGE_DOM_ACCESS_SCRIPT}" dom_access_script)
 read_script_without_comment_lines("${PAGE_CONVERSION_SCRIPT}" conversion_script)
 read_script_without_comment_lines("${PAGE_DOCUMENT_STYLES_SCRIPT}" document_styles_script)
 read_script_without_comment_lines("${PAGE_PICTURE_RELOAD_SCRIPT}" picture_reload_script)
 read_script_without_comment_lines("${PAGE_HISTORY_SCRIPT}" history_script)
 read_script_without_comment_lines("${PAGE_FILES_SCRIPT}" files_script)
+read_script_without_comment_lines("${PAGE_ENCODINGS_SCRIPT}" encodings_script)
 read_script_without_comment_lines("${PAGE_VIEWER_SCRIPT}" viewer_script)
 read_page_piece("${PAGE_CONSOLE_SCRIPT}" console_script)
 
@@ -214,12 +218,14 @@ string(REPLACE "@GH_DIALECT@" "${github_dialect}" github_worker "${github_worker
 file(WRITE "${PAGE_LIBRARY_DIR}/highlighter.js" "${highlighter_text}")
 file(WRITE "${PAGE_LIBRARY_DIR}/formulas.js" "${formulas_text}")
 file(WRITE "${PAGE_LIBRARY_DIR}/github-converter.js" "${github_worker}")
+file(WRITE "${PAGE_LIBRARY_DIR}/charset-detector.js" "${charset_detector_text}")
 # In the stand-alone page the converter is the text of a template element, which the HTML parser
 # hands back unchanged once "&" and "<" are written as entities (it holds "</script" in places).
 string(REPLACE "&" "&amp;" github_worker_html "${github_worker}")
 string(REPLACE "<" "&lt;" github_worker_html "${github_worker_html}")
 set(library_holders "<script type=\"text/plain\" id=\"libHighlight\">${highlighter_text}</script>
 <script type=\"text/plain\" id=\"libFormulas\">${formulas_text}</script>
+<script type=\"text/plain\" id=\"libCharsets\">${charset_detector_text}</script>
 <template id=\"githubConverter\">${github_worker_html}</template>")
 
 foreach(placeholder @PAGE_CSP@ @PAGE_STYLES@ @PAGE_LIBRARIES@ @PAGE_MAIN_SCRIPT@ @PAGE_CONSOLE_SCRIPT@)
@@ -230,7 +236,7 @@ foreach(placeholder @PAGE_CSP@ @PAGE_STYLES@ @PAGE_LIBRARIES@ @PAGE_MAIN_SCRIPT@
 endforeach()
 
 # The exact texts of the two script elements; their hashes are taken over these.
-set(main_script "\n${markdown_script}\n${anchors_script}\n${links_script}\n${insertion_script}\n${diagrams_script}\n${libraries_script}\n${code_blocks_script}\n${dom_access_script}\n${conversion_script}\n${document_styles_script}\n${picture_reload_script}\n${history_script}\n${files_script}\n${viewer_script}")
+set(main_script "\n${markdown_script}\n${anchors_script}\n${links_script}\n${insertion_script}\n${diagrams_script}\n${libraries_script}\n${code_blocks_script}\n${dom_access_script}\n${conversion_script}\n${document_styles_script}\n${picture_reload_script}\n${history_script}\n${files_script}\n${encodings_script}\n${viewer_script}")
 set(second_script "\n${console_script}")
 check_inline_script("${main_script}" "the main script")
 check_inline_script("${second_script}" "the console script")

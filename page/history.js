@@ -33,7 +33,8 @@ const TEXT_DOCUMENT_GONE = '\u6587\u6863\u4e0d\u5728\u4e86'; // "文档不在了
 const TEXT_GONE_DETAIL = '\u5b83\u5df2\u88ab\u5220\u9664\u3001\u79fb\u8d70\u6216\u6539\u540d\u3002\u6587\u4ef6\u56de\u6765\u540e\u4f1a\u81ea\u52a8\u663e\u793a\u3002'; // "它已被删除、移走或改名。文件回来后会自动显示。"
 const TEXT_OWN_GONE_DETAIL = '\u9875\u9762\u5df2\u4e0d\u518d\u4fdd\u5b58\u5b83\u7684\u5185\u5bb9\uff0c\u8bf7\u91cd\u65b0\u9009\u62e9\u8fd9\u4e2a\u6587\u4ef6\u3002'; // "页面已不再保存它的内容，请重新选择这个文件。"
 
-// The documents the page read itself, by the number the host knows them by: { md, name }.
+// The documents the page read itself, by the number the host knows them by: { md, name, encoding }
+// (encoding as page/encodings.js keeps it).
 const ownDocuments = new Map();
 let lastOwnNumber = 0;
 // The number of the page's own document on screen; null when none is.
@@ -97,11 +98,19 @@ function parsePlace(text) {
 }
 
 // A document the page read itself: kept under a new number, which the host puts in its history.
-function keepOwnDocument(md, name) {
+function keepOwnDocument(md, name, encoding) {
   lastOwnNumber++;
-  ownDocuments.set(lastOwnNumber, { md, name });
+  ownDocuments.set(lastOwnNumber, { md, name, encoding });
   shownOwnNumber = lastOwnNumber;
   postToHost({ action: 'ownDocument', own: lastOwnNumber, name });
+}
+
+// The reader chose another encoding for the page's own document on screen: it is kept so.
+function keepOwnEncoding(md, encoding) {
+  const kept = shownOwnNumber === null ? null : ownDocuments.get(shownOwnNumber);
+  if (!kept) return;
+  kept.md = md;
+  kept.encoding = encoding;
 }
 
 // The host goes back or forward to a document the page read itself.
@@ -120,6 +129,7 @@ function showOwnDocumentAgain(msg) {
   shownOwnNumber = msg.own;
   showFilesOf(null);
   const place = parsePlace(msg.place);
+  setShownEncoding(kept.encoding.name, kept.encoding.bytes);
   renderDoc(kept.md, kept.name, place ? place.index + 1 : 0, () => returnToPlace(place));
 }
 

@@ -1,5 +1,5 @@
 // The texts of the libraries that run only in the page's workers: the highlighter, the formula
-// typesetter and the GitHub dialect's converter. None of them is ever compiled in the page itself.
+// typesetter, the GitHub dialect's converter and the character set detector. None of them is ever compiled in the page itself.
 //
 // Where a text comes from depends on the page's form:
 // - the stand-alone page carries each in a holder element (a script of type text/plain, or a
@@ -17,6 +17,7 @@ const LIBRARY_TEXTS = {
   highlighter: { holderId: 'libHighlight', url: 'https://tallowmere.invalid/vendor/highlighter.js' },
   formulas: { holderId: 'libFormulas', url: 'https://tallowmere.invalid/vendor/formulas.js' },
   githubConverter: { holderId: 'githubConverter', url: 'https://tallowmere.invalid/vendor/github-converter.js' },
+  charsetDetector: { holderId: 'libCharsets', url: 'https://tallowmere.invalid/vendor/charset-detector.js' },
 };
 const LIBRARY_HOLDER_IDS = Object.values(LIBRARY_TEXTS).map((library) => library.holderId);
 

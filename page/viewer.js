@@ -18,10 +18,11 @@
 //
 // This script follows page/markdown.js, page/anchors.js, page/links.js, page/document-insertion.js,
 // page/diagrams.js, page/code-blocks.js, page/dom-access.js, page/github-conversion.js,
-// page/document-styles.js and page/picture-reload.js in the same script element and uses their
-// functions (esc, parse, the anchor and document link functions, insertDocumentHtml and its
-// companions, redrawDiagramsForTheme, the code blocks' scheduler, convertGithub for the GitHub
-// dialect, the platform's own accessors, confineDocumentStyles, refreshPictures).
+// page/document-styles.js, page/picture-reload.js, page/history.js, page/files-panel.js and
+// page/encodings.js in the same script element and uses their functions (esc, parse, the anchor and
+// document link functions, insertDocumentHtml and its companions, redrawDiagramsForTheme, the code
+// blocks' scheduler, convertGithub for the GitHub dialect, the platform's own accessors,
+// confineDocumentStyles, refreshPictures, the history's, the files panel's and the encodings').
 // Its string literals write non-ASCII text as \u escapes and closing tags as "<\/".
 
 const THEME_STORAGE_KEY = 'md-theme';
@@ -120,6 +121,8 @@ const ui = {
   logoBtn: document.getElementById('logoBtn'),
   filename: document.getElementById('filename'),
   meta: document.getElementById('meta'),
+  encodingBtn: document.getElementById('encodingBtn'),
+  encodingList: document.getElementById('encodingList'),
   btnDark: document.getElementById('btnDark'),
   btnLight: document.getElementById('btnLight'),
   btnHC: document.getElementById('btnHC'),
@@ -303,11 +306,11 @@ function formatSize(bytes) {
   return kb > 1024 ? (kb / 1024).toFixed(2) + ' MB' : kb.toFixed(1) + ' KB';
 }
 
-// The top bar's statistics: UTF-16 code units, white-space separated words, LF count + 1, and
-// the UTF-8 size.
+// The top bar's statistics: UTF-16 code units, white-space separated words and LF count + 1 of the
+// decoded text, and the file's size in bytes (see page/encodings.js).
 function documentStatistics(md) {
   const { words, lines, bytes } = measureText(md);
-  return md.length + TEXT_CHARACTERS + words + TEXT_WORDS + lines + TEXT_LINES + formatSize(bytes);
+  return md.length + TEXT_CHARACTERS + words + TEXT_WORDS + lines + TEXT_LINES + formatSize(shownFileSize(md, bytes));
 }
 
 // A document's picture chooses between sources for a light and a dark colour scheme by the page's
@@ -443,6 +446,7 @@ function showDocumentHtml(md, name, html, dialect, blocksAtOnce, awaitedUnits = 
   showFileName(name || '');
   ui.closeBtn.style.display = '';
   ui.meta.textContent = documentStatistics(md);
+  showEncodingName();
   if (name) setDocumentTitle(name + TITLE_SUFFIX);
   ui.tocList.textContent = '';
   let headings = 0;
@@ -489,6 +493,7 @@ function renderHostDoc(md, name, generation, landing = {}) {
     showMissingHostDocument(name);
     return;
   }
+  setShownEncoding(typeof landing.encoding === 'string' ? landing.encoding : DEFAULT_ENCODING);
   const place = again ? readersPlace() : parsePlace(landing.place);
   if (again) endLanding();
   else if (!place) expectLanding(landing.fragment);
@@ -578,15 +583,16 @@ function holdPlace(place, block) {
 
 // A document the page read itself replaces the host's: the host is told, so that it stops following its
 // own (whose next change would otherwise replace the reader's choice) and puts this one in the window's
-// history.
-function renderOwnDoc(md, name) {
+// history. bytes: the file's, read in encoding.
+function renderOwnDoc(md, name, bytes, encoding) {
   reportLeftPlace();
   endLanding();
   letGoOfHostDocument();
   beginLocalDocument();
   showFilesOf(null);
+  setShownEncoding(encoding, bytes);
   renderDoc(md, name);
-  keepOwnDocument(md, name);
+  keepOwnDocument(md, name, shownEncoding);
 }
 
 // The page lets go of the host's document it shows, if any: a delivery of it still on its way (a live
@@ -691,6 +697,7 @@ function showFileName(text) {
 // Takes what is left of a closed document out of the top bar, the outline and the title.
 function forgetDocument() {
   ui.meta.textContent = '';
+  forgetEncoding();
   ui.tocList.textContent = '';
   setTocOpen(false);
   ui.tocBtn.style.display = 'none';
@@ -799,12 +806,16 @@ function followTopbarHeight() {
   new ResizeObserver(() => root.style.setProperty('--topbar-height', ui.topbar.offsetHeight + 'px')).observe(ui.topbar);
 }
 
+// Reads the first file's bytes, then decodes them as the host would (see page/encodings.js).
 function handleFiles(files) {
   if (!files || files.length === 0) return;
   const file = files[0];
   const reader = new FileReader();
-  reader.addEventListener('load', () => renderOwnDoc(reader.result, file.name));
-  reader.readAsText(file);
+  reader.addEventListener('load', () => {
+    const bytes = new Uint8Array(reader.result);
+    decodeDocumentBytes(bytes).then(({ text, encoding }) => renderOwnDoc(text, file.name, bytes, encoding));
+  });
+  reader.readAsArrayBuffer(file);
 }
 
 function loadFromQuery(file) {
@@ -814,9 +825,15 @@ function loadFromQuery(file) {
   fetch(file)
     .then((response) => {
       if (!response.ok) throw new Error(response.status + ' ' + response.statusText);
-      return response.text();
+      return response.arrayBuffer();
     })
-    .then((text) => renderDoc(text, name))
+    .then((body) => {
+      const bytes = new Uint8Array(body);
+      return decodeDocumentBytes(bytes).then(({ text, encoding }) => {
+        setShownEncoding(encoding, bytes);
+        renderDoc(text, name);
+      });
+    })
     .catch((failure) => {
       const message = failure && failure.message ? failure.message : String(failure);
       showError(TEXT_LOAD_FAILED, TEXT_FILE_LABEL + '<code>' + esc(file) + '<\/code><br>' + TEXT_ERROR_LABEL + esc(message) +
@@ -897,6 +914,7 @@ function startPage() {
   setDialectButtons(chosenDialect);
   if (chosenDialect === 'github') prepareGithubConversion();
   installEventBindings();
+  installEncodingList();
   installHistory();
   installFilesPanel();
   followTopbarHeight();

@@ -1,9 +1,9 @@
 # Resources of tallowmere.exe: the manifest, the version information and, as RCDATA, the program's
 # viewer page (101), the support image (102), the diagram library (103, the vendored file as published)
-# and the texts of the page's worker libraries: the highlighter (104), the formula typesetter (105) and
-# the GitHub dialect's converter (106). The page loads each of the last four from the program's origin
-# only when it first needs it. The page and the library texts are built by the viewer_page target; all
-# files are staged in the build folder on every build (copied only when changed), so the program
+# and the texts of the page's worker libraries: the highlighter (104), the formula typesetter (105), the
+# GitHub dialect's converter (106) and the character set detector (107). The page loads each of the last
+# five from the program's origin only when it first needs it. The page and the library texts are built
+# by the viewer_page target; all files are staged in the build folder on every build (copied only when changed), so the program
 # relinks exactly when one of them changes. A missing one fails the build: a program without it would be a
 # broken viewer that built successfully.
 set(TALLOWMERE_RESOURCE_DIR ${PROJECT_BINARY_DIR}/resources)
@@ -22,7 +22,8 @@ set(TALLOWMERE_RCDATA
     "${PROJECT_SOURCE_DIR}/page/vendor/mermaid/mermaid.min.js|mermaid.min.js|103"
     "${TALLOWMERE_PAGE_LIBRARY_DIR}/highlighter.js|highlighter.js|104"
     "${TALLOWMERE_PAGE_LIBRARY_DIR}/formulas.js|formulas.js|105"
-    "${TALLOWMERE_PAGE_LIBRARY_DIR}/github-converter.js|github-converter.js|106")
+    "${TALLOWMERE_PAGE_LIBRARY_DIR}/github-converter.js|github-converter.js|106"
+    "${TALLOWMERE_PAGE_LIBRARY_DIR}/charset-detector.js|charset-detector.js|107")
 
 set(stage_script ${CMAKE_CURRENT_LIST_DIR}/stage_resource.cmake)
 set(stage_commands)

@@ -14,6 +14,7 @@ inline constexpr WORD kDiagramLibraryResourceId = 103;  // the diagram library, 
 inline constexpr WORD kHighlighterResourceId = 104;     // the highlighter, UTF-8 script
 inline constexpr WORD kFormulasResourceId = 105;        // the formula typesetter, UTF-8 script
 inline constexpr WORD kGithubConverterResourceId = 106; // the GitHub dialect's converter, UTF-8 script
+inline constexpr WORD kCharsetDetectorResourceId = 107; // the character set detector, UTF-8 script
 
 // The bytes of RCDATA resource `id` in `module` (null: the running executable), or nothing when the
 // resource is absent or cannot be loaded. The bytes live as long as the module stays loaded.

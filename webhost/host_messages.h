@@ -17,9 +17,11 @@ struct DocumentLanding {
 // {"action":"openFile","name":"<name>","content":"<text>","generation":<n>} with both texts escaped, no
 // white space. `generation` numbers the delivery (see page_message_actions.h). A landing adds "place" or
 // "fragment" (strings) after the generation; `missing` adds "missing":true (the file is not there: the
-// page says so instead of showing an empty document).
+// page says so instead of showing an empty document); last, `encoding` adds "encoding" (a string: the
+// name of the encoding the file was read in) when it is not empty.
 std::wstring ComposeOpenFileMessage(std::wstring_view name, std::wstring_view content, uint32_t generation,
-                                    const DocumentLanding& landing = {}, bool missing = false);
+                                    const DocumentLanding& landing = {}, bool missing = false,
+                                    std::wstring_view encoding = {});
 
 // {"action":"history","back":"<name>","forward":"<name>"}: the names of the documents Back and Forward
 // would show, empty where there is none.
@@ -37,6 +39,7 @@ enum class PageMessage {
     Place,       // {"action":"place","generation":n or "own":n,"place":"..."}: where the reader left it
     OwnDocument, // {"action":"ownDocument","own":n,"name":"..."}: the page shows a file it read itself
     OpenListed,  // {"action":"openListed","address":"..."}: the reader chose a document in the panel
+    Encoding,    // {"action":"encoding","generation":n,"encoding":"GBK"}: read the document again in it
     Other,
 };
 

@@ -37,6 +37,7 @@ constexpr EmbeddedLibrary kEmbeddedLibraries[] = {
     {kHighlighterUrl, kHighlighterResourceId},
     {kFormulasUrl, kFormulasResourceId},
     {kGithubConverterUrl, kGithubConverterResourceId},
+    {kCharsetDetectorUrl, kCharsetDetectorResourceId},
 };
 
 bool IsPageAddress(std::wstring_view uri) noexcept {

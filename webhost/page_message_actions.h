@@ -36,4 +36,7 @@ struct PageMessageActions {
     void (*rememberPlace)(uint32_t generation, uint32_t own, const std::wstring& place) = nullptr;
     // The page shows a document it read itself (file picker, a drop on the page), under the number `own`.
     void (*showOwnDocument)(HWND mainWindow, uint32_t own, const std::wstring& name) = nullptr;
+    // The reader chose the encoding (its name as the openFile message gives it) to read the host's
+    // delivery `generation` in.
+    void (*chooseEncoding)(uint32_t generation, const std::wstring& encoding) = nullptr;
 };

@@ -11,12 +11,15 @@ inline constexpr std::wstring_view kPageOrigin = L"https://tallowmere.invalid";
 inline constexpr wchar_t kPageUrl[] = L"https://tallowmere.invalid/";
 // The libraries the page loads when it first needs them, each a separate resource so that the page's
 // start-up never parses it: the diagram library (a script of the page) and the texts of the page's
-// workers (the highlighter, the formula typesetter, the GitHub dialect's converter).
+// workers (the highlighter, the formula typesetter, the GitHub dialect's converter, the character set
+// detector).
 inline constexpr std::wstring_view kDiagramLibraryUrl = L"https://tallowmere.invalid/vendor/mermaid.min.js";
 inline constexpr std::wstring_view kHighlighterUrl = L"https://tallowmere.invalid/vendor/highlighter.js";
 inline constexpr std::wstring_view kFormulasUrl = L"https://tallowmere.invalid/vendor/formulas.js";
 inline constexpr std::wstring_view kGithubConverterUrl =
     L"https://tallowmere.invalid/vendor/github-converter.js";
+inline constexpr std::wstring_view kCharsetDetectorUrl =
+    L"https://tallowmere.invalid/vendor/charset-detector.js";
 // The one request filter: every path under the origin, so that none goes to the network.
 inline constexpr wchar_t kPageRequestFilter[] = L"https://tallowmere.invalid/*";
 

@@ -68,6 +68,14 @@ void OnWebMessageReceived(HWND mainWindow, const PageMessageActions& actions,
                 FollowLink(mainWindow, address->c_str(), true, actions);
             }
             break;
+        case PageMessage::Encoding: {
+            const PageMessageFields fields(json.get());
+            const auto encoding = fields.String(L"encoding");
+            if (encoding && actions.chooseEncoding != nullptr) {
+                actions.chooseEncoding(fields.Number(L"generation").value_or(0), *encoding);
+            }
+            break;
+        }
         case PageMessage::Other:
             break;
         }

@@ -183,11 +183,13 @@ std::wstring ExpectedUserDataFolder() {
 }
 
 // An openFile message for a name and a content that need no escaping, of the program's `generation`th
-// document opened; `extra` holds the members after the number (where to land), as written.
+// document opened; `extra` holds the members after the number (where to land), as written; the file was
+// read in `encoding`.
 std::wstring OpenFileJson(const std::wstring& name, const std::wstring& content, int generation = 1,
-                          const std::wstring& extra = L"") {
+                          const std::wstring& extra = L"", const std::wstring& encoding = L"UTF-8") {
     return L"{\"action\":\"openFile\",\"name\":\"" + name + L"\",\"content\":\"" + content +
-           L"\",\"generation\":" + std::to_wstring(generation) + extra + L"}";
+           L"\",\"generation\":" + std::to_wstring(generation) + extra + L",\"encoding\":\"" + encoding +
+           L"\"}";
 }
 
 // A history message: the names Back and Forward would show.
@@ -324,7 +326,8 @@ TEST_F(EndToEnd, CommandLineDocumentArrivesOnceAfterReadyExactlyAsWritten) {
     const std::wstring expected =
         L"{\"action\":\"openFile\",\"name\":\"\u6587\u6863 notes.md\",\"content\":\""
         L"\uFEFF# Title\\r\\nTab\\there\\r\\nNul \\u0000end\\r\\n"
-        L"Quote \\\" back \\\\ slash\\r\\nLone \uFFFD byte\\r\\n\u4E2D\u6587\\n\",\"generation\":1}";
+        L"Quote \\\" back \\\\ slash\\r\\nLone \uFFFD "
+        L"byte\\r\\n\u4E2D\u6587\\n\",\"generation\":1,\"encoding\":\"UTF-8\"}";
     ASSERT_EQ(log.Count("post"), 1u) << log.Describe();
     EXPECT_EQ(log.All("post")[0].fields.at(0), expected);
 
@@ -346,7 +349,7 @@ TEST_F(EndToEnd, CommandLineDocumentArrivesOnceAfterReadyExactlyAsWritten) {
 TEST_F(EndToEnd, StartUpSizesTheControlHidesTheStatusBarAndServesThePreparedPageOnItsOwnOrigin) {
     // The libraries the page loads from the program's origin, each staged under the same name.
     const std::vector<std::wstring> libraries = {L"mermaid.min.js", L"highlighter.js", L"formulas.js",
-                                                 L"github-converter.js"};
+                                                 L"github-converter.js", L"charset-detector.js"};
     const std::wstring vendor = L"https://tallowmere.invalid/vendor/";
     std::vector<std::string> steps = {Step("await", {L"navigation"}), Step("ready")};
     for (const std::wstring& name : libraries) {

@@ -337,7 +337,7 @@ TEST(Installer, SilentInstallThenADocumentOpenedThroughTheShellThenSilentUninsta
         ASSERT_EQ(log.Count("post"), 1u) << log.Describe();
         EXPECT_EQ(log.All("post")[0].fields.at(0),
                   L"{\"action\":\"openFile\",\"name\":\"opened through the shell.md\",\"content\":\"# "
-                  L"Opened\",\"generation\":1}");
+                  L"Opened\",\"generation\":1,\"encoding\":\"UTF-8\"}");
     }
 
     // The browser control's data, as a run with the real runtime leaves it: the user's, kept by a silent

@@ -49,7 +49,7 @@ TEST_F(PageEventsTest, ReadyDeliversThePendingDocumentOnceAndForgetsIt) {
         view_->posted,
         std::vector<std::wstring>{
             L"{\"action\":\"openFile\",\"name\":\"tallowmere-ready.md\",\"content\":\"abc\",\"generation\":" +
-            std::to_wstring(CurrentDocumentGeneration()) + L"}"});
+            std::to_wstring(CurrentDocumentGeneration()) + L",\"encoding\":\"UTF-8\"}"});
     EXPECT_EQ(CurrentDocumentPath(), folder_ / L"tallowmere-ready.md")
         << "the delivered document's folder is served";
 

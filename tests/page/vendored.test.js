@@ -33,6 +33,8 @@ const VENDORED = [
   ['markdown-it-github-alerts', 'LICENSE', 'page/vendor/markdown-it-github-alerts/LICENSE'],
   ['github-slugger', 'regex.js', 'page/vendor/github-slugger/regex.js'],
   ['github-slugger', 'LICENSE', 'page/vendor/github-slugger/LICENSE'],
+  ['jschardet', 'dist/jschardet.min.js', 'page/vendor/jschardet/jschardet.min.js'],
+  ['jschardet', 'LICENSE', 'page/vendor/jschardet/LICENSE'],
 ];
 
 for (const [name, published, inTree] of VENDORED) {
