@@ -51,6 +51,7 @@ describe('page furniture', () => {
         ['logoBtn', '📖 Quillpane', '关于 Quillpane'],
         ['filename', '未加载文档', '未加载文档'],
         ['meta', '', ''],
+        ['encodingBtn', '', '文字编码：点击选择另一种'],
         ['btnDark', '🌙 暗', '暗色主题'],
         ['btnLight', '☀️ 亮', '亮色主题'],
         ['btnHC', '⚡ 高对比', '高对比主题'],
