@@ -133,6 +133,7 @@ void DocumentWatch::Stop() noexcept {
     emptySince_ = 0;
     looked_ = {};
     showAgain_ = false;
+    checkPutOff_ = false;
     readPath_.clear();
     name_.clear();
     std::string().swap(shown_); // a large document's bytes are not kept past their use
@@ -263,16 +264,22 @@ bool DocumentWatch::HandleDeviceChange(WPARAM event, LPARAM lParam) noexcept {
         switch (event) {
         case DBT_DEVICEQUERYREMOVE:
             // The removal goes ahead only if no handle stays open on the device: let go at once. The
-            // registration stays, to hear whether the removal went ahead. Until then the device is
-            // not looked at, lest a look hold it at the wrong moment.
+            // registration stays, to hear whether the removal went ahead. Until then no timer looks
+            // at the device, lest a look hold it at the wrong moment: a check already due waits.
             folder.watcher.reset();
             folder.released = true;
+            if (armed_) {
+                ::KillTimer(window_, kDocumentSettleTimer);
+                armed_ = false;
+                checkPutOff_ = true;
+            }
             break;
         case DBT_DEVICEQUERYREMOVEFAILED:
             // Something else kept the device in use: it stays, and so does the watch.
             if (folder.released && !Watch(folder)) {
                 FallBackToPolling();
             }
+            ResumeAfterRemoval();
             break;
         case DBT_DEVICEREMOVEPENDING:
         case DBT_DEVICEREMOVECOMPLETE:
@@ -283,12 +290,29 @@ bool DocumentWatch::HandleDeviceChange(WPARAM event, LPARAM lParam) noexcept {
             folder.handle = nullptr;
             folder.released = false;
             FallBackToPolling();
+            ResumeAfterRemoval();
             break;
         default:
             break;
         }
     }
     return ours;
+}
+
+bool DocumentWatch::Releasing() const noexcept {
+    for (const WatchedFolder& folder : folders_) {
+        if (folder.released) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void DocumentWatch::ResumeAfterRemoval() noexcept {
+    if (checkPutOff_ && !Releasing()) {
+        checkPutOff_ = false;
+        NoteChange();
+    }
 }
 
 void DocumentWatch::NoteChange() noexcept {
@@ -315,8 +339,8 @@ void DocumentWatch::Arm(UINT milliseconds) noexcept {
 }
 
 void DocumentWatch::Poll() noexcept {
-    if (armed_) {
-        return; // a check is due anyway, and compares with the look before it
+    if (armed_ || Releasing()) {
+        return; // a check is due anyway (it compares with the look before it), or the device is going
     }
     const FileStamp now = StampOfPath(readPath_);
     if (now != looked_) {
@@ -334,6 +358,10 @@ void DocumentWatch::FallBackToPolling() noexcept {
 void DocumentWatch::Check() noexcept {
     ::KillTimer(window_, kDocumentSettleTimer);
     armed_ = false;
+    if (Releasing()) {
+        checkPutOff_ = true; // its timer message was already on its way
+        return;
+    }
     // Within the deadline the file must hold still from one look to the next; past it, a file written
     // without pause is taken as soon as one read of it is not disturbed.
     const bool overdue = burstStart_ != 0 && ::GetTickCount64() - burstStart_ >= kLongestDelayMilliseconds;

@@ -16,7 +16,8 @@
 // when a symbolic link (of the file or of a folder on the way) leads elsewhere: a save to the target
 // shows too. Where notification breaks or is not available, the file's size and time are looked at once
 // a second instead, and notification is tried again at each delivery. A watched folder on a device the
-// user asks to remove is let go at once, so that the watch never keeps the device in use.
+// user asks to remove is let go at once, and no timer looks at the file until the removal completes or
+// fails, so that the watch never keeps the device in use.
 #pragma once
 
 #include "app/document_text.h"
@@ -84,6 +85,8 @@ private:
     void WatchFinalPath() noexcept;
     void RetryNotification() noexcept;
     bool HandleDeviceChange(WPARAM event, LPARAM lParam) noexcept;
+    bool Releasing() const noexcept;
+    void ResumeAfterRemoval() noexcept;
     void NoteChange() noexcept;
     void Arm(UINT milliseconds) noexcept;
     void Check() noexcept;
@@ -103,6 +106,7 @@ private:
     bool armed_ = false;       // the settle timer runs
     ULONGLONG burstStart_ = 0; // when the first change not yet shown was noticed; 0: none
     bool showAgain_ = false;   // deliver the next complete read even when unchanged
+    bool checkPutOff_ = false; // a check fell due while a folder was let go: it follows when that ends
     unsigned busyReads_ = 0;
     ULONGLONG emptySince_ = 0; // when the file was first found empty while content is shown; 0: not
 };

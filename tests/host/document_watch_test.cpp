@@ -43,9 +43,10 @@ public:
     ~TestWindow() { ::DestroyWindow(window_); }
     operator HWND() const { return window_; }
 
-    // Runs the message loop until `done` holds, or for at most the patience of a loaded machine.
-    template <typename Done> bool PumpUntil(Done done) const {
-        const ULONGLONG end = ::GetTickCount64() + kPatience;
+    // Runs the message loop until `done` holds, or for at most `patience` milliseconds (by default the
+    // patience of a loaded machine).
+    template <typename Done> bool PumpUntil(Done done, ULONGLONG patience = kPatience) const {
+        const ULONGLONG end = ::GetTickCount64() + patience;
         while (!done() && ::GetTickCount64() < end) {
             MSG message;
             while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -140,6 +141,17 @@ TEST(DocumentWatch, LetsGoOfTheFolderWhenItsDeviceIsToBeRemoved) {
     notify(DBT_DEVICEQUERYREMOVEFAILED, held[0]);
     ASSERT_EQ(watch.heldFolders().size(), 1u);
     EXPECT_FALSE(NobodyHolds(folder.path()));
+
+    // While the device may go, a check that was due waits (it would open the file); it follows a refusal.
+    const HANDLE current = watch.heldFolders()[0];
+    watch.ShowAgain();
+    notify(DBT_DEVICEQUERYREMOVE, current);
+    EXPECT_FALSE(window.PumpUntil([] { return false; }, 400));
+    EXPECT_TRUE(g_delivered.empty()) << "the file was read while its device was let go";
+    notify(DBT_DEVICEQUERYREMOVEFAILED, current);
+    ASSERT_TRUE(window.PumpUntil([] { return !g_delivered.empty(); }));
+    EXPECT_EQ(g_delivered, std::vector<std::string>{"one"});
+    g_delivered.clear();
 
     // Removed: the file is looked at once a second until it is back, and the delivery that follows
     // watches by notification again.
