@@ -1,4 +1,5 @@
 #include "app/document_decoding.h"
+#include "app/document_text.h"
 
 #include "platform/charset_detector.h"
 
@@ -7,8 +8,6 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -55,7 +54,10 @@ INSTANTIATE_TEST_SUITE_P(
         DecodingCase{"an odd last byte of UTF-16", kChinese, std::string("\xFF\xFE#\0x", 5), L"", L"#\xFFFD",
                      L"UTF-16 LE"},
         DecodingCase{"UTF-16 LE without a mark, by its zero bytes", kWestern,
-                     std::string("#\0 \0-N\x87e\n\0", 10), L"", L"# \x4E2D\x6587\n", L"UTF-16 LE"},
+                     std::string("#\0 \0-N\x87"
+                                 "e\n\0",
+                                 10),
+                     L"", L"# \x4E2D\x6587\n", L"UTF-16 LE"},
         DecodingCase{"UTF-16 BE without a mark", kWestern, std::string("\0#\0 N-e\x87\0\n", 10), L"",
                      L"# \x4E2D\x6587\n", L"UTF-16 BE"},
         DecodingCase{"GBK on a Chinese system", kChinese, "# " + kGbk, L"", L"# \x4E2D\x6587", L"GBK"},
@@ -80,8 +82,7 @@ TEST(DocumentDecoding, WithoutADetectorBytesThatFitNoSystemCodePageAreLenientUtf
 }
 
 std::string ReadFile(const std::wstring& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return ReadDocumentBytes(path).bytes;
 }
 
 std::wstring Widen(const std::string& ascii) {
