@@ -25,6 +25,8 @@ const FAMILY_QUOTES_RE = /^["']|["']$/g;
 // Every name the page's own style sheets mention, lower-cased and surrounded by spaces: identifiers
 // and quoted texts, split where a name cannot go on.
 const PAGE_STYLE_NAME_RE = /[^\s,;:{}()"'!]+|"[^"]*"|'[^']*'/g;
+// A comment in a style sheet: its words are no names, and an apostrophe in it opens no quoted text.
+const STYLE_COMMENT_RE = /\/\*[^]*?\*\//g;
 
 // The rules a scope confines (style rules and the groups that hold them); taken at start-up, before a
 // document could stand in for any of them. A browser without one of them has no such rules.
@@ -47,7 +49,7 @@ const nodeSetText = uncurryThis(Object.getOwnPropertyDescriptor(Node.prototype, 
 // The names the page's own style sheets use, read once at start-up, before any document exists.
 const pageStyleNames = new Set();
 for (const style of document.querySelectorAll('style')) {
-  for (const name of style.textContent.toLowerCase().match(PAGE_STYLE_NAME_RE) || []) {
+  for (const name of style.textContent.replace(STYLE_COMMENT_RE, ' ').toLowerCase().match(PAGE_STYLE_NAME_RE) || []) {
     pageStyleNames.add(name.replace(FAMILY_QUOTES_RE, ''));
   }
 }
