@@ -96,7 +96,8 @@ struct CorpusFile {
 };
 
 // The corpus (tests/corpus/encodings): nine documents in fourteen encodings, whole and as openings of
-// about 400 bytes. A file is right when its text is what decoding it in its true encoding gives.
+// about 400 bytes. A whole file is right when its text is its source's (sources/, in UTF-8), an opening
+// when its text is found in its source.
 TEST(DocumentDecoding, Corpus) {
     const std::wstring folder = TALLOWMERE_ENCODINGS_CORPUS;
     std::istringstream manifest(ReadFile(folder + L"\\manifest.tsv"));
@@ -115,7 +116,13 @@ TEST(DocumentDecoding, Corpus) {
             const std::string bytes = ReadFile(folder + L"\\" + Widen(file.name));
             ASSERT_FALSE(bytes.empty()) << file.name;
             const DecodedDocument decoded = DecodeDocumentOn(system, bytes);
-            const bool isRight = decoded.text == DecodeDocumentOn(system, bytes, file.encoding).text;
+            const std::string source =
+                ReadFile(folder + L"\\sources\\" + Widen(file.name.substr(0, file.name.find('.'))) + L".md");
+            const std::wstring expected = DecodeDocumentOn(system, source).text;
+            // A UTF-8 mark stays in the program's text (the page drops it).
+            const std::wstring text = decoded.text.substr(decoded.text.starts_with(L'\xFEFF') ? 1 : 0);
+            const bool isRight =
+                !text.empty() && (file.whole ? text == expected : expected.find(text) != std::wstring::npos);
             const bool unicode = file.encoding.starts_with(L"UTF-");
             if (unicode) {
                 EXPECT_TRUE(isRight) << file.name << " on " << system;
