@@ -32,6 +32,14 @@ const EXPORT_STYLE_END_RE = /<(?=\/style)/gi;
 const EXPORT_REMOVED_ELEMENTS = 'script,noscript,iframe,frame,frameset,object,embed,applet,portal,base,meta,link,template';
 // Attributes that hold an address (a script URL is removed from any of them).
 const EXPORT_URL_ATTRIBUTES = ['href', 'xlink:href', 'src', 'srcset', 'poster', 'action', 'formaction', 'data'];
+// Attributes by which an element other than a picture or a link would load something.
+const EXPORT_LOADING_ATTRIBUTES = ['src', 'srcset', 'poster', 'data', 'background', 'href', 'xlink:href'];
+// Elements whose address is followed only when clicked, and the one kind that loads a picture.
+const EXPORT_LINK_ELEMENTS = ['a', 'area'];
+// A url() in style text that is no data: address: it would load, so it becomes "none".
+const EXPORT_STYLE_URL_RE = /url\(\s*(?!["']?\s*data:)(?:"[^"]*"|'[^']*'|[^)]*)\)/gi;
+// Characters that would end a source expression of the file's policy.
+const EXPORT_POLICY_BREAK_RE = /[\s;,'"]/;
 // Screen rules for the print look: paper's column, centred, in a browser window.
 const EXPORT_PRINT_SCREEN_CSS = '@media screen { #content { max-width: 860px; padding: 36px 28px 80px; } }';
 // How long an export waits at most for the blocks (a first diagram loads its library): the command
@@ -164,8 +172,8 @@ function relinkDocumentFiles(root) {
   }
 }
 
-// The sources the file's policy lets load: data: and the pictures that stayed links (relative ones
-// beside the file, absolute ones from their origin).
+// The sources the file's policy lets load: data: and exactly the pictures that stayed links (those
+// beside the file by its own origin; a web address that cannot be written in a policy does not load).
 function pictureSources(root) {
   const sources = new Set(['data:']);
   for (const img of root.querySelectorAll('img[src]')) {
@@ -178,9 +186,33 @@ function pictureSources(root) {
       sources.add("'self'");
       continue;
     }
-    if (url.protocol === 'http:' || url.protocol === 'https:') sources.add(url.origin);
+    if ((url.protocol === 'http:' || url.protocol === 'https:') && !EXPORT_POLICY_BREAK_RE.test(url.href)) {
+      sources.add(url.href);
+    }
   }
   return [...sources].join(' ');
+}
+
+// Nothing but a picture loads: other elements' addresses (players, SVG images, backgrounds) and the
+// url()s of style text that are not data: addresses go.
+function keepOnlyPicturesLoading(root) {
+  for (const el of root.getElementsByTagName('*')) {
+    const name = elementLocalName(el);
+    if (EXPORT_LINK_ELEMENTS.includes(name)) continue;
+    for (const attribute of EXPORT_LOADING_ATTRIBUTES) {
+      if (name === 'img' && (attribute === 'src' || attribute === 'srcset')) continue;
+      const value = elementGetAttribute(el, attribute);
+      if (value === null) continue;
+      const kept = value.trim().startsWith('data:') || (attribute.endsWith('href') && value.trim().startsWith('#'));
+      if (!kept) elementRemoveAttribute(el, attribute);
+    }
+    const style = elementGetAttribute(el, 'style');
+    const cleaned = style === null ? null : style.replace(EXPORT_STYLE_URL_RE, 'none');
+    if (cleaned !== style) elementSetAttribute(el, 'style', cleaned);
+  }
+  for (const style of root.querySelectorAll('style')) {
+    style.textContent = nodeText(style).replace(EXPORT_STYLE_URL_RE, 'none').replace(EXPORT_STYLE_END_RE, '\\3c ');
+  }
 }
 
 function exportPolicy(imageSources) {
@@ -201,9 +233,7 @@ function withoutScript(html) {
       if ((name.startsWith('on') && name !== 'open') || scriptUrl) elementRemoveAttributeNode(el, attrs[j]);
     }
   }
-  for (const style of parsed.querySelectorAll('style')) {
-    style.textContent = nodeText(style).replace(EXPORT_STYLE_END_RE, '\\3c ');
-  }
+  keepOnlyPicturesLoading(parsed.body);
   return '<!DOCTYPE html>\n' + parsed.documentElement.outerHTML;
 }
 
@@ -218,6 +248,7 @@ async function exportDocumentHtml(look = EXPORT_LOOK_PRINT) {
   keepDiagramsOfLook(copy, look);
   await embedPictures(copy, shownPictures);
   relinkDocumentFiles(copy);
+  keepOnlyPicturesLoading(copy);
   copy.classList.remove('large');
   copy.removeAttribute('aria-busy');
 
