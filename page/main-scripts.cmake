@@ -18,5 +18,6 @@ set(PAGE_MAIN_SCRIPTS
     history.js
     files-panel.js
     encodings.js
+    export.js
     viewer.js
 )
