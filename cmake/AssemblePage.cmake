@@ -30,6 +30,9 @@
 #   PAGE_VENDOR_DIR      page/vendor, the libraries exactly as published (in the worker module)
 #   PAGE_HISTORY_SCRIPT  page/history.js (follows picture-reload.js in the main script)
 #   PAGE_FILES_SCRIPT    page/files-panel.js (follows history.js in the main script)
+#   PAGE_READING_LOOK_SCRIPT page/reading-look.js (follows files-panel.js in the main script)
+#   PAGE_CLOSE_VIEW_SCRIPT page/close-view.js (follows reading-look.js in the main script)
+#   PAGE_READING_PLACE_SCRIPT page/reading-place.js (follows close-view.js in the main script)
 #   PAGE_VIEWER_SCRIPT   page/viewer.js (last in the main script; its start-up uses the others)
 #   PAGE_CONSOLE_SCRIPT  page/console-forward.js (the second script)
 #   PAGE_OUTPUT          the stand-alone page to write
@@ -48,7 +51,8 @@ cmake_minimum_required(VERSION 3.25)
 foreach(input PAGE_TEMPLATE PAGE_STYLES PAGE_MARKDOWN_SCRIPT PAGE_ANCHORS_SCRIPT PAGE_LINKS_SCRIPT PAGE_INSERTION_SCRIPT
         PAGE_DIAGRAMS_SCRIPT PAGE_LIBRARIES_SCRIPT PAGE_CODE_BLOCKS_SCRIPT PAGE_HIGHLIGHTER PAGE_FORMULAS PAGE_DOM_ACCESS_SCRIPT
         PAGE_CONVERSION_SCRIPT PAGE_DOCUMENT_STYLES_SCRIPT PAGE_PICTURE_RELOAD_SCRIPT PAGE_GITHUB_WORKER PAGE_GITHUB_DIALECT
-        PAGE_VENDOR_DIR PAGE_HISTORY_SCRIPT PAGE_FILES_SCRIPT PAGE_VIEWER_SCRIPT PAGE_CONSOLE_SCRIPT
+        PAGE_VENDOR_DIR PAGE_HISTORY_SCRIPT PAGE_FILES_SCRIPT PAGE_READING_LOOK_SCRIPT PAGE_CLOSE_VIEW_SCRIPT
+        PAGE_READING_PLACE_SCRIPT PAGE_VIEWER_SCRIPT PAGE_CONSOLE_SCRIPT
         PAGE_OUTPUT PAGE_PROGRAM_OUTPUT PAGE_LIBRARY_DIR)
     if(NOT DEFINED ${input})
         message(FATAL_ERROR "AssemblePage: ${input} is not set")
@@ -190,6 +194,9 @@ read_script_without_comment_lines("${PAGE_DOCUMENT_STYLES_SCRIPT}" document_styl
 read_script_without_comment_lines("${PAGE_PICTURE_RELOAD_SCRIPT}" picture_reload_script)
 read_script_without_comment_lines("${PAGE_HISTORY_SCRIPT}" history_script)
 read_script_without_comment_lines("${PAGE_FILES_SCRIPT}" files_script)
+read_script_without_comment_lines("${PAGE_READING_LOOK_SCRIPT}" reading_look_script)
+read_script_without_comment_lines("${PAGE_CLOSE_VIEW_SCRIPT}" close_view_script)
+read_script_without_comment_lines("${PAGE_READING_PLACE_SCRIPT}" reading_place_script)
 read_script_without_comment_lines("${PAGE_VIEWER_SCRIPT}" viewer_script)
 read_page_piece("${PAGE_CONSOLE_SCRIPT}" console_script)
 
@@ -230,7 +237,7 @@ foreach(placeholder @PAGE_CSP@ @PAGE_STYLES@ @PAGE_LIBRARIES@ @PAGE_MAIN_SCRIPT@
 endforeach()
 
 # The exact texts of the two script elements; their hashes are taken over these.
-set(main_script "\n${markdown_script}\n${anchors_script}\n${links_script}\n${insertion_script}\n${diagrams_script}\n${libraries_script}\n${code_blocks_script}\n${dom_access_script}\n${conversion_script}\n${document_styles_script}\n${picture_reload_script}\n${history_script}\n${files_script}\n${viewer_script}")
+set(main_script "\n${markdown_script}\n${anchors_script}\n${links_script}\n${insertion_script}\n${diagrams_script}\n${libraries_script}\n${code_blocks_script}\n${dom_access_script}\n${conversion_script}\n${document_styles_script}\n${picture_reload_script}\n${history_script}\n${files_script}\n${reading_look_script}\n${close_view_script}\n${reading_place_script}\n${viewer_script}")
 set(second_script "\n${console_script}")
 check_inline_script("${main_script}" "the main script")
 check_inline_script("${second_script}" "the console script")

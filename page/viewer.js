@@ -536,11 +536,7 @@ function returnToPlace(place) {
     window.scrollTo(0, 0);
     return;
   }
-  let el = documentBlocks()[place.index];
-  for (const at of place.path) {
-    if (!el || !elementChildren(el)[at]) break;
-    el = elementChildren(el)[at];
-  }
+  const el = elementOfPlace(place);
   if (place.y === 0 || !el) {
     window.scrollTo(place.x, place.y);
     return;
@@ -548,11 +544,22 @@ function returnToPlace(place) {
   holdPlace(place, el);
 }
 
+// The element of the reader's place, as far down its path as the document still goes; null when
+// the document has no such block.
+function elementOfPlace(place) {
+  let el = documentBlocks()[place.index];
+  for (const at of place.path) {
+    if (!el || !elementChildren(el)[at]) break;
+    el = elementChildren(el)[at];
+  }
+  return el || null;
+}
+
 // In the frames after a large document is built again, the blocks that come near the window are
 // laid out for the first time and change from their estimated heights to their real ones, which
 // moves the reader's block. Until the reader scrolls, or the content has kept its size for a moment,
 // the block is put back after every layout that changes the content's size, before the frame is
-// painted.
+// painted. Returns what ends the hold at once.
 function holdPlace(place, block) {
   let quiet = 0;
   const putBack = () => window.scrollTo(place.x, window.scrollY + elementRect(block).top - place.offset);
@@ -574,6 +581,7 @@ function holdPlace(place, block) {
   observer.observe(contentEl);
   for (const type of READER_SCROLL_EVENTS) addEventListener(type, release, { capture: true, passive: true });
   quiet = setTimeout(release, PLACE_HOLD_MS);
+  return release;
 }
 
 // A document the page read itself replaces the host's: the host is told, so that it stops following its
@@ -891,6 +899,7 @@ function startPage() {
   const qrUri = ui.qrData ? ui.qrData.getAttribute('data-src') : '';
   if (qrUri) window._qrCodeUri = qrUri;
   setTheme(storedTheme());
+  installReadingLook();
   const query = new URLSearchParams(location.search);
   const visitDialect = query.get(DIALECT_PARAMETER);
   chosenDialect = visitDialect === 'github' || visitDialect === 'classic' ? visitDialect : storedDialect();

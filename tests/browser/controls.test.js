@@ -55,6 +55,7 @@ describe('page furniture', () => {
         ['btnLight', '☀️ 亮', '亮色主题'],
         ['btnHC', '⚡ 高对比', '高对比主题'],
         ['dialectSwitch', '经典GitHub', ''],
+        ['lookBtn', 'Aa', '文字大小与阅读宽度（Ctrl+= / Ctrl+- / Ctrl+0）'],
         ['', '🖨️ 打印', '打印/导出PDF'],
         ['tocBtn', '📑 大纲', '大纲'],
       ],
@@ -229,6 +230,81 @@ describe('dialects', () => {
     const page = await openViewer(context, server, { query: '?dialect=github' });
     await openDocument(page, '* item');
     assert.deepEqual(await dialectState(page), { pressed: ['btnGithub'], stored: null, shown: 'github' });
+    await context.close();
+  });
+});
+
+describe('text size and reading width', () => {
+  const look = (page) => page.evaluate(() => {
+    const content = document.getElementById('content');
+    const pressed = (attribute) => document.querySelector(`#lookPanel [${attribute}][aria-pressed="true"]`).getAttribute(attribute);
+    return {
+      fontSize: getComputedStyle(content).fontSize,
+      maxWidth: getComputedStyle(content).maxWidth,
+      pressed: [pressed('data-text-size'), pressed('data-reading-width')],
+      stored: [localStorage.getItem('md-text-size'), localStorage.getItem('md-reading-width')],
+    };
+  });
+  const doc = Array.from({ length: 150 }, (_, i) => `## Section ${i}\n\n${'Words of the section to wrap. '.repeat(12)}`).join('\n\n');
+  // The block at the window's top line and the share of it above the line.
+  const atLine = (page) => page.evaluate(() => {
+    const line = document.getElementById('topbar').getBoundingClientRect().bottom;
+    const block = document.elementFromPoint(640, line + 1).closest('#content > *');
+    const box = block.getBoundingClientRect();
+    return { block: [...block.parentNode.children].indexOf(block), share: (line - box.top) / box.height };
+  });
+  const samePlace = (seen, expected, what) => {
+    assert.equal(seen.block, expected.block, what);
+    assert.ok(Math.abs(seen.share - expected.share) < 0.1, `${what}: ${seen.share} against ${expected.share}`);
+  };
+  const frames = (page) => page.evaluate(() => new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve))));
+
+  it('change by the panel and the keys, keep the reader\'s place, last across reloads and never reach paper', async () => {
+    const context = await browser.newContext({ viewport: { width: 1280, height: 800 } });
+    const page = await openViewer(context, server);
+    assert.deepEqual(await look(page), { fontSize: '16px', maxWidth: '860px', pressed: ['normal', 'normal'], stored: [null, null] });
+    assert.equal(await page.evaluate(() => document.documentElement.hasAttribute('data-text-size')), false,
+      'the default look sets nothing');
+    await openDocument(page, doc, 'sections.md');
+    await page.$eval('#content h2:nth-of-type(90)', (h) => h.scrollIntoView());
+    await page.evaluate(() => window.scrollBy(0, 90));
+    await frames(page);
+    // Opened as a click would, without the test's scrolling of the sticky bar into view.
+    await page.$eval('#lookBtn', (button) => button.click());
+    const place = await atLine(page);
+    assert.equal(await page.getAttribute('#lookBtn', 'aria-expanded'), 'true');
+    await page.click('#lookPanel [data-reading-width="narrow"]');
+    await page.click('#lookPanel [data-text-size="largest"]');
+    await frames(page);
+    samePlace(await atLine(page), place, 'the panel keeps the place');
+    // Keys, from the top bar and from the document: one step smaller, past the smallest, then back.
+    const steps = [
+      ['Control+-', '20px'], ['Control+-', '18px'], ['Control+-', '16px'], ['Control+-', '14px'], ['Control+-', '14px'],
+      ['Control+=', '16px'], ['Control+Shift+=', '18px'], ['Control+0', '16px'], ['Control+=', '18px'],
+    ];
+    for (const [key, fontSize] of steps) {
+      await page.keyboard.press(key);
+      await frames(page);
+      assert.equal((await look(page)).fontSize, fontSize, key);
+      samePlace(await atLine(page), place, `${key} keeps the place`);
+    }
+    await page.keyboard.press('Escape');
+    assert.equal(await isShown(page, '#lookPanel'), false, 'Escape closes the panel');
+    assert.equal(await page.evaluate(() => document.activeElement.id), 'lookBtn');
+    const chosen = { fontSize: '18px', maxWidth: '680px', pressed: ['large', 'narrow'], stored: ['large', 'narrow'] };
+    assert.deepEqual(await look(page), chosen);
+    assert.equal(await page.$eval('#topbar', (bar) => getComputedStyle(bar).fontSize), '13px', 'the bar keeps its size');
+
+    await page.reload();
+    assert.deepEqual(await look(page), chosen, 'kept across a reload');
+    await page.emulateMedia({ media: 'print' });
+    assert.deepEqual((await look(page)).fontSize, '16px', 'paper has the print look');
+    await page.emulateMedia({ media: 'screen' });
+    await page.click('#lookBtn');
+    await page.click('#lookPanel [data-reading-width="full"]');
+    await page.click('#content');
+    assert.equal(await isShown(page, '#lookPanel'), false, 'a click outside closes the panel');
+    assert.equal((await look(page)).maxWidth, 'none');
     await context.close();
   });
 });
