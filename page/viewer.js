@@ -456,6 +456,7 @@ function showDocumentHtml(md, name, html, dialect, blocksAtOnce, awaitedUnits = 
     settleDocumentLinks(slice);
     watchCodeBlocks(slice);
     followThemeInPictures(slice);
+    offerPicturesCloseView(slice);
     const h1 = titled ? null : slice.querySelector('h1');
     if (h1) {
       setDocumentTitle(nodeText(h1) + TITLE_SUFFIX);
@@ -900,6 +901,7 @@ function startPage() {
   if (qrUri) window._qrCodeUri = qrUri;
   setTheme(storedTheme());
   installReadingLook();
+  installCloseView();
   const query = new URLSearchParams(location.search);
   const visitDialect = query.get(DIALECT_PARAMETER);
   chosenDialect = visitDialect === 'github' || visitDialect === 'classic' ? visitDialect : storedDialect();

@@ -3,7 +3,7 @@
 // the file picker and drops.
 const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
-const { launchBrowser, startServer, openViewer, openDocument, documentShown, postedMessages, isShown, pageWithSupportImage } = require('./harness');
+const { launchBrowser, startServer, openViewer, openDocument, documentShown, postedMessages, isShown, pageWithSupportImage, serveDiagramLibrary } = require('./harness');
 
 let browser;
 let server;
@@ -306,6 +306,76 @@ describe('text size and reading width', () => {
     assert.equal(await isShown(page, '#lookPanel'), false, 'a click outside closes the panel');
     assert.equal((await look(page)).maxWidth, 'none');
     await context.close();
+  });
+});
+
+describe('pictures and diagrams up close', () => {
+  // What the view shows: whether it is open, its count, the shown element's kind and size, and
+  // what has the focus.
+  const view = (page) => page.evaluate(() => {
+    const shown = document.querySelector('#closeViewStage > .cv-shown');
+    const box = shown && shown.getBoundingClientRect();
+    return {
+      open: !document.getElementById('closeView').hidden,
+      count: document.getElementById('closeViewCount').textContent,
+      shown: shown ? [shown.localName, Math.round(box.width), Math.round(box.height)] : null,
+      focus: document.activeElement.id || document.activeElement.localName,
+    };
+  });
+
+  it('open by mouse and keyboard, zoom, step, close, and leave pictures in links to their links', async () => {
+    const maker = await browser.newPage({ viewport: { width: 1600, height: 1000 } });
+    await maker.setContent('<body style="margin:0;height:1000px;background:linear-gradient(90deg,red,blue)">');
+    const png = await maker.screenshot();
+    await maker.close();
+    const pictures = await startServer({ '/big.png': png, '/small.png': png });
+    const context = await browser.newContext({ viewport: { width: 1000, height: 700 } });
+    await serveDiagramLibrary(context);
+    const page = await openViewer(context, server);
+    await openDocument(page, `![big](${pictures.origin}/big.png)\n\n[![linked](${pictures.origin}/small.png)](https://example.org)\n\n` +
+      `<img src="${pictures.origin}/big.png?2" width="40" alt="second">\n\n\`\`\`mermaid\ngraph LR\n  A --> B\n\`\`\`\n`, 'up-close.md');
+    await page.waitForFunction(() => [...document.querySelectorAll('#content img')].every((img) => img.complete));
+    assert.deepEqual(await page.$$eval('#content img', (imgs) => imgs.map((img) => img.getAttribute('tabindex'))), ['0', null, '0'],
+      'only pictures outside links take the focus');
+
+    // Mouse: fitted to the window (1600 x 1000 in 952 x 620 of room), wheel zoom, click beside it closes.
+    await page.click('#content img[alt="big"]');
+    assert.deepEqual(await view(page), { open: true, count: '1 / 2', shown: ['img', 952, 595], focus: 'closeViewClose' });
+    await page.mouse.move(500, 300);
+    await page.mouse.wheel(0, -100);
+    assert.equal((await view(page)).shown[1], 1190, 'the wheel zooms in');
+    await page.keyboard.press('0');
+    await page.mouse.move(300, 320);
+    await page.mouse.down();
+    await page.mouse.move(360, 340, { steps: 4 });
+    await page.mouse.up();
+    assert.equal((await view(page)).open, true, 'a drag pans and does not close');
+    await page.mouse.click(995, 300);
+    assert.equal((await view(page)).open, false, 'a click beside the picture closes');
+
+    // Keyboard: Enter on the focused picture, arrows step, Escape closes and gives the focus back.
+    await page.$eval('#content img[alt="big"]', (img) => img.focus({ preventScroll: true }));
+    await page.keyboard.press('Enter');
+    await page.keyboard.press('ArrowRight');
+    assert.deepEqual(await view(page), { open: true, count: '2 / 2', shown: ['img', 952, 595], focus: 'closeViewClose' });
+    await page.keyboard.press('Control+=');
+    assert.equal(await page.evaluate(() => localStorage.getItem('md-text-size')), null, 'keys in the view stay in the view');
+    await page.keyboard.press('Escape');
+    assert.deepEqual(await view(page), { open: false, count: '2 / 2', shown: null, focus: 'img' });
+
+    // A diagram opens from its corner button, as its SVG at its natural size.
+    assert.equal(await page.evaluate(() => drawDiagram(document.querySelector('#content pre'))), true, 'the diagram is drawn');
+    await page.$eval('#content .diagram-close-view', (button) => button.focus({ preventScroll: true }));
+    await page.keyboard.press('Enter');
+    const diagram = await view(page);
+    assert.equal(diagram.shown[0], 'div');
+    assert.equal(await page.$$eval('#closeViewStage svg', (svgs) => svgs.length), 1);
+    await page.click('#closeViewIn');
+    assert.ok((await view(page)).shown[1] > diagram.shown[1] * 1.4, 'the button zooms in');
+    await page.click('#closeViewClose');
+    assert.equal((await view(page)).open, false);
+    await context.close();
+    await pictures.close();
   });
 });
 
