@@ -487,13 +487,20 @@ function renderHostDoc(md, name, generation, landing = {}) {
   shownOwnNumber = null;
   showFilesOf(generation);
   if (landing.missing === true) {
+    forgetPlacePath();
     showMissingHostDocument(name);
     return;
   }
   const place = again ? readersPlace() : parsePlace(landing.place);
   if (again) endLanding();
   else if (!place) expectLanding(landing.fragment);
-  renderDoc(md, name, place ? place.index + 1 : 0, () => returnToPlace(place));
+  // A new document opened plainly (not where Back, Forward or a link's heading put it) offers to go
+  // back to where the reader was in it.
+  const offer = !place && !(typeof landing.fragment === 'string' && landing.fragment !== '');
+  renderDoc(md, name, place ? place.index + 1 : 0, () => {
+    returnToPlace(place);
+    if (!again) noteHostDocument(landing.path, offer);
+  });
 }
 
 // The reader's place as the element at the top of the window and where it stands: the top-level
@@ -590,6 +597,7 @@ function holdPlace(place, block) {
 // history.
 function renderOwnDoc(md, name) {
   reportLeftPlace();
+  forgetPlacePath();
   endLanding();
   letGoOfHostDocument();
   beginLocalDocument();
@@ -716,6 +724,8 @@ function activateOnKeys(element, action) {
 }
 
 function showWelcome() {
+  rememberReadingPlace();
+  forgetPlacePath();
   hostGeneration = null;
   shownOwnNumber = null;
   showFilesOf(null);
@@ -902,6 +912,7 @@ function startPage() {
   setTheme(storedTheme());
   installReadingLook();
   installCloseView();
+  installReadingPlace();
   const query = new URLSearchParams(location.search);
   const visitDialect = query.get(DIALECT_PARAMETER);
   chosenDialect = visitDialect === 'github' || visitDialect === 'classic' ? visitDialect : storedDialect();
