@@ -1,7 +1,8 @@
 // The reader's text size and reading width: the top bar's "Aa" panel and Ctrl+= / Ctrl+- / Ctrl+0.
 //
 // Both are the page's own styles, not the browser control's zoom, so the top bar, the panels and the
-// dialogs keep their size. Each is an attribute on the root element, present only when the reader
+// dialogs keep their size. Each is an attribute on the content area itself (one on the root would
+// have the browser restyle far more than the content), present only when the reader
 // chose something other than the default (so that a reader who changes nothing sees the page exactly
 // as before), and the style sheet reads it on screen only: paper keeps the print look. Both are
 // remembered in local storage like the theme, across documents and runs.
@@ -12,7 +13,7 @@
 // of a large document far from the window skip style and layout, so a change costs only what is near.
 //
 // This script follows page/files-panel.js in the page's main script and uses, at run time, what
-// viewer.js and page/dom-access.js define (ui, shownDocument, readersPlace, elementOfPlace, holdPlace,
+// viewer.js and page/dom-access.js define (ui, contentEl, shownDocument, readersPlace, elementOfPlace, holdPlace,
 // elementRect, nodeIsConnected). viewer.js calls
 // installReadingLook at start-up, before the first screen.
 
@@ -62,8 +63,8 @@ function storeChoice(key, value) {
 
 // Sets the root's attribute for a choice, or takes it away for the default.
 function showChoice(attribute, value, fallback, buttons, dataKey) {
-  if (value === fallback) document.documentElement.removeAttribute(attribute);
-  else document.documentElement.setAttribute(attribute, value);
+  if (value === fallback) contentEl.removeAttribute(attribute);
+  else contentEl.setAttribute(attribute, value);
   for (const button of buttons) button.setAttribute('aria-pressed', String(button.dataset[dataKey] === value));
 }
 

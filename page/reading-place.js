@@ -15,7 +15,7 @@
 //
 // This script follows page/close-view.js in the page's main script and uses, at run time, what
 // viewer.js, page/document-insertion.js and page/dom-access.js define (ui, contentEl, shownDocument,
-// documentBlocks, insertion, firstEndingBelow, holdPlace, elementRect, elementLocalName, nodeText). viewer.js calls installReadingPlace at
+// documentBlocks, insertion, blockAtLine, holdPlace, elementRect, elementLocalName, nodeText). viewer.js calls installReadingPlace at
 // start-up, noteHostDocument for each new host delivery, forgetPlacePath for any other document, and
 // page/history.js rememberReadingPlace when a document leaves.
 
@@ -34,6 +34,8 @@ const PLACE_HEADINGS = ['h1', 'h2', 'h3', 'h4', 'h5', 'h6'];
 // Keys that scroll the page, which dismiss the bar as scrolling does.
 const SCROLL_KEYS = ['ArrowUp', 'ArrowDown', 'PageUp', 'PageDown', 'Home', 'End', ' '];
 
+const elementPreviousSibling = ownGetter(Element.prototype, 'previousElementSibling');
+
 const TEXT_CONTINUE_READING = '\u7ee7\u7eed\u9605\u8bfb\uff1a'; // "继续阅读："
 
 const resumeBar = document.getElementById('resumeBar');
@@ -48,6 +50,18 @@ let offerTimer = 0;
 let placeWriteTimer = 0;
 // The scroll position when the bar was shown: a scroll away from it dismisses the bar.
 let offeredAtScroll = 0;
+
+// The top-level block before a block: its sibling, or the last of the part before (see
+// page/document-insertion.js); null at the document's start.
+function blockBefore(block) {
+  const sibling = elementPreviousSibling(block);
+  if (sibling) return sibling;
+  const part = nodeParent(block);
+  if (part === contentEl) return null;
+  let before = part.previousElementSibling;
+  while (before && before.lastElementChild === null) before = before.previousElementSibling;
+  return before ? before.lastElementChild : null;
+}
 
 function readPlaces() {
   try {
@@ -81,14 +95,15 @@ function contentEm() {
 function currentReadingPlace() {
   if (window.scrollY < PLACE_TOP_SLACK_PX) return null;
   const line = ui.topbar.getBoundingClientRect().bottom;
-  const blocks = documentBlocks();
-  let at = firstEndingBelow(blocks, line);
-  if (at >= blocks.length) at = blocks.length - 1;
-  while (at >= 0 && !PLACE_HEADINGS.includes(elementLocalName(blocks[at]))) at--;
-  const top = at >= 0 ? elementRect(blocks[at]).top : elementRect(contentEl).top;
+  let { index: at, block } = blockAtLine(line);
+  while (block && !PLACE_HEADINGS.includes(elementLocalName(block))) {
+    block = blockBefore(block);
+    at--;
+  }
+  const top = block ? elementRect(block).top : elementRect(contentEl).top;
   return {
-    heading: at,
-    text: at >= 0 ? nodeText(blocks[at]).trim() : '',
+    heading: block ? at : -1,
+    text: block ? nodeText(block).trim() : '',
     em: Math.round(((line - top) / contentEm()) * 100) / 100,
   };
 }

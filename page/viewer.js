@@ -510,9 +510,8 @@ function renderHostDoc(md, name, generation, landing = {}) {
 // laid out, and pictures above may not have loaded yet).
 function readersPlace() {
   const line = ui.topbar.getBoundingClientRect().bottom;
-  const blocks = documentBlocks();
-  const index = firstEndingBelow(blocks, line);
-  let el = blocks[index];
+  const { index, block } = blockAtLine(line);
+  let el = block;
   const path = [];
   while (el && elementChildren(el).length > 0 && path.length < PLACE_MOST_DEPTH) {
     const children = elementChildren(el);
@@ -524,6 +523,25 @@ function readersPlace() {
     el = child;
   }
   return { x: window.scrollX, y: window.scrollY, index, path, offset: el ? elementRect(el).top : 0 };
+}
+
+// The top-level block whose bottom is the first below line, and its position among the document's
+// blocks (see documentBlocks). A large document's part is found first, then the block within it: a
+// block of a part far from the window would have to be laid out to say where it is, and a search
+// among all blocks would lay out a dozen parts.
+function blockAtLine(line) {
+  if (!contentEl.classList.contains('large')) {
+    const blocks = contentEl.children;
+    const index = firstEndingBelow(blocks, line);
+    return { index, block: blocks[index] || null };
+  }
+  const parts = contentEl.querySelectorAll(':scope > .part');
+  const at = firstEndingBelow(parts, line);
+  let index = 0;
+  for (let i = 0; i < at; i++) index += parts[i].childElementCount;
+  const children = parts[at] ? parts[at].children : [];
+  const within = firstEndingBelow(children, line);
+  return { index: index + within, block: children[within] || null };
 }
 
 // The position of the first of the elements (in document order) whose bottom lies below line.

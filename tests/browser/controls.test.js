@@ -263,7 +263,7 @@ describe('text size and reading width', () => {
     const context = await browser.newContext({ viewport: { width: 1280, height: 800 } });
     const page = await openViewer(context, server);
     assert.deepEqual(await look(page), { fontSize: '16px', maxWidth: '860px', pressed: ['normal', 'normal'], stored: [null, null] });
-    assert.equal(await page.evaluate(() => document.documentElement.hasAttribute('data-text-size')), false,
+    assert.equal(await page.evaluate(() => document.getElementById('content').hasAttribute('data-text-size')), false,
       'the default look sets nothing');
     await openDocument(page, doc, 'sections.md');
     await page.$eval('#content h2:nth-of-type(90)', (h) => h.scrollIntoView());
