@@ -18,7 +18,7 @@
 //
 // This script follows page/markdown.js, page/anchors.js, page/links.js, page/document-insertion.js,
 // page/diagrams.js, page/code-blocks.js, page/dom-access.js, page/github-conversion.js,
-// page/document-styles.js and page/picture-reload.js in the same script element and uses their
+// page/document-styles.js, page/picture-reload.js and page/export.js in the same script element and uses their
 // functions (esc, parse, the anchor and document link functions, insertDocumentHtml and its
 // companions, redrawDiagramsForTheme, the code blocks' scheduler, convertGithub for the GitHub
 // dialect, the platform's own accessors, confineDocumentStyles, refreshPictures).
@@ -126,6 +126,9 @@ const ui = {
   btnClassic: document.getElementById('btnClassic'),
   btnGithub: document.getElementById('btnGithub'),
   printBtn: document.querySelector('#topbar [data-action="print"]'),
+  exportMenu: document.getElementById('exportMenu'),
+  exportBtn: document.getElementById('exportBtn'),
+  exportList: document.getElementById('exportList'),
   tocBtn: document.getElementById('tocBtn'),
   toc: document.getElementById('toc'),
   tocList: document.getElementById('tocList'),
@@ -442,6 +445,7 @@ function showDocumentHtml(md, name, html, dialect, blocksAtOnce, awaitedUnits = 
   documentDialect = dialect;
   showFileName(name || '');
   ui.closeBtn.style.display = '';
+  ui.exportMenu.style.display = '';
   ui.meta.textContent = documentStatistics(md);
   if (name) setDocumentTitle(name + TITLE_SUFFIX);
   ui.tocList.textContent = '';
@@ -748,6 +752,7 @@ function showWelcome() {
   shownOwnNumber = null;
   showFilesOf(null);
   ui.closeBtn.style.display = 'none';
+  ui.exportMenu.style.display = 'none';
   showFileName(TEXT_NO_DOCUMENT);
   forgetDocument();
   leaveDocument();
@@ -876,6 +881,8 @@ function onHostMessage(event) {
     showHistoryState(msg);
   } else if (msg.action === 'showOwn') {
     showOwnDocumentAgain(msg);
+  } else if (msg.action === 'exportDocument') {
+    exportForHost(msg.format);
   }
 }
 
@@ -898,6 +905,7 @@ function installEventBindings() {
     finishDocumentInsertion();
     applyArrivedResults();
   });
+  installExportMenu(ui.exportBtn, ui.exportList);
   ui.tocBtn.addEventListener('click', toggleTOC);
   ui.totop.addEventListener('click', () => window.scrollTo({ top: 0, behavior: 'smooth' }));
   ui.aboutOverlay.addEventListener('click', hideAbout);

@@ -57,6 +57,7 @@ describe('page furniture', () => {
         ['dialectSwitch', '经典GitHub', ''],
         ['lookBtn', 'Aa', '文字大小与阅读宽度（Ctrl+= / Ctrl+- / Ctrl+0）'],
         ['', '🖨️ 打印', '打印/导出PDF'],
+        ['exportMenu', '导出HTMLPDF当前主题', ''],
         ['tocBtn', '📑 大纲', '大纲'],
       ],
       totop: '↑',
