@@ -106,7 +106,7 @@ int main() {
     const auto deliver = [&](const std::wstring& file) {
         const DecodedDocument decoded = DecodeDocumentOn(936, ReadDocumentBytes(file).bytes);
         found = decoded.encoding;
-        sink += ComposeOpenFileMessage(L"bench.md", decoded.text, 1, {}, false, decoded.encoding).size();
+        sink += ComposeOpenFileMessage(L"bench.md", decoded.text, 1, {}, false, {}, decoded.encoding).size();
     };
     const double utf8Delivery = BestSeconds(5, [&] { deliver(utf8Path); });
     const std::wstring utf8Found = found;

@@ -19,5 +19,8 @@ set(PAGE_MAIN_SCRIPTS
     files-panel.js
     encodings.js
     export.js
+    reading-look.js
+    close-view.js
+    reading-place.js
     viewer.js
 )

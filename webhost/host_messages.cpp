@@ -32,7 +32,7 @@ void AppendStringMember(std::wstring& message, std::wstring_view name, std::wstr
 } // namespace
 
 std::wstring ComposeOpenFileMessage(std::wstring_view name, std::wstring_view content, uint32_t generation,
-                                    const DocumentLanding& landing, bool missing,
+                                    const DocumentLanding& landing, bool missing, std::wstring_view path,
                                     std::wstring_view encoding) {
     const std::wstring number = std::to_wstring(generation);
     std::wstring message;
@@ -40,7 +40,8 @@ std::wstring ComposeOpenFileMessage(std::wstring_view name, std::wstring_view co
     message.reserve(kOpenFileHead.size() + JsonEscapedLength(name) + kOpenFileMiddle.size() +
                     JsonEscapedLength(content) + kOpenFileGeneration.size() + number.size() +
                     kOpenFileTail.size() + 32 + JsonEscapedLength(landing.place) +
-                    JsonEscapedLength(landing.fragment) + JsonEscapedLength(encoding));
+                    JsonEscapedLength(landing.fragment) + JsonEscapedLength(path) +
+                    JsonEscapedLength(encoding));
     message.append(kOpenFileHead);
     AppendJsonEscaped(message, name);
     message.append(kOpenFileMiddle);
@@ -53,6 +54,9 @@ std::wstring ComposeOpenFileMessage(std::wstring_view name, std::wstring_view co
     }
     if (missing) {
         message.append(L",\"missing\":true");
+    }
+    if (!path.empty()) {
+        AppendStringMember(message, L"path", path);
     }
     if (!encoding.empty()) {
         AppendStringMember(message, L"encoding", encoding);

@@ -17,11 +17,12 @@ struct DocumentLanding {
 // {"action":"openFile","name":"<name>","content":"<text>","generation":<n>} with both texts escaped, no
 // white space. `generation` numbers the delivery (see page_message_actions.h). A landing adds "place" or
 // "fragment" (strings) after the generation; `missing` adds "missing":true (the file is not there: the
-// page says so instead of showing an empty document); last, `encoding` adds "encoding" (a string: the
-// name of the encoding the file was read in) when it is not empty.
+// page says so instead of showing an empty document); a `path` adds "path", the document's full path, by
+// which the page remembers the reader's place in it; last, `encoding` adds "encoding" (a string: the name
+// of the encoding the file was read in) when it is not empty.
 std::wstring ComposeOpenFileMessage(std::wstring_view name, std::wstring_view content, uint32_t generation,
                                     const DocumentLanding& landing = {}, bool missing = false,
-                                    std::wstring_view encoding = {});
+                                    std::wstring_view path = {}, std::wstring_view encoding = {});
 
 // {"action":"history","back":"<name>","forward":"<name>"}: the names of the documents Back and Forward
 // would show, empty where there is none.

@@ -81,12 +81,13 @@ TEST(ComposeOpenFile, PiecesInOrderWithoutWhiteSpace) {
     EXPECT_EQ(ComposeOpenFileMessage(L"a.md", L"x", 2, {L"{\"i\":1}", L"ignored"}),
               L"{\"action\":\"openFile\",\"name\":\"a.md\",\"content\":\"x\",\"generation\":2,"
               L"\"place\":\"{\\\"i\\\":1}\"}");
-    EXPECT_EQ(ComposeOpenFileMessage(L"a.md", L"x", 5, {}, false, L"UTF-16 LE"),
-              L"{\"action\":\"openFile\",\"name\":\"a.md\",\"content\":\"x\",\"generation\":5,"
-              L"\"encoding\":\"UTF-16 LE\"}");
     EXPECT_EQ(ComposeOpenFileMessage(L"a.md", L"", 3, {L"", L"%E4%BB%A3"}, true),
               L"{\"action\":\"openFile\",\"name\":\"a.md\",\"content\":\"\",\"generation\":3,"
               L"\"fragment\":\"%E4%BB%A3\",\"missing\":true}");
+    // The full path, escaped like the rest, and last the encoding the file was read in.
+    EXPECT_EQ(ComposeOpenFileMessage(L"a.md", L"", 4, {}, true, L"C:\\d\\a.md", L"UTF-16 LE"),
+              L"{\"action\":\"openFile\",\"name\":\"a.md\",\"content\":\"\",\"generation\":4,"
+              L"\"missing\":true,\"path\":\"C:\\\\d\\\\a.md\",\"encoding\":\"UTF-16 LE\"}");
 }
 
 TEST(ComposeHistory, NamesEscapedEmptyForNone) {
