@@ -67,7 +67,9 @@ function githubConverter(lib) {
   md.use(lib.frontMatter, () => {});
   const validateLink = md.validateLink;
   md.validateLink = (url) => GH_FILE_URL_RE.test(url) || validateLink(url);
-  md.block.ruler.before('fence', 'math_block', ghMathBlock, { alt: ['paragraph', 'reference', 'blockquote', 'list'] });
+  // A formula block never interrupts a paragraph: GitHub reads "$$" inside one as display
+  // mathematics in the paragraph (math_display below).
+  md.block.ruler.before('fence', 'math_block', ghMathBlock, { alt: ['reference', 'blockquote', 'list'] });
   md.inline.ruler.before('backticks', 'math_inline', ghMathInline);
   md.inline.ruler.before('image', 'media_line', (state, silent) => ghMediaLine(state, silent, lib.parse));
   md.core.ruler.after('block', 'fence_language', ghFenceLanguages);
@@ -76,6 +78,8 @@ function githubConverter(lib) {
   md.core.ruler.push('heading_ids', (state) => ghHeadingIds(state, lib.slugRegex));
   md.renderer.rules.math_inline = (tokens, idx) =>
     '<code class="language-math math-inline">' + ghEscape(tokens[idx].content) + '<\/code>';
+  md.renderer.rules.math_display = (tokens, idx) =>
+    '<code class="language-math math-display">' + ghEscape(tokens[idx].content) + '<\/code>';
   md.renderer.rules.math_block = (tokens, idx) =>
     '<pre><code class="language-math">' + ghEscape(tokens[idx].content) + '<\/code><\/pre>\n';
   md.renderer.rules.media_line = (tokens, idx) => tokens[idx].content;
@@ -252,7 +256,8 @@ function ghPostWhole(converter, id, text, part) {
 }
 
 // "$$" on a line of its own (or "$$ formula $$" on one line) opens display mathematics, up to a line
-// that ends with "$$".
+// that ends with "$$", where the formula is a paragraph of its own: a text line right after it
+// continues a paragraph, as on GitHub, whose formulas stand inside paragraphs (math_display).
 function ghMathBlock(state, startLine, endLine, silent) {
   let pos = state.bMarks[startLine] + state.tShift[startLine];
   let max = state.eMarks[startLine];
@@ -282,6 +287,7 @@ function ghMathBlock(state, startLine, endLine, silent) {
     if (!closed) return false;
     content = lines.join('\n');
   }
+  if (ghContinuesParagraph(state, line + 1, endLine)) return false;
   if (silent) return true;
   const token = state.push('math_block', 'math', 0);
   token.block = true;
@@ -290,6 +296,21 @@ function ghMathBlock(state, startLine, endLine, silent) {
   token.markup = '$$';
   state.line = line + 1;
   return true;
+}
+
+// Whether the line would continue a paragraph that stands before it (as markdown-it's paragraph
+// reads its lines): a line that is neither blank nor starts a block that ends a paragraph.
+function ghContinuesParagraph(state, line, endLine) {
+  if (line >= endLine || state.isEmpty(line)) return false;
+  if (state.sCount[line] - state.blkIndent > 3 || state.sCount[line] < 0) return true;
+  const terminators = state.md.block.ruler.getRules('paragraph');
+  const oldParent = state.parentType;
+  state.parentType = 'paragraph';
+  try {
+    return !terminators.some((rule) => rule(state, line, endLine, true));
+  } finally {
+    state.parentType = oldParent;
+  }
 }
 
 // Inline mathematics by GitHub's rules: $`formula`$ always; $formula$ when the opening dollar is not
@@ -302,6 +323,7 @@ function ghMathInline(state, silent) {
   const next = src.charAt(start + 1);
   let content;
   let end;
+  if (next === '$') return ghDisplayMath(state, silent);
   if (next === '`') {
     let ticks = start + 1;
     while (src.charCodeAt(ticks) === 0x60) ticks++;
@@ -326,6 +348,22 @@ function ghMathInline(state, silent) {
     token.markup = '$';
   }
   state.pos = end;
+  return true;
+}
+
+// "$$formula$$" inside a paragraph: display mathematics where it stands.
+function ghDisplayMath(state, silent) {
+  const start = state.pos;
+  const close = state.src.indexOf('$$', start + 2);
+  if (close < 0 || close + 2 > state.posMax) return false;
+  const formula = state.src.slice(start + 2, close).trim();
+  if (formula === '') return false;
+  if (!silent) {
+    const token = state.push('math_display', 'math', 0);
+    token.content = formula;
+    token.markup = '$$';
+  }
+  state.pos = close + 2;
   return true;
 }
 
@@ -431,7 +469,8 @@ function ghHeadingIds(state, slugRegex) {
 function ghHeadingText(inline) {
   let text = '';
   for (const child of inline.children || []) {
-    if (child.type === 'text' || child.type === 'code_inline' || child.type === 'emoji' || child.type === 'math_inline') {
+    if (child.type === 'text' || child.type === 'code_inline' || child.type === 'emoji' || child.type === 'math_inline' ||
+        child.type === 'math_display') {
       text += child.content;
     } else if (child.type === 'softbreak' || child.type === 'hardbreak') {
       text += '\n';
