@@ -21,8 +21,10 @@
 #   PAGE_HIGHLIGHTER     the highlighter's files, separated by "|", joined into one text
 #   PAGE_FORMULAS        the formula typesetter's file
 #   PAGE_DOM_ACCESS_SCRIPT page/dom-access.js (follows code-blocks.js in the main script)
-#   PAGE_CONVERSION_SCRIPT page/github-conversion.js (follows dom-access.js in the main script)
-#   PAGE_DOCUMENT_STYLES_SCRIPT page/document-styles.js (follows github-conversion.js in the main script)
+#   PAGE_CONVERSION_WORKER_SCRIPT page/conversion-worker.js (follows dom-access.js in the main script)
+#   PAGE_CLASSIC_PIECES_SCRIPT page/classic-pieces.js (follows conversion-worker.js in the main script)
+#   PAGE_CONVERSION_SCRIPT page/conversion.js (follows classic-pieces.js in the main script)
+#   PAGE_DOCUMENT_STYLES_SCRIPT page/document-styles.js (follows conversion.js in the main script)
 #   PAGE_PICTURE_RELOAD_SCRIPT page/picture-reload.js (follows document-styles.js in the main script)
 #   PAGE_GITHUB_WORKER   page/github-worker.js, the GitHub dialect's worker module, with placeholders
 #                        for the files below
@@ -47,7 +49,7 @@ cmake_minimum_required(VERSION 3.25)
 
 foreach(input PAGE_TEMPLATE PAGE_STYLES PAGE_MARKDOWN_SCRIPT PAGE_ANCHORS_SCRIPT PAGE_LINKS_SCRIPT PAGE_INSERTION_SCRIPT
         PAGE_DIAGRAMS_SCRIPT PAGE_LIBRARIES_SCRIPT PAGE_CODE_BLOCKS_SCRIPT PAGE_HIGHLIGHTER PAGE_FORMULAS PAGE_DOM_ACCESS_SCRIPT
-        PAGE_CONVERSION_SCRIPT PAGE_DOCUMENT_STYLES_SCRIPT PAGE_PICTURE_RELOAD_SCRIPT PAGE_GITHUB_WORKER PAGE_GITHUB_DIALECT
+        PAGE_CONVERSION_WORKER_SCRIPT PAGE_CLASSIC_PIECES_SCRIPT PAGE_CONVERSION_SCRIPT PAGE_DOCUMENT_STYLES_SCRIPT PAGE_PICTURE_RELOAD_SCRIPT PAGE_GITHUB_WORKER PAGE_GITHUB_DIALECT
         PAGE_VENDOR_DIR PAGE_HISTORY_SCRIPT PAGE_FILES_SCRIPT PAGE_VIEWER_SCRIPT PAGE_CONSOLE_SCRIPT
         PAGE_OUTPUT PAGE_PROGRAM_OUTPUT PAGE_LIBRARY_DIR)
     if(NOT DEFINED ${input})
@@ -185,6 +187,8 @@ read_script_without_comment_lines("${PAGE_CODE_BLOCKS_SCRIPT}" code_blocks_scrip
 read_library("${PAGE_HIGHLIGHTER}" "the highlighter" highlighter_text)
 read_library("${PAGE_FORMULAS}" "the formula typesetter" formulas_text)
 read_script_without_comment_lines("${PAGE_DOM_ACCESS_SCRIPT}" dom_access_script)
+read_script_without_comment_lines("${PAGE_CONVERSION_WORKER_SCRIPT}" conversion_worker_script)
+read_script_without_comment_lines("${PAGE_CLASSIC_PIECES_SCRIPT}" classic_pieces_script)
 read_script_without_comment_lines("${PAGE_CONVERSION_SCRIPT}" conversion_script)
 read_script_without_comment_lines("${PAGE_DOCUMENT_STYLES_SCRIPT}" document_styles_script)
 read_script_without_comment_lines("${PAGE_PICTURE_RELOAD_SCRIPT}" picture_reload_script)
@@ -230,7 +234,7 @@ foreach(placeholder @PAGE_CSP@ @PAGE_STYLES@ @PAGE_LIBRARIES@ @PAGE_MAIN_SCRIPT@
 endforeach()
 
 # The exact texts of the two script elements; their hashes are taken over these.
-set(main_script "\n${markdown_script}\n${anchors_script}\n${links_script}\n${insertion_script}\n${diagrams_script}\n${libraries_script}\n${code_blocks_script}\n${dom_access_script}\n${conversion_script}\n${document_styles_script}\n${picture_reload_script}\n${history_script}\n${files_script}\n${viewer_script}")
+set(main_script "\n${markdown_script}\n${anchors_script}\n${links_script}\n${insertion_script}\n${diagrams_script}\n${libraries_script}\n${code_blocks_script}\n${dom_access_script}\n${conversion_worker_script}\n${classic_pieces_script}\n${conversion_script}\n${document_styles_script}\n${picture_reload_script}\n${history_script}\n${files_script}\n${viewer_script}")
 set(second_script "\n${console_script}")
 check_inline_script("${main_script}" "the main script")
 check_inline_script("${second_script}" "the console script")

@@ -42,7 +42,8 @@
 // alone, and the next one follows: nothing of it stays in the holder where slices are disarmed,
 // which is emptied whenever an insertion starts and ends.
 //
-// Uses contentEl, inertHolder and disarmFragment from viewer.js and the platform's own accessors
+// Uses contentEl, inertHolder, disarmFragment and firstEndingBelow from viewer.js and the platform's
+// own accessors
 // (page/dom-access.js), which follow.
 
 // HTML characters parsed before the first screen is shown: a screenful of dense text with room to
@@ -347,9 +348,39 @@ function calibrateEstimates(state) {
   for (const part of state.parts.slice(1)) estimatePartHeight(state, part);
 }
 
-// The document's top-level blocks in order, whether or not it is grouped in parts.
-function documentBlocks() {
-  return contentEl.classList.contains('large') ? contentEl.querySelectorAll(':scope > .part > *') : contentEl.children;
+// The document's top-level block at index (in document order), whether or not it is grouped in
+// parts; undefined past the end. The parts are counted, not listed: a list of a large document's
+// hundreds of thousands of blocks took longer than a frame to make.
+function documentBlockAt(index) {
+  if (!contentEl.classList.contains('large')) return contentEl.children[index];
+  let before = 0;
+  for (const part of documentParts()) {
+    const count = part.childElementCount;
+    if (index < before + count) return part.children[index - before];
+    before += count;
+  }
+  return undefined;
+}
+
+// The first top-level block whose bottom lies below line (or the last), and its index: { index,
+// block }. In a document grouped in parts, the part is found first, then the block within it.
+function documentBlockAtLine(line) {
+  if (!contentEl.classList.contains('large')) {
+    const index = firstEndingBelow(contentEl.children, line);
+    return { index, block: contentEl.children[index] };
+  }
+  const parts = documentParts();
+  const at = firstEndingBelow(parts, line);
+  let before = 0;
+  for (let i = 0; i < at; i++) before += parts[i].childElementCount;
+  const part = parts[at];
+  if (!part) return { index: 0, block: undefined };
+  const within = firstEndingBelow(part.children, line);
+  return { index: before + within, block: part.children[within] };
+}
+
+function documentParts() {
+  return contentEl.querySelectorAll(':scope > .part');
 }
 
 // Inserts one slice, a task's worth of steps, then yields to the page and comes back, until all

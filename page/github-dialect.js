@@ -3,10 +3,10 @@
 // lines (with exactly the markup of the classic converter, which makes them), GitHub's heading ids,
 // its dollar-sign mathematics and its way of reading a fence's language.
 //
-// This file runs inside the conversion worker (see page/github-conversion.js), after the vendored
+// This file runs inside the conversion worker (see page/conversion.js), after the vendored
 // libraries and page/markdown.js, which the page assembly puts before it in the worker's module;
-// the tests and benchmarks load it the same way in Node. It defines githubConverter and
-// serveGithubConversions and touches no page.
+// the tests and benchmarks load it the same way in Node. It defines githubConverter, which the
+// worker's side of the conversion (page/conversion-worker.js) is given, and touches no page.
 // Its string literals write non-ASCII text as \u escapes and closing tags as "<\/".
 
 // The system's own media lines, read as the classic converter reads them: "!video[", a title without
@@ -47,10 +47,6 @@ const GH_AFTER_CLOSING_DOLLAR_RE = /[0-9A-Za-z]/;
 // and how far past them a safe cut is looked for.
 const GH_FIRST_PART_UNITS = 8 * 1024;
 const GH_FIRST_PART_SEARCH_UNITS = 256 * 1024;
-// HTML characters (at least) per message of the whole document: the page takes in each piece in
-// a moment, where the whole of a large document in one message, and the work over it, held the
-// page up for longer than a frame may take.
-const GH_PIECE_UNITS = 64 * 1024;
 
 function ghEscape(text) {
   return text.replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;').replace(/"/g, '&quot;');
@@ -208,51 +204,6 @@ function ghOpeningCut(text) {
     at = end + 1;
   }
   return -1;
-}
-
-// The worker's side of the conversion. Each request { id, text, opening } is answered with the
-// whole document's HTML in pieces, { id, piece, start, last } (see renderPieces), and a large
-// document, when the page asks for its opening (opening true), first with { id, part } (the
-// opening part's HTML, see renderOpening); then the whole waits for
-// { id, resume: true }, which the page sends once it has shown the part, so that on a machine with
-// few processors the whole's conversion does not slow the first screen down. After a part, the
-// pieces continue it (start false) when the whole's HTML begins with exactly the part's; otherwise,
-// and when there was no part, the first piece starts the document (start true).
-function serveGithubConversions(converter) {
-  let waiting = null;
-  self.onmessage = (event) => {
-    const { id, text, opening, resume } = event.data;
-    if (resume) {
-      if (waiting && waiting.id === id) ghPostWhole(converter, id, waiting.text, waiting.part);
-      waiting = null;
-      return;
-    }
-    const part = opening ? converter.renderOpening(text) : null;
-    if (part === null) {
-      ghPostWhole(converter, id, text, null);
-      return;
-    }
-    waiting = { id, text, part };
-    self.postMessage({ id, part });
-  };
-}
-
-function ghPostWhole(converter, id, text, part) {
-  // The whole's first pieces, gathered until they are as long as the part, to compare with it.
-  let head = part === null ? null : '';
-  let start = part === null;
-  converter.renderPieces(text, GH_PIECE_UNITS, (html, last) => {
-    let piece = html;
-    if (head !== null) {
-      head += html;
-      if (head.length < part.length && !last) return;
-      start = !head.startsWith(part);
-      piece = start ? head : head.slice(part.length);
-      head = null;
-    }
-    self.postMessage({ id, piece, start, last });
-    start = false;
-  });
 }
 
 // "$$" on a line of its own (or "$$ formula $$" on one line) opens display mathematics, up to a line
