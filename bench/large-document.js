@@ -90,6 +90,7 @@ function measureInPage({ text, baseline, dialect, farViewports }) {
       channel.port2.postMessage(0);
     });
     if (!baseline) setDialect(dialect);
+    window.__delivering();
     const t0 = performance.now();
     if (baseline) content.innerHTML = window.__markdownIt.render(text);
     else window.__host.send({ action: 'openFile', name: 'large.md', content: text, generation: 1 });
@@ -260,11 +261,14 @@ async function measure(text, baseline, dialect = 'classic', trace = false) {
       });
     }
     const tracing = trace ? await startTrace(browser) : null;
-    const measured = page.evaluate(measureInPage, { text, baseline, dialect, farViewports: FAR_VIEWPORTS });
-    // A key pressed just after the delivery: the page answers it once its main thread is free.
-    await new Promise((resolve) => setTimeout(resolve, KEY_AFTER_DELIVERY_MS));
-    await page.keyboard.press(PROBE_KEY);
-    const result = await measured;
+    // A key pressed just after the delivery (the page calls out as it delivers): the page answers it
+    // once its main thread is free.
+    let pressed = null;
+    await page.exposeBinding('__delivering', () => {
+      pressed = new Promise((resolve) => setTimeout(resolve, KEY_AFTER_DELIVERY_MS)).then(() => page.keyboard.press(PROBE_KEY));
+    });
+    const result = await page.evaluate(measureInPage, { text, baseline, dialect, farViewports: FAR_VIEWPORTS });
+    await pressed;
     const memory = await rendererMemory(browser);
     if (!baseline) {
       result.reload = await page.evaluate(measureAgainInPage, { action: 'reload', text, down: READER_DOWN });

@@ -95,6 +95,9 @@ const HTML_NAMESPACE = 'http://www.w3.org/1999/xhtml';
 const PARSER_PRELUDE = '<!DOCTYPE html><body><hr>';
 
 let insertion = null;
+// The parts of the document shown (or being shown), each { el, units, first } with the number of its
+// first top-level block.
+let shownParts = [];
 let mediaObserver = null;
 // Where a player is made and disarmed before it replaces its stand-in: a document without a window.
 const playerHolder = document.implementation.createHTMLDocument('').createElement('div');
@@ -153,6 +156,7 @@ function insertDocumentHtml(html, onNodes, onComplete, blocksAtOnce = 0, awaited
     blocksAtOnce,
     onPlaced,
   };
+  shownParts = insertion.parts;
   contentEl.setAttribute('aria-busy', 'true');
   writeHtml(insertion, FIRST_SLICE_UNITS);
   moveFinishedNodes(insertion);
@@ -300,6 +304,7 @@ function placeInParts(state, units) {
   const share = units / Math.max(1, inertHolder.childNodes.length);
   let part = state.parts.at(-1);
   let fragment = createFragment();
+  let blocks = part ? part.first + part.el.childElementCount : 0;
   const close = () => {
     part.el.appendChild(fragment);
     estimatePartHeight(state, part);
@@ -307,19 +312,20 @@ function placeInParts(state, units) {
   for (const node of [...inertHolder.childNodes]) {
     if (!part || (part.units >= PART_UNITS && canStartPart(node))) {
       if (part) close();
-      part = openPart(state);
+      part = openPart(state, blocks);
       fragment = createFragment();
     }
     part.units += share;
+    if (nodeType(node) === Node.ELEMENT_NODE) blocks++;
     fragment.appendChild(node);
   }
   close();
 }
 
-function openPart(state) {
+function openPart(state, first) {
   const el = createElement('div');
   el.className = state.plainParts ? 'part plain' : 'part';
-  const part = { el, units: 0 };
+  const part = { el, units: 0, first };
   state.parts.push(part);
   contentEl.appendChild(el);
   return part;
@@ -349,17 +355,13 @@ function calibrateEstimates(state) {
 }
 
 // The document's top-level block at index (in document order), whether or not it is grouped in
-// parts; undefined past the end. The parts are counted, not listed: a list of a large document's
-// hundreds of thousands of blocks took longer than a frame to make.
+// parts; undefined past the end. A document in parts is looked up by the parts' first block
+// numbers: a list, or a count, of a large document's hundreds of thousands of blocks took longer
+// than a frame.
 function documentBlockAt(index) {
   if (!contentEl.classList.contains('large')) return contentEl.children[index];
-  let before = 0;
-  for (const part of documentParts()) {
-    const count = part.childElementCount;
-    if (index < before + count) return part.children[index - before];
-    before += count;
-  }
-  return undefined;
+  const part = shownParts[partHolding(index)];
+  return part ? part.el.children[index - part.first] : undefined;
 }
 
 // The first top-level block whose bottom lies below line (or the last), and its index: { index,
@@ -369,18 +371,22 @@ function documentBlockAtLine(line) {
     const index = firstEndingBelow(contentEl.children, line);
     return { index, block: contentEl.children[index] };
   }
-  const parts = documentParts();
-  const at = firstEndingBelow(parts, line);
-  let before = 0;
-  for (let i = 0; i < at; i++) before += parts[i].childElementCount;
-  const part = parts[at];
+  const part = shownParts[firstEndingBelow(shownParts.map((p) => p.el), line)];
   if (!part) return { index: 0, block: undefined };
-  const within = firstEndingBelow(part.children, line);
-  return { index: before + within, block: part.children[within] };
+  const within = firstEndingBelow(part.el.children, line);
+  return { index: part.first + within, block: part.el.children[within] };
 }
 
-function documentParts() {
-  return contentEl.querySelectorAll(':scope > .part');
+// The position of the last part whose first block is at or before index.
+function partHolding(index) {
+  let low = 0;
+  let high = shownParts.length - 1;
+  while (low < high) {
+    const middle = (low + high + 1) >> 1;
+    if (shownParts[middle].first <= index) low = middle;
+    else high = middle - 1;
+  }
+  return low;
 }
 
 // Inserts one slice, a task's worth of steps, then yields to the page and comes back, until all
@@ -435,6 +441,7 @@ function stopDocumentInsertion() {
     insertion = null;
   }
   inertHolder.textContent = '';
+  shownParts = [];
   contentEl.removeAttribute('aria-busy');
   contentEl.classList.remove('large');
   if (mediaObserver) mediaObserver.disconnect();
