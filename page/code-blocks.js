@@ -346,8 +346,8 @@ function copyBySelection(code) {
 }
 
 // Deals with every block of the shown document at once and waits for all the results: for
-// printing. Resolves when everything is in the page, or after PRINT_WAIT_MOST_MS with what is.
-async function completeCodeBlocks() {
+// printing and export. Resolves when everything is in the page, or after mostMs with what is.
+async function completeCodeBlocks(mostMs = PRINT_WAIT_MOST_MS) {
   finishDocumentInsertion();
   for (const el of codeBlocks.waiting) {
     codeBlocks.observer.unobserve(el);
@@ -356,7 +356,7 @@ async function completeCodeBlocks() {
   codeBlocks.waiting.clear();
   while (codeBlocks.near.length > 0) startBlock(codeBlocks.near.shift());
   let inTime = true;
-  const deadline = new Promise((resolve) => setTimeout(() => resolve(false), PRINT_WAIT_MOST_MS));
+  const deadline = new Promise((resolve) => setTimeout(() => resolve(false), mostMs));
   while (inTime && codeBlocks.pending.size > 0) {
     inTime = await Promise.race([Promise.all([...codeBlocks.pending]).then(() => true), deadline]);
   }

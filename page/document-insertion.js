@@ -364,17 +364,25 @@ function documentBlockAt(index) {
   return part ? part.el.children[index - part.first] : undefined;
 }
 
-// The first top-level block whose bottom lies below line (or the last), and its index: { index,
-// block }. In a document grouped in parts, the part is found first, then the block within it.
-function documentBlockAtLine(line) {
+// The top-level block whose bottom is the first below line (or the last), and its position among
+// the document's blocks: { index, block }. A large document's part is found first, then the block
+// within it: a block of a part far from the window would have to be laid out to say where it is,
+// and a search among all blocks would lay out a dozen parts.
+function blockAtLine(line) {
   if (!contentEl.classList.contains('large')) {
     const index = firstEndingBelow(contentEl.children, line);
-    return { index, block: contentEl.children[index] };
+    return { index, block: contentEl.children[index] || null };
   }
   const part = shownParts[firstEndingBelow(shownParts.map((p) => p.el), line)];
-  if (!part) return { index: 0, block: undefined };
+  if (!part) return { index: 0, block: null };
   const within = firstEndingBelow(part.el.children, line);
-  return { index: part.first + within, block: part.el.children[within] };
+  return { index: part.first + within, block: part.el.children[within] || null };
+}
+
+// The document's top-level blocks in order, whether or not it is grouped in parts (a list of every
+// block: for looking through them, not for finding one).
+function documentBlocks() {
+  return contentEl.classList.contains('large') ? contentEl.querySelectorAll(':scope > .part > *') : contentEl.children;
 }
 
 // The position of the last part whose first block is at or before index.

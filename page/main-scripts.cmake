@@ -19,5 +19,9 @@ set(PAGE_MAIN_SCRIPTS
     picture-reload.js
     history.js
     files-panel.js
+    export.js
+    reading-look.js
+    close-view.js
+    reading-place.js
     viewer.js
 )

@@ -18,7 +18,7 @@
 //
 // This script follows page/markdown.js, page/anchors.js, page/links.js, page/document-insertion.js,
 // page/diagrams.js, page/code-blocks.js, page/dom-access.js, page/conversion.js,
-// page/document-styles.js and page/picture-reload.js in the same script element and uses their
+// page/document-styles.js, page/picture-reload.js and page/export.js in the same script element and uses their
 // functions (esc, parse, the anchor and document link functions, insertDocumentHtml and its
 // companions, redrawDiagramsForTheme, the code blocks' scheduler, convertDocument, the platform's
 // own accessors, confineDocumentStyles, refreshPictures).
@@ -130,6 +130,9 @@ const ui = {
   btnClassic: document.getElementById('btnClassic'),
   btnGithub: document.getElementById('btnGithub'),
   printBtn: document.querySelector('#topbar [data-action="print"]'),
+  exportMenu: document.getElementById('exportMenu'),
+  exportBtn: document.getElementById('exportBtn'),
+  exportList: document.getElementById('exportList'),
   tocBtn: document.getElementById('tocBtn'),
   toc: document.getElementById('toc'),
   tocList: document.getElementById('tocList'),
@@ -449,6 +452,7 @@ function showDocumentHtml(md, name, html, dialect, blocksAtOnce, awaitedUnits = 
   documentDialect = dialect;
   showFileName(name || '');
   ui.closeBtn.style.display = '';
+  ui.exportMenu.style.display = '';
   ui.meta.textContent = documentStatistics(md);
   if (name) setDocumentTitle(name + TITLE_SUFFIX);
   ui.tocList.textContent = '';
@@ -463,6 +467,7 @@ function showDocumentHtml(md, name, html, dialect, blocksAtOnce, awaitedUnits = 
     settleDocumentLinks(slice);
     watchCodeBlocks(slice);
     followThemeInPictures(slice);
+    offerPicturesCloseView(slice);
     const h1 = titled ? null : slice.querySelector('h1');
     if (h1) {
       setDocumentTitle(nodeText(h1) + TITLE_SUFFIX);
@@ -493,13 +498,20 @@ function renderHostDoc(md, name, generation, landing = {}) {
   shownOwnNumber = null;
   showFilesOf(generation);
   if (landing.missing === true) {
+    forgetPlacePath();
     showMissingHostDocument(name);
     return;
   }
   const place = again ? readersPlace() : parsePlace(landing.place);
   if (again) endLanding();
   else if (!place) expectLanding(landing.fragment);
-  renderDoc(md, name, place ? place.index + 1 : 0, () => returnToPlace(place));
+  // A new document opened plainly (not where Back, Forward or a link's heading put it) offers to go
+  // back to where the reader was in it.
+  const offer = !place && !(typeof landing.fragment === 'string' && landing.fragment !== '');
+  renderDoc(md, name, place ? place.index + 1 : 0, () => {
+    returnToPlace(place);
+    if (!again) noteHostDocument(landing.path, offer);
+  });
 }
 
 // The reader's place as the element at the top of the window and where it stands: the top-level
@@ -509,7 +521,7 @@ function renderHostDoc(md, name, generation, landing = {}) {
 // laid out, and pictures above may not have loaded yet).
 function readersPlace() {
   const line = ui.topbar.getBoundingClientRect().bottom;
-  const { index, block } = documentBlockAtLine(line);
+  const { index, block } = blockAtLine(line);
   let el = block;
   const path = [];
   while (el && elementChildren(el).length > 0 && path.length < PLACE_MOST_DEPTH) {
@@ -542,11 +554,7 @@ function returnToPlace(place) {
     window.scrollTo(0, 0);
     return;
   }
-  let el = documentBlockAt(place.index);
-  for (const at of place.path) {
-    if (!el || !elementChildren(el)[at]) break;
-    el = elementChildren(el)[at];
-  }
+  const el = elementOfPlace(place);
   if (place.y === 0 || !el) {
     window.scrollTo(place.x, place.y);
     return;
@@ -554,11 +562,22 @@ function returnToPlace(place) {
   holdPlace(place, el);
 }
 
+// The element of the reader's place, as far down its path as the document still goes; null when
+// the document has no such block.
+function elementOfPlace(place) {
+  let el = documentBlockAt(place.index);
+  for (const at of place.path) {
+    if (!el || !elementChildren(el)[at]) break;
+    el = elementChildren(el)[at];
+  }
+  return el || null;
+}
+
 // In the frames after a large document is built again, the blocks that come near the window are
 // laid out for the first time and change from their estimated heights to their real ones, which
 // moves the reader's block. Until the reader scrolls, or the content has kept its size for a moment,
 // the block is put back after every layout that changes the content's size, before the frame is
-// painted.
+// painted. Returns what ends the hold at once.
 function holdPlace(place, block) {
   let quiet = 0;
   const putBack = () => window.scrollTo(place.x, window.scrollY + elementRect(block).top - place.offset);
@@ -580,6 +599,7 @@ function holdPlace(place, block) {
   observer.observe(contentEl);
   for (const type of READER_SCROLL_EVENTS) addEventListener(type, release, { capture: true, passive: true });
   quiet = setTimeout(release, PLACE_HOLD_MS);
+  return release;
 }
 
 // A document the page read itself replaces the host's: the host is told, so that it stops following its
@@ -587,6 +607,7 @@ function holdPlace(place, block) {
 // history.
 function renderOwnDoc(md, name) {
   reportLeftPlace();
+  forgetPlacePath();
   endLanding();
   letGoOfHostDocument();
   beginLocalDocument();
@@ -713,10 +734,13 @@ function activateOnKeys(element, action) {
 }
 
 function showWelcome() {
+  rememberReadingPlace();
+  forgetPlacePath();
   hostGeneration = null;
   shownOwnNumber = null;
   showFilesOf(null);
   ui.closeBtn.style.display = 'none';
+  ui.exportMenu.style.display = 'none';
   showFileName(TEXT_NO_DOCUMENT);
   forgetDocument();
   leaveDocument();
@@ -845,6 +869,8 @@ function onHostMessage(event) {
     showHistoryState(msg);
   } else if (msg.action === 'showOwn') {
     showOwnDocumentAgain(msg);
+  } else if (msg.action === 'exportDocument') {
+    exportForHost(msg.format);
   }
 }
 
@@ -867,6 +893,7 @@ function installEventBindings() {
     finishDocumentInsertion();
     applyArrivedResults();
   });
+  installExportMenu(ui.exportBtn, ui.exportList);
   ui.tocBtn.addEventListener('click', toggleTOC);
   ui.totop.addEventListener('click', () => window.scrollTo({ top: 0, behavior: 'smooth' }));
   ui.aboutOverlay.addEventListener('click', hideAbout);
@@ -897,6 +924,9 @@ function startPage() {
   const qrUri = ui.qrData ? ui.qrData.getAttribute('data-src') : '';
   if (qrUri) window._qrCodeUri = qrUri;
   setTheme(storedTheme());
+  installReadingLook();
+  installCloseView();
+  installReadingPlace();
   const query = new URLSearchParams(location.search);
   const visitDialect = query.get(DIALECT_PARAMETER);
   chosenDialect = visitDialect === 'github' || visitDialect === 'classic' ? visitDialect : storedDialect();

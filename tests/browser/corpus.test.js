@@ -4,11 +4,14 @@
 // reduced, in the same browser, to the sequence of headings, paragraphs, lists with their nesting
 // and items, code blocks, quotes, rules and tables with their sizes; and neither may show more
 // Markdown syntax as text than the other. One test over the whole corpus.
+// The hostile payloads (../shared/corpora/xss-payloads.json), each shown in both dialects and
+// exported to HTML, run nothing and fetch nothing but the pictures their file links to, when the
+// file is opened in a browser of its own. One test over the whole corpus.
 const { it } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
-const { launchBrowser, startServer, openViewer, openDocument, DIALECT_QUERY } = require('./harness');
+const { launchBrowser, startServer, openViewer, openDocument, DIALECTS, DIALECT_QUERY } = require('./harness');
 const { corporaDir, hasCmarkGfm, cmarkGfmHtml } = require('../page/conformance-examples.js');
 
 const SAME_GOAL = 90;
@@ -95,6 +98,62 @@ it('real documents keep the block structure GitHub gives them', { skip, timeout:
     for (const line of [...differ, ...leaking]) t.diagnostic(line);
     assert.ok(names.length - differ.length >= SAME_GOAL, differ.join('\n'));
     assert.deepEqual(leaking, []);
+  } finally {
+    await browser.close();
+    await server.close();
+  }
+});
+
+const payloadCorpus = corporaDir() && path.join(corporaDir(), 'xss-payloads.json');
+// Payloads per exported document: one file each would take half an hour on a busy machine.
+const PAYLOADS_PER_FILE = 16;
+
+it('hostile payloads exported to HTML run nothing and fetch only the pictures they link', {
+  skip: !payloadCorpus && 'no corpora', timeout: 3600000,
+}, async () => {
+  const { payloads, detector } = JSON.parse(fs.readFileSync(payloadCorpus, 'utf8'));
+  const browser = await launchBrowser();
+  const server = await startServer();
+  try {
+    const files = [];
+    for (const dialect of DIALECTS) {
+      const context = await browser.newContext();
+      const viewer = await openViewer(context, server, { query: DIALECT_QUERY[dialect] });
+      for (let at = 0; at < payloads.length; at += PAYLOADS_PER_FILE) {
+        const group = payloads.slice(at, at + PAYLOADS_PER_FILE);
+        const id = group.map((entry) => entry.id).join(',');
+        await openDocument(viewer, group.map((entry) => entry.payload).join('\n\n'), `payloads-${at}.md`);
+        files.push({ id, dialect, html: await viewer.evaluate(() => exportDocumentHtml()) });
+      }
+      await context.close();
+    }
+    const reader = await browser.newContext();
+    await reader.addInitScript((name) => {
+      window[name] = (id) => document.documentElement.setAttribute('data-pwned', String(id));
+    }, detector);
+    let served = null;
+    const requests = [];
+    reader.on('request', (request) => requests.push(request.url()));
+    await reader.route('http://export.invalid/**', (route) =>
+      route.request().url() === 'http://export.invalid/file.html'
+        ? route.fulfill({ status: 200, headers: { 'content-type': 'text/html' }, body: served })
+        : route.fulfill({ status: 404, body: '' }));
+    await reader.route(/^(?!http:\/\/export\.invalid\/)/, (route) => route.fulfill({ status: 404, body: '' }));
+    const page = await reader.newPage();
+    const faults = [];
+    for (const { id, dialect, html } of files) {
+      served = html;
+      requests.length = 0;
+      await page.goto('http://export.invalid/file.html');
+      await page.waitForTimeout(20);
+      const [pwned, scripts, pictures] = await page.evaluate(() => [document.documentElement.getAttribute('data-pwned'),
+        document.querySelectorAll('script').length, [...document.querySelectorAll('img[src]')].map((img) => img.src)]);
+      const fetched = requests.filter((url) => url !== 'http://export.invalid/file.html' && !pictures.includes(url));
+      if (pwned !== null || scripts > 0 || fetched.length > 0) {
+        faults.push(`payloads ${id} (${dialect}): ran ${pwned}, ${scripts} scripts, fetched ${JSON.stringify(fetched)}`);
+      }
+    }
+    assert.deepEqual(faults, []);
   } finally {
     await browser.close();
     await server.close();
