@@ -12,6 +12,7 @@
 #include <wrl/client.h>
 
 #include <memory>
+#include <utility>
 
 using Microsoft::WRL::ComPtr;
 
@@ -160,6 +161,22 @@ void FinishPdf(HWND mainWindow, const std::wstring& destination, HRESULT result)
     }
 }
 
+// The PDF waiting for the page to set its paper size; empty when none.
+std::wstring g_pdfWaitingForPaper;
+
+// Asks the page to set the paper size first; the PDF is printed when it has (OnPagePaperSet).
+void PrintPdfOnPaper(HWND mainWindow, const std::wstring& destination) {
+    HRESULT posted = E_POINTER;
+    if (g_webView) {
+        g_pdfWaitingForPaper = destination;
+        posted = g_webView->PostWebMessageAsJson(ComposePaperMessage().c_str());
+    }
+    if (FAILED(posted)) {
+        g_pdfWaitingForPaper.clear();
+        FinishPdf(mainWindow, destination, posted);
+    }
+}
+
 void PrintPdf(HWND mainWindow, const std::wstring& destination) {
     const HRESULT started =
         PrintPageToPdf(g_webView.Get(), destination, [mainWindow, destination](HRESULT result) {
@@ -209,16 +226,6 @@ void FinishCommandLineExport(HWND mainWindow, int code, const std::wstring& line
     ::PostMessageW(mainWindow, WM_CLOSE, 0, 0);
 }
 
-void SendPaperSize() noexcept {
-    if (!g_webView) {
-        return;
-    }
-    try {
-        g_webView->PostWebMessageAsJson(ComposePaperMessage().c_str());
-    } catch (...) {
-    }
-}
-
 void RequestCommandLineExport() noexcept {
     if (!g_commandLineExport.active || !g_webView) {
         return;
@@ -264,14 +271,21 @@ void OnPageExportHtml(HWND mainWindow, const std::wstring& name, const std::wstr
 void OnPageExportPdf(HWND mainWindow, const std::wstring& name) {
     if (g_commandLineExport.active) {
         if (g_commandLineExport.format == ExportFormat::Pdf) {
-            PrintPdf(mainWindow, g_commandLineExport.out);
+            PrintPdfOnPaper(mainWindow, g_commandLineExport.out);
         }
         return;
     }
     PostWindowTask(mainWindow, [mainWindow, name] {
         std::wstring destination;
         if (AskDestination(mainWindow, name, ExportFormat::Pdf, destination) == S_OK) {
-            PrintPdf(mainWindow, destination);
+            PrintPdfOnPaper(mainWindow, destination);
         }
     });
+}
+
+void OnPagePaperSet(HWND mainWindow) {
+    if (g_pdfWaitingForPaper.empty()) {
+        return;
+    }
+    PrintPdf(mainWindow, std::exchange(g_pdfWaitingForPaper, std::wstring()));
 }

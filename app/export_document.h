@@ -30,12 +30,11 @@ struct CommandLineExport {
 };
 extern CommandLineExport g_commandLineExport;
 
-// The page's answers (PageMessageActions::exportHtml and exportPdf).
+// The page's answers (PageMessageActions::exportHtml, exportPdf and paperSet). A PDF is printed once the
+// page has the paper of the system's locale (see ComposePaperMessage).
 void OnPageExportHtml(HWND mainWindow, const std::wstring& name, const std::wstring& html);
 void OnPageExportPdf(HWND mainWindow, const std::wstring& name);
-
-// Tells the page the paper of the system's locale (see ComposePaperMessage).
-void SendPaperSize() noexcept;
+void OnPagePaperSet(HWND mainWindow);
 
 // The command line's export: asks the page for the document just delivered.
 void RequestCommandLineExport() noexcept;

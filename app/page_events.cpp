@@ -2,7 +2,6 @@
 
 #include "app/current_document.h"
 #include "app/document_history.h"
-#include "app/export_document.h"
 #include "app/host_state.h"
 #include "app/main_window.h"
 
@@ -11,7 +10,6 @@
 
 void OnPageReady() {
     g_pageReady = true;
-    SendPaperSize();
     if (!g_pendingDocumentPath.empty()) {
         // Taken out first: a delivery that fails part-way (out of memory) must not be repeated by a
         // later ready when the page reloads.

@@ -41,4 +41,5 @@ inline constexpr PageMessageActions kPageMessageActions = {OnPageReady,
                                                            RememberPlace,
                                                            ShowOwnDocument,
                                                            OnPageExportHtml,
-                                                           OnPageExportPdf};
+                                                           OnPageExportPdf,
+                                                           OnPagePaperSet};

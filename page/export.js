@@ -311,7 +311,8 @@ async function exportPdf() {
   hostView.postMessage({ action: 'exportPdf', name: exportFileName('.pdf') });
 }
 
-// The paper of the system's locale, as the host reports it: printing and print-to-PDF use its size.
+// The paper of the system's locale, as the host reports it before it prints a PDF (and printing from
+// then on uses it too).
 const EXPORT_PAPER_SIZES = ['A4', 'letter'];
 const paperRule = document.createElement('style');
 

@@ -847,6 +847,7 @@ function onHostMessage(event) {
     showOwnDocumentAgain(msg);
   } else if (msg.action === 'paper') {
     setPaperSize(msg.size);
+    if (hostView) hostView.postMessage({ action: 'paperSet' });
   } else if (msg.action === 'exportDocument') {
     exportForHost(msg.format, msg.dialect);
   }

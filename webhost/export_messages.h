@@ -16,8 +16,9 @@ enum class ExportFormat { Html, Pdf };
 
 std::wstring ComposeExportRequest(ExportFormat format, std::wstring_view dialect);
 
-// {"action":"paper","size":"A4"|"letter"}: the paper of the system's locale, for the page's @page rule
-// (printing and print-to-PDF). Sent once the page is ready.
+// {"action":"paper","size":"A4"|"letter"}: the paper of the system's locale, for the page's @page rule,
+// sent when a PDF is about to be printed; the page answers {"action":"paperSet"} once the rule is in
+// place, and the host prints then.
 std::wstring ComposePaperMessage();
 
 // The format a file name's extension asks for (".html", ".htm", ".pdf", in any case); false otherwise.

@@ -23,6 +23,7 @@ constexpr NamedAction kNamedActions[] = {
     {L"openListed", PageMessage::OpenListed},
     {L"exportHtml", PageMessage::ExportHtml},
     {L"exportPdf", PageMessage::ExportPdf},
+    {L"paperSet", PageMessage::PaperSet},
 };
 
 void AppendStringMember(std::wstring& message, std::wstring_view name, std::wstring_view value) {

@@ -39,6 +39,7 @@ enum class PageMessage {
     OpenListed,  // {"action":"openListed","address":"..."}: the reader chose a document in the panel
     ExportHtml,  // {"action":"exportHtml","name":"...","html":"..."}: see export_messages.h
     ExportPdf,   // {"action":"exportPdf","name":"..."}
+    PaperSet,    // {"action":"paperSet"}: the page took the paper size; a PDF waiting for it is printed
     Other,
 };
 

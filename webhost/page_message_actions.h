@@ -40,4 +40,6 @@ struct PageMessageActions {
     // PDF the page stands finished, ready to be printed. `name` is the file name the page proposes.
     void (*exportHtml)(HWND mainWindow, const std::wstring& name, const std::wstring& html) = nullptr;
     void (*exportPdf)(HWND mainWindow, const std::wstring& name) = nullptr;
+    // The page set the paper size the host sent before printing a PDF.
+    void (*paperSet)(HWND mainWindow) = nullptr;
 };

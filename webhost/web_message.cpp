@@ -79,6 +79,9 @@ void OnWebMessageReceived(HWND mainWindow, const PageMessageActions& actions,
         case PageMessage::ExportPdf:
             run(actions.exportPdf, mainWindow, PageMessageFields(json.get()).String(L"name").value_or(L""));
             break;
+        case PageMessage::PaperSet:
+            run(actions.paperSet, mainWindow);
+            break;
         case PageMessage::Other:
             break;
         }
