@@ -11,27 +11,15 @@
 #   PAGE_TEMPLATE        page/index.html, with the placeholders @PAGE_CSP@, @PAGE_STYLES@,
 #                        @PAGE_LIBRARIES@, @PAGE_MAIN_SCRIPT@ and @PAGE_CONSOLE_SCRIPT@
 #   PAGE_STYLES          page/styles.css
-#   PAGE_MARKDOWN_SCRIPT page/markdown.js (inlined verbatim, first in the main script)
-#   PAGE_ANCHORS_SCRIPT  page/anchors.js (follows markdown.js in the main script)
-#   PAGE_LINKS_SCRIPT    page/links.js (follows anchors.js in the main script)
-#   PAGE_INSERTION_SCRIPT page/document-insertion.js (follows links.js in the main script)
-#   PAGE_DIAGRAMS_SCRIPT page/diagrams.js (follows document-insertion.js in the main script)
-#   PAGE_LIBRARIES_SCRIPT page/library-texts.js (follows diagrams.js in the main script)
-#   PAGE_CODE_BLOCKS_SCRIPT page/code-blocks.js (follows library-texts.js in the main script)
+#   PAGE_DIR             page/, whose main-scripts.cmake lists the main script's files in order
+#                        (markdown.js, the converter, first and verbatim; the others without their
+#                        whole-line comments)
 #   PAGE_HIGHLIGHTER     the highlighter's files, separated by "|", joined into one text
 #   PAGE_FORMULAS        the formula typesetter's file
-#   PAGE_DOM_ACCESS_SCRIPT page/dom-access.js (follows code-blocks.js in the main script)
-#   PAGE_CONVERSION_SCRIPT page/github-conversion.js (follows dom-access.js in the main script)
-#   PAGE_DOCUMENT_STYLES_SCRIPT page/document-styles.js (follows github-conversion.js in the main script)
-#   PAGE_PICTURE_RELOAD_SCRIPT page/picture-reload.js (follows document-styles.js in the main script)
 #   PAGE_GITHUB_WORKER   page/github-worker.js, the GitHub dialect's worker module, with placeholders
 #                        for the files below
 #   PAGE_GITHUB_DIALECT  page/github-dialect.js (in the worker module)
 #   PAGE_VENDOR_DIR      page/vendor, the libraries exactly as published (in the worker module)
-#   PAGE_HISTORY_SCRIPT  page/history.js (follows picture-reload.js in the main script)
-#   PAGE_FILES_SCRIPT    page/files-panel.js (follows history.js in the main script)
-#   PAGE_EXPORT_SCRIPT   page/export.js (follows files-panel.js in the main script)
-#   PAGE_VIEWER_SCRIPT   page/viewer.js (last in the main script; its start-up uses the others)
 #   PAGE_CONSOLE_SCRIPT  page/console-forward.js (the second script)
 #   PAGE_OUTPUT          the stand-alone page to write
 #   PAGE_PROGRAM_OUTPUT  the program's page to write
@@ -46,11 +34,8 @@
 
 cmake_minimum_required(VERSION 3.25)
 
-foreach(input PAGE_TEMPLATE PAGE_STYLES PAGE_MARKDOWN_SCRIPT PAGE_ANCHORS_SCRIPT PAGE_LINKS_SCRIPT PAGE_INSERTION_SCRIPT
-        PAGE_DIAGRAMS_SCRIPT PAGE_LIBRARIES_SCRIPT PAGE_CODE_BLOCKS_SCRIPT PAGE_HIGHLIGHTER PAGE_FORMULAS PAGE_DOM_ACCESS_SCRIPT
-        PAGE_CONVERSION_SCRIPT PAGE_DOCUMENT_STYLES_SCRIPT PAGE_PICTURE_RELOAD_SCRIPT PAGE_GITHUB_WORKER PAGE_GITHUB_DIALECT
-        PAGE_VENDOR_DIR PAGE_HISTORY_SCRIPT PAGE_FILES_SCRIPT PAGE_EXPORT_SCRIPT PAGE_VIEWER_SCRIPT PAGE_CONSOLE_SCRIPT
-        PAGE_OUTPUT PAGE_PROGRAM_OUTPUT PAGE_LIBRARY_DIR)
+foreach(input PAGE_TEMPLATE PAGE_STYLES PAGE_DIR PAGE_HIGHLIGHTER PAGE_FORMULAS PAGE_GITHUB_WORKER
+        PAGE_GITHUB_DIALECT PAGE_VENDOR_DIR PAGE_CONSOLE_SCRIPT PAGE_OUTPUT PAGE_PROGRAM_OUTPUT PAGE_LIBRARY_DIR)
     if(NOT DEFINED ${input})
         message(FATAL_ERROR "AssemblePage: ${input} is not set")
     endif()
@@ -176,24 +161,23 @@ endfunction()
 
 read_page_piece("${PAGE_TEMPLATE}" page)
 read_page_piece("${PAGE_STYLES}" styles)
-read_page_piece("${PAGE_MARKDOWN_SCRIPT}" markdown_script)
-read_script_without_comment_lines("${PAGE_ANCHORS_SCRIPT}" anchors_script)
-read_script_without_comment_lines("${PAGE_LINKS_SCRIPT}" links_script)
-read_script_without_comment_lines("${PAGE_INSERTION_SCRIPT}" insertion_script)
-read_script_without_comment_lines("${PAGE_DIAGRAMS_SCRIPT}" diagrams_script)
-read_script_without_comment_lines("${PAGE_LIBRARIES_SCRIPT}" libraries_script)
-read_script_without_comment_lines("${PAGE_CODE_BLOCKS_SCRIPT}" code_blocks_script)
 read_library("${PAGE_HIGHLIGHTER}" "the highlighter" highlighter_text)
 read_library("${PAGE_FORMULAS}" "the formula typesetter" formulas_text)
-read_script_without_comment_lines("${PAGE_DOM_ACCESS_SCRIPT}" dom_access_script)
-read_script_without_comment_lines("${PAGE_CONVERSION_SCRIPT}" conversion_script)
-read_script_without_comment_lines("${PAGE_DOCUMENT_STYLES_SCRIPT}" document_styles_script)
-read_script_without_comment_lines("${PAGE_PICTURE_RELOAD_SCRIPT}" picture_reload_script)
-read_script_without_comment_lines("${PAGE_HISTORY_SCRIPT}" history_script)
-read_script_without_comment_lines("${PAGE_FILES_SCRIPT}" files_script)
-read_script_without_comment_lines("${PAGE_EXPORT_SCRIPT}" export_script)
-read_script_without_comment_lines("${PAGE_VIEWER_SCRIPT}" viewer_script)
 read_page_piece("${PAGE_CONSOLE_SCRIPT}" console_script)
+
+# The main script: each listed file after a line end, the converter verbatim and first.
+include("${PAGE_DIR}/main-scripts.cmake")
+list(GET PAGE_MAIN_SCRIPTS 0 first_script)
+if(NOT first_script STREQUAL "markdown.js")
+    message(FATAL_ERROR "AssemblePage: markdown.js must be the first of the main scripts")
+endif()
+read_page_piece("${PAGE_DIR}/markdown.js" markdown_script)
+set(main_script "\n${markdown_script}")
+list(SUBLIST PAGE_MAIN_SCRIPTS 1 -1 other_scripts)
+foreach(script IN LISTS other_scripts)
+    read_script_without_comment_lines("${PAGE_DIR}/${script}" script_text)
+    string(APPEND main_script "\n${script_text}")
+endforeach()
 
 # The GitHub dialect's worker module: each placeholder line of its template replaced by a file.
 read_page_piece("${PAGE_GITHUB_WORKER}" github_worker)
@@ -232,7 +216,6 @@ foreach(placeholder @PAGE_CSP@ @PAGE_STYLES@ @PAGE_LIBRARIES@ @PAGE_MAIN_SCRIPT@
 endforeach()
 
 # The exact texts of the two script elements; their hashes are taken over these.
-set(main_script "\n${markdown_script}\n${anchors_script}\n${links_script}\n${insertion_script}\n${diagrams_script}\n${libraries_script}\n${code_blocks_script}\n${dom_access_script}\n${conversion_script}\n${document_styles_script}\n${picture_reload_script}\n${history_script}\n${files_script}\n${export_script}\n${viewer_script}")
 set(second_script "\n${console_script}")
 check_inline_script("${main_script}" "the main script")
 check_inline_script("${second_script}" "the console script")

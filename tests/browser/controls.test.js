@@ -56,6 +56,7 @@ describe('page furniture', () => {
         ['btnHC', '⚡ 高对比', '高对比主题'],
         ['dialectSwitch', '经典GitHub', ''],
         ['', '🖨️ 打印', '打印/导出PDF'],
+        ['exportMenu', '导出HTMLPDF当前主题', ''],
         ['tocBtn', '📑 大纲', '大纲'],
       ],
       totop: '↑',

@@ -106,7 +106,7 @@ it('real documents keep the block structure GitHub gives them', { skip, timeout:
 
 const payloadCorpus = corporaDir() && path.join(corporaDir(), 'xss-payloads.json');
 // Payloads per exported document: one file each would take half an hour on a busy machine.
-const PAYLOADS_PER_FILE = 8;
+const PAYLOADS_PER_FILE = 16;
 
 it('hostile payloads exported to HTML run nothing and fetch only the pictures they link', {
   skip: !payloadCorpus && 'no corpora', timeout: 3600000,

@@ -81,6 +81,8 @@ describe('export to HTML', () => {
       const viewer = await openViewer(context, server, { query: DIALECT_QUERY[dialect] });
       await openDocument(viewer, DOCUMENT, 'notes.md');
       await viewer.evaluate(() => setTheme('dark'));
+      // The diagram library is large: on a busy machine it takes its time to load and draw.
+      if (dialect === 'github') await viewer.waitForSelector('#content pre.diagram svg', { timeout: 120000 });
       await viewer.click('#exportBtn');
       await viewer.click('#exportList [data-export="html"]');
       await viewer.waitForFunction(() => window.__host.posted.some((m) => JSON.parse(m.json).action === 'exportHtml'));
