@@ -1001,6 +1001,7 @@ TEST_F(EndToEnd, ExportWritesTheFileWholeWhereAskedOrEndsWithItsOwnExitCode) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         ::DeleteFileW(out.c_str());
+        ::DeleteFileW(logPath_.c_str()); // each run's log of its own
         RunOptions options = Options(row.tail, answering);
         options.road = row.road;
         const auto process = Start(options);
@@ -1024,6 +1025,7 @@ TEST_F(EndToEnd, ExportWritesTheFileWholeWhereAskedOrEndsWithItsOwnExitCode) {
 
     // From the page: the save dialog offers the page's name, and the file is written where the user chose.
     const std::wstring chosen = Path(L"chosen.html");
+    ::DeleteFileW(logPath_.c_str());
     const RunResult run = Run(Options(
         Quoted(document), {Step("await", {L"navigation"}), Step("ready"), Step("await", {L"post", L"1"}),
                            Step("post", {answer}), Step("wait", {L"1500"}), Step("log-save-dialog"),
