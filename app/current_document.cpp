@@ -11,16 +11,17 @@ namespace {
 uint32_t g_currentGeneration = 0; // the shown delivery's number; 0: none
 uint32_t g_lastGeneration = 0;    // the last number given
 
+std::wstring g_currentDocumentPath;
+
 // A live reload: the same document, so the same number.
 void DeliverAgain(const std::wstring& name, const std::string& bytes) noexcept {
     try {
-        PostDocument(name, bytes, g_currentGeneration);
+        PostDocument(name, g_currentDocumentPath, bytes, g_currentGeneration);
     } catch (...) {
         // Out of memory for the message: the page keeps what it shows, as after a refused post.
     }
 }
 
-std::wstring g_currentDocumentPath;
 DocumentWatch g_watch(DeliverAgain);
 
 } // namespace

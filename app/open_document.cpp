@@ -6,6 +6,7 @@
 #include "app/document_text.h"
 #include "app/host_state.h"
 #include "app/recent_documents.h"
+#include "platform/long_path.h"
 #include "platform/utf8.h"
 #include "webhost/browser_references.h"
 #include "webhost/host_messages.h"
@@ -29,18 +30,18 @@ uint32_t OpenDocument(const std::wstring& path, const DocumentLanding& landing, 
     DocumentRead read = ReadDocumentBytes(path);
     const std::wstring name = DocumentNameFromPath(path);
     const uint32_t generation = NextDocumentGeneration();
-    PostDocument(name, read.bytes, generation, landing,
+    PostDocument(name, FullPath(path), read.bytes, generation, landing,
                  sayWhenMissing && read.outcome == ReadOutcome::Absent);
     SetCurrentDocument(g_mainWindow, path, name, generation, std::move(read));
     return generation;
 }
 
-void PostDocument(const std::wstring& name, const std::string& bytes, uint32_t generation,
-                  const DocumentLanding& landing, bool missing) {
+void PostDocument(const std::wstring& name, const std::wstring& fullPath, const std::string& bytes,
+                  uint32_t generation, const DocumentLanding& landing, bool missing) {
     if (!g_webView) {
         return;
     }
-    const std::wstring message =
-        ComposeOpenFileMessage(name, DecodeUtf8(bytes.data(), bytes.size()), generation, landing, missing);
+    const std::wstring message = ComposeOpenFileMessage(name, DecodeUtf8(bytes.data(), bytes.size()),
+                                                        generation, landing, missing, fullPath);
     g_webView->PostWebMessageAsJson(message.c_str());
 }

@@ -19,7 +19,7 @@ std::wstring DocumentNameFromPath(const std::wstring& path);
 uint32_t OpenDocument(const std::wstring& path, const DocumentLanding& landing = {},
                       bool sayWhenMissing = false);
 
-// Posts `bytes`, decoded from UTF-8, as the openFile message for `name` and delivery `generation`, with
-// the extras of ComposeOpenFileMessage. Does nothing without a web view.
-void PostDocument(const std::wstring& name, const std::string& bytes, uint32_t generation,
-                  const DocumentLanding& landing = {}, bool missing = false);
+// Posts `bytes`, decoded from UTF-8, as the openFile message for `name` at the full path `fullPath` and
+// delivery `generation`, with the extras of ComposeOpenFileMessage. Does nothing without a web view.
+void PostDocument(const std::wstring& name, const std::wstring& fullPath, const std::string& bytes,
+                  uint32_t generation, const DocumentLanding& landing = {}, bool missing = false);

@@ -216,6 +216,7 @@ function showDrawing(pre, svg, theme) {
   pre.appendChild(newDrawing(DIAGRAM_DRAWING_CLASS, svg));
   pre.classList.add(DIAGRAM_CLASS);
   pre.setAttribute(DIAGRAM_THEME_ATTRIBUTE, theme);
+  offerDiagramCloseView(pre);
   if (needsPrintCopy(pre)) wantPrintCopy(pre);
 }
 

@@ -244,6 +244,10 @@ async function exportDocumentHtml(look = EXPORT_LOOK_PRINT) {
   const copy = contentEl.cloneNode(true);
   const shownPictures = [...contentEl.querySelectorAll('img')];
   copy.querySelectorAll('.' + COPY_BUTTON_CLASS).forEach(elementRemove);
+  // Nothing of the reader's look goes with it: no up-close buttons, no chosen text size or width.
+  copy.querySelectorAll('.' + CLOSE_VIEW_BUTTON_CLASS).forEach(elementRemove);
+  copy.removeAttribute(TEXT_SIZE_ATTRIBUTE);
+  copy.removeAttribute(READING_WIDTH_ATTRIBUTE);
   for (const standIn of copy.querySelectorAll(MEDIA_STAND_INS)) elementReplaceWith(standIn, playerFor(standIn));
   keepDiagramsOfLook(copy, look);
   await embedPictures(copy, shownPictures);

@@ -70,6 +70,7 @@ function historyKeyMove(event) {
 // A document is about to leave the screen (another replaces it, or the welcome screen does): the host
 // is told where the reader left it.
 function reportLeftPlace() {
+  rememberReadingPlace();
   if (!hostView || shownDocument === null) return;
   const place = JSON.stringify(readersPlace());
   if (hostGeneration !== null && hostGeneration > 0) {
@@ -109,6 +110,7 @@ function showOwnDocumentAgain(msg) {
   const kept = ownDocuments.get(msg.own);
   const name = typeof msg.name === 'string' ? msg.name : '';
   reportLeftPlace();
+  forgetPlacePath();
   letGoOfHostDocument();
   if (!kept) {
     showGoneDocument(name, TEXT_OWN_GONE_DETAIL);

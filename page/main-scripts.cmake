@@ -18,5 +18,8 @@ set(PAGE_MAIN_SCRIPTS
     history.js
     files-panel.js
     export.js
+    reading-look.js
+    close-view.js
+    reading-place.js
     viewer.js
 )

@@ -460,6 +460,7 @@ function showDocumentHtml(md, name, html, dialect, blocksAtOnce, awaitedUnits = 
     settleDocumentLinks(slice);
     watchCodeBlocks(slice);
     followThemeInPictures(slice);
+    offerPicturesCloseView(slice);
     const h1 = titled ? null : slice.querySelector('h1');
     if (h1) {
       setDocumentTitle(nodeText(h1) + TITLE_SUFFIX);
@@ -490,13 +491,20 @@ function renderHostDoc(md, name, generation, landing = {}) {
   shownOwnNumber = null;
   showFilesOf(generation);
   if (landing.missing === true) {
+    forgetPlacePath();
     showMissingHostDocument(name);
     return;
   }
   const place = again ? readersPlace() : parsePlace(landing.place);
   if (again) endLanding();
   else if (!place) expectLanding(landing.fragment);
-  renderDoc(md, name, place ? place.index + 1 : 0, () => returnToPlace(place));
+  // A new document opened plainly (not where Back, Forward or a link's heading put it) offers to go
+  // back to where the reader was in it.
+  const offer = !place && !(typeof landing.fragment === 'string' && landing.fragment !== '');
+  renderDoc(md, name, place ? place.index + 1 : 0, () => {
+    returnToPlace(place);
+    if (!again) noteHostDocument(landing.path, offer);
+  });
 }
 
 // The reader's place as the element at the top of the window and where it stands: the top-level
@@ -506,9 +514,8 @@ function renderHostDoc(md, name, generation, landing = {}) {
 // laid out, and pictures above may not have loaded yet).
 function readersPlace() {
   const line = ui.topbar.getBoundingClientRect().bottom;
-  const blocks = documentBlocks();
-  const index = firstEndingBelow(blocks, line);
-  let el = blocks[index];
+  const { index, block } = blockAtLine(line);
+  let el = block;
   const path = [];
   while (el && elementChildren(el).length > 0 && path.length < PLACE_MOST_DEPTH) {
     const children = elementChildren(el);
@@ -520,6 +527,25 @@ function readersPlace() {
     el = child;
   }
   return { x: window.scrollX, y: window.scrollY, index, path, offset: el ? elementRect(el).top : 0 };
+}
+
+// The top-level block whose bottom is the first below line, and its position among the document's
+// blocks (see documentBlocks). A large document's part is found first, then the block within it: a
+// block of a part far from the window would have to be laid out to say where it is, and a search
+// among all blocks would lay out a dozen parts.
+function blockAtLine(line) {
+  if (!contentEl.classList.contains('large')) {
+    const blocks = contentEl.children;
+    const index = firstEndingBelow(blocks, line);
+    return { index, block: blocks[index] || null };
+  }
+  const parts = contentEl.querySelectorAll(':scope > .part');
+  const at = firstEndingBelow(parts, line);
+  let index = 0;
+  for (let i = 0; i < at; i++) index += parts[i].childElementCount;
+  const children = parts[at] ? parts[at].children : [];
+  const within = firstEndingBelow(children, line);
+  return { index: index + within, block: children[within] || null };
 }
 
 // The position of the first of the elements (in document order) whose bottom lies below line.
@@ -540,11 +566,7 @@ function returnToPlace(place) {
     window.scrollTo(0, 0);
     return;
   }
-  let el = documentBlocks()[place.index];
-  for (const at of place.path) {
-    if (!el || !elementChildren(el)[at]) break;
-    el = elementChildren(el)[at];
-  }
+  const el = elementOfPlace(place);
   if (place.y === 0 || !el) {
     window.scrollTo(place.x, place.y);
     return;
@@ -552,11 +574,22 @@ function returnToPlace(place) {
   holdPlace(place, el);
 }
 
+// The element of the reader's place, as far down its path as the document still goes; null when
+// the document has no such block.
+function elementOfPlace(place) {
+  let el = documentBlocks()[place.index];
+  for (const at of place.path) {
+    if (!el || !elementChildren(el)[at]) break;
+    el = elementChildren(el)[at];
+  }
+  return el || null;
+}
+
 // In the frames after a large document is built again, the blocks that come near the window are
 // laid out for the first time and change from their estimated heights to their real ones, which
 // moves the reader's block. Until the reader scrolls, or the content has kept its size for a moment,
 // the block is put back after every layout that changes the content's size, before the frame is
-// painted.
+// painted. Returns what ends the hold at once.
 function holdPlace(place, block) {
   let quiet = 0;
   const putBack = () => window.scrollTo(place.x, window.scrollY + elementRect(block).top - place.offset);
@@ -578,6 +611,7 @@ function holdPlace(place, block) {
   observer.observe(contentEl);
   for (const type of READER_SCROLL_EVENTS) addEventListener(type, release, { capture: true, passive: true });
   quiet = setTimeout(release, PLACE_HOLD_MS);
+  return release;
 }
 
 // A document the page read itself replaces the host's: the host is told, so that it stops following its
@@ -585,6 +619,7 @@ function holdPlace(place, block) {
 // history.
 function renderOwnDoc(md, name) {
   reportLeftPlace();
+  forgetPlacePath();
   endLanding();
   letGoOfHostDocument();
   beginLocalDocument();
@@ -711,6 +746,8 @@ function activateOnKeys(element, action) {
 }
 
 function showWelcome() {
+  rememberReadingPlace();
+  forgetPlacePath();
   hostGeneration = null;
   shownOwnNumber = null;
   showFilesOf(null);
@@ -903,6 +940,9 @@ function startPage() {
   const qrUri = ui.qrData ? ui.qrData.getAttribute('data-src') : '';
   if (qrUri) window._qrCodeUri = qrUri;
   setTheme(storedTheme());
+  installReadingLook();
+  installCloseView();
+  installReadingPlace();
   const query = new URLSearchParams(location.search);
   const visitDialect = query.get(DIALECT_PARAMETER);
   chosenDialect = visitDialect === 'github' || visitDialect === 'classic' ? visitDialect : storedDialect();

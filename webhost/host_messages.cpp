@@ -34,14 +34,14 @@ void AppendStringMember(std::wstring& message, std::wstring_view name, std::wstr
 } // namespace
 
 std::wstring ComposeOpenFileMessage(std::wstring_view name, std::wstring_view content, uint32_t generation,
-                                    const DocumentLanding& landing, bool missing) {
+                                    const DocumentLanding& landing, bool missing, std::wstring_view path) {
     const std::wstring number = std::to_wstring(generation);
     std::wstring message;
     // Room for the whole message up front: the document is then copied once, never regrown.
     message.reserve(kOpenFileHead.size() + JsonEscapedLength(name) + kOpenFileMiddle.size() +
                     JsonEscapedLength(content) + kOpenFileGeneration.size() + number.size() +
                     kOpenFileTail.size() + 32 + JsonEscapedLength(landing.place) +
-                    JsonEscapedLength(landing.fragment));
+                    JsonEscapedLength(landing.fragment) + JsonEscapedLength(path));
     message.append(kOpenFileHead);
     AppendJsonEscaped(message, name);
     message.append(kOpenFileMiddle);
@@ -54,6 +54,9 @@ std::wstring ComposeOpenFileMessage(std::wstring_view name, std::wstring_view co
     }
     if (missing) {
         message.append(L",\"missing\":true");
+    }
+    if (!path.empty()) {
+        AppendStringMember(message, L"path", path);
     }
     message.append(kOpenFileTail);
     return message;

@@ -17,9 +17,11 @@ struct DocumentLanding {
 // {"action":"openFile","name":"<name>","content":"<text>","generation":<n>} with both texts escaped, no
 // white space. `generation` numbers the delivery (see page_message_actions.h). A landing adds "place" or
 // "fragment" (strings) after the generation; `missing` adds "missing":true (the file is not there: the
-// page says so instead of showing an empty document).
+// page says so instead of showing an empty document); a `path` adds "path" last, the document's full
+// path, by which the page remembers the reader's place in it.
 std::wstring ComposeOpenFileMessage(std::wstring_view name, std::wstring_view content, uint32_t generation,
-                                    const DocumentLanding& landing = {}, bool missing = false);
+                                    const DocumentLanding& landing = {}, bool missing = false,
+                                    std::wstring_view path = {});
 
 // {"action":"history","back":"<name>","forward":"<name>"}: the names of the documents Back and Forward
 // would show, empty where there is none.

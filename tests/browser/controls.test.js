@@ -3,7 +3,7 @@
 // the file picker and drops.
 const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
-const { launchBrowser, startServer, openViewer, openDocument, documentShown, postedMessages, isShown, pageWithSupportImage } = require('./harness');
+const { launchBrowser, startServer, openViewer, openDocument, documentShown, postedMessages, isShown, pageWithSupportImage, serveDiagramLibrary } = require('./harness');
 
 let browser;
 let server;
@@ -55,6 +55,7 @@ describe('page furniture', () => {
         ['btnLight', '☀️ 亮', '亮色主题'],
         ['btnHC', '⚡ 高对比', '高对比主题'],
         ['dialectSwitch', '经典GitHub', ''],
+        ['lookBtn', 'Aa', '文字大小与阅读宽度（Ctrl+= / Ctrl+- / Ctrl+0）'],
         ['', '🖨️ 打印', '打印/导出PDF'],
         ['exportMenu', '导出HTMLPDF当前主题', ''],
         ['tocBtn', '📑 大纲', '大纲'],
@@ -231,6 +232,151 @@ describe('dialects', () => {
     await openDocument(page, '* item');
     assert.deepEqual(await dialectState(page), { pressed: ['btnGithub'], stored: null, shown: 'github' });
     await context.close();
+  });
+});
+
+describe('text size and reading width', () => {
+  const look = (page) => page.evaluate(() => {
+    const content = document.getElementById('content');
+    const pressed = (attribute) => document.querySelector(`#lookPanel [${attribute}][aria-pressed="true"]`).getAttribute(attribute);
+    return {
+      fontSize: getComputedStyle(content).fontSize,
+      maxWidth: getComputedStyle(content).maxWidth,
+      pressed: [pressed('data-text-size'), pressed('data-reading-width')],
+      stored: [localStorage.getItem('md-text-size'), localStorage.getItem('md-reading-width')],
+    };
+  });
+  const doc = Array.from({ length: 150 }, (_, i) => `## Section ${i}\n\n${'Words of the section to wrap. '.repeat(12)}`).join('\n\n');
+  // The block at the window's top line and the share of it above the line.
+  const atLine = (page) => page.evaluate(() => {
+    const line = document.getElementById('topbar').getBoundingClientRect().bottom;
+    const block = document.elementFromPoint(640, line + 1).closest('#content > *');
+    const box = block.getBoundingClientRect();
+    return { block: [...block.parentNode.children].indexOf(block), share: (line - box.top) / box.height };
+  });
+  const samePlace = (seen, expected, what) => {
+    assert.equal(seen.block, expected.block, what);
+    assert.ok(Math.abs(seen.share - expected.share) < 0.1, `${what}: ${seen.share} against ${expected.share}`);
+  };
+  const frames = (page) => page.evaluate(() => new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve))));
+
+  it('change by the panel and the keys, keep the reader\'s place, last across reloads and never reach paper', async () => {
+    const context = await browser.newContext({ viewport: { width: 1280, height: 800 } });
+    const page = await openViewer(context, server);
+    assert.deepEqual(await look(page), { fontSize: '16px', maxWidth: '860px', pressed: ['normal', 'normal'], stored: [null, null] });
+    assert.equal(await page.evaluate(() => document.getElementById('content').hasAttribute('data-text-size')), false,
+      'the default look sets nothing');
+    await openDocument(page, doc, 'sections.md');
+    await page.$eval('#content h2:nth-of-type(90)', (h) => h.scrollIntoView());
+    await page.evaluate(() => window.scrollBy(0, 90));
+    await frames(page);
+    // Opened as a click would, without the test's scrolling of the sticky bar into view.
+    await page.$eval('#lookBtn', (button) => button.click());
+    const place = await atLine(page);
+    assert.equal(await page.getAttribute('#lookBtn', 'aria-expanded'), 'true');
+    await page.click('#lookPanel [data-reading-width="narrow"]');
+    await page.click('#lookPanel [data-text-size="largest"]');
+    await frames(page);
+    samePlace(await atLine(page), place, 'the panel keeps the place');
+    // Keys, from the top bar and from the document: one step smaller, past the smallest, then back.
+    const steps = [
+      ['Control+-', '20px'], ['Control+-', '18px'], ['Control+-', '16px'], ['Control+-', '14px'], ['Control+-', '14px'],
+      ['Control+=', '16px'], ['Control+Shift+=', '18px'], ['Control+0', '16px'], ['Control+=', '18px'],
+    ];
+    for (const [key, fontSize] of steps) {
+      await page.keyboard.press(key);
+      await frames(page);
+      assert.equal((await look(page)).fontSize, fontSize, key);
+      samePlace(await atLine(page), place, `${key} keeps the place`);
+    }
+    await page.keyboard.press('Escape');
+    assert.equal(await isShown(page, '#lookPanel'), false, 'Escape closes the panel');
+    assert.equal(await page.evaluate(() => document.activeElement.id), 'lookBtn');
+    const chosen = { fontSize: '18px', maxWidth: '680px', pressed: ['large', 'narrow'], stored: ['large', 'narrow'] };
+    assert.deepEqual(await look(page), chosen);
+    assert.equal(await page.$eval('#topbar', (bar) => getComputedStyle(bar).fontSize), '13px', 'the bar keeps its size');
+
+    await page.reload();
+    assert.deepEqual(await look(page), chosen, 'kept across a reload');
+    await page.emulateMedia({ media: 'print' });
+    assert.deepEqual((await look(page)).fontSize, '16px', 'paper has the print look');
+    await page.emulateMedia({ media: 'screen' });
+    await page.click('#lookBtn');
+    await page.click('#lookPanel [data-reading-width="full"]');
+    await page.click('#content');
+    assert.equal(await isShown(page, '#lookPanel'), false, 'a click outside closes the panel');
+    assert.equal((await look(page)).maxWidth, 'none');
+    await context.close();
+  });
+});
+
+describe('pictures and diagrams up close', () => {
+  // What the view shows: whether it is open, its count, the shown element's kind and size, and
+  // what has the focus.
+  const view = (page) => page.evaluate(() => {
+    const shown = document.querySelector('#closeViewStage > .cv-shown');
+    const box = shown && shown.getBoundingClientRect();
+    return {
+      open: !document.getElementById('closeView').hidden,
+      count: document.getElementById('closeViewCount').textContent,
+      shown: shown ? [shown.localName, Math.round(box.width), Math.round(box.height)] : null,
+      focus: document.activeElement.id || document.activeElement.localName,
+    };
+  });
+
+  it('open by mouse and keyboard, zoom, step, close, and leave pictures in links to their links', async () => {
+    const maker = await browser.newPage({ viewport: { width: 1600, height: 1000 } });
+    await maker.setContent('<body style="margin:0;height:1000px;background:linear-gradient(90deg,red,blue)">');
+    const png = await maker.screenshot();
+    await maker.close();
+    const pictures = await startServer({ '/big.png': png, '/small.png': png });
+    const context = await browser.newContext({ viewport: { width: 1000, height: 700 } });
+    await serveDiagramLibrary(context);
+    const page = await openViewer(context, server);
+    await openDocument(page, `![big](${pictures.origin}/big.png)\n\n[![linked](${pictures.origin}/small.png)](https://example.org)\n\n` +
+      `<img src="${pictures.origin}/big.png?2" width="40" alt="second">\n\n\`\`\`mermaid\ngraph LR\n  A --> B\n\`\`\`\n`, 'up-close.md');
+    await page.waitForFunction(() => [...document.querySelectorAll('#content img')].every((img) => img.complete));
+    assert.deepEqual(await page.$$eval('#content img', (imgs) => imgs.map((img) => img.getAttribute('tabindex'))), ['0', null, '0'],
+      'only pictures outside links take the focus');
+
+    // Mouse: fitted to the window (1600 x 1000 in 952 x 620 of room), wheel zoom, click beside it closes.
+    await page.click('#content img[alt="big"]');
+    assert.deepEqual(await view(page), { open: true, count: '1 / 2', shown: ['img', 952, 595], focus: 'closeViewClose' });
+    await page.mouse.move(500, 300);
+    await page.mouse.wheel(0, -100);
+    assert.equal((await view(page)).shown[1], 1190, 'the wheel zooms in');
+    await page.keyboard.press('0');
+    await page.mouse.move(300, 320);
+    await page.mouse.down();
+    await page.mouse.move(360, 340, { steps: 4 });
+    await page.mouse.up();
+    assert.equal((await view(page)).open, true, 'a drag pans and does not close');
+    await page.mouse.click(995, 300);
+    assert.equal((await view(page)).open, false, 'a click beside the picture closes');
+
+    // Keyboard: Enter on the focused picture, arrows step, Escape closes and gives the focus back.
+    await page.$eval('#content img[alt="big"]', (img) => img.focus({ preventScroll: true }));
+    await page.keyboard.press('Enter');
+    await page.keyboard.press('ArrowRight');
+    assert.deepEqual(await view(page), { open: true, count: '2 / 2', shown: ['img', 952, 595], focus: 'closeViewClose' });
+    await page.keyboard.press('Control+=');
+    assert.equal(await page.evaluate(() => localStorage.getItem('md-text-size')), null, 'keys in the view stay in the view');
+    await page.keyboard.press('Escape');
+    assert.deepEqual(await view(page), { open: false, count: '2 / 2', shown: null, focus: 'img' });
+
+    // A diagram opens from its corner button, as its SVG at its natural size.
+    assert.equal(await page.evaluate(() => drawDiagram(document.querySelector('#content pre'))), true, 'the diagram is drawn');
+    await page.$eval('#content .diagram-close-view', (button) => button.focus({ preventScroll: true }));
+    await page.keyboard.press('Enter');
+    const diagram = await view(page);
+    assert.equal(diagram.shown[0], 'div');
+    assert.equal(await page.$$eval('#closeViewStage svg', (svgs) => svgs.length), 1);
+    await page.click('#closeViewIn');
+    assert.ok((await view(page)).shown[1] > diagram.shown[1] * 1.4, 'the button zooms in');
+    await page.click('#closeViewClose');
+    assert.equal((await view(page)).open, false);
+    await context.close();
+    await pictures.close();
   });
 });
 

@@ -133,6 +133,64 @@ describe("the reader's place", () => {
     await page.close();
   });
 
+  it('is offered again when the host opens the same file anew, kept across runs by path, and followed or dismissed', async () => {
+    const resumeContext = await browser.newContext({ viewport: { width: 1000, height: 700 } });
+    const page = await openViewer(resumeContext, server);
+    const offer = () => page.evaluate(() => (document.getElementById('resumeBar').hidden ? null : document.getElementById('resumeGo').textContent));
+    const path = 'C:\\docs\\First.md';
+    await sendOpenFile(page, long('First'), 'First.md', 201, { path });
+    assert.equal(await offer(), null, 'nothing remembered yet');
+    const readTo = async () => {
+      await page.$eval('#content h2:nth-of-type(40)', (h) => h.scrollIntoView());
+      await page.evaluate(() => window.scrollBy(0, 30));
+    };
+    await readTo();
+    const left = await topHeading(page);
+    // Another document replaces it; the same file comes back (the path's case aside) after a reload of
+    // the page, as in the next run.
+    await sendOpenFile(page, long('Second'), 'second.md', 202, { path: 'C:\\docs\\second.md' });
+    await page.reload();
+    await sendOpenFile(page, long('First'), 'First.md', 203, { path: 'c:\\DOCS\\first.md' });
+    assert.equal(await offer(), '继续阅读：Part 39', 'offered with its heading');
+    assert.equal(await page.evaluate(() => window.scrollY), 0, 'the document still opens at its top');
+    await page.keyboard.press('Enter');
+    assert.equal(await topHeading(page), left, 'Enter goes there');
+    assert.equal(await offer(), null);
+
+    // A live reload offers nothing; neither do Back, Forward or a link to a heading, which say where to land.
+    await sendOpenFile(page, long('First'), 'First.md', 203, { path });
+    assert.equal(await offer(), null);
+    for (const [generation, extra] of [[204, { place: '{"index":3,"path":[],"x":0,"y":900,"offset":0}' }], [205, { fragment: 'heading-7' }]]) {
+      await readTo();
+      await sendOpenFile(page, long('First'), 'First.md', generation, { path, ...extra });
+      assert.equal(await offer(), null, JSON.stringify(extra));
+    }
+    // Dismissed by Esc and by scrolling, followed by a click; a document without a path has no place.
+    for (const [generation, dismiss] of [[206, () => page.keyboard.press('Escape')], [207, () => page.mouse.wheel(0, 200)]]) {
+      await readTo();
+      await sendOpenFile(page, long('First'), 'First.md', generation, { path });
+      assert.notEqual(await offer(), null);
+      await dismiss();
+      await page.waitForFunction(() => document.getElementById('resumeBar').hidden);
+    }
+    await readTo();
+    await sendOpenFile(page, long('First'), 'First.md', 208, { path });
+    await page.click('#resumeGo');
+    assert.equal(await topHeading(page), 'Part 39');
+    await sendOpenFile(page, long('First'), 'First.md', 209);
+    assert.equal(await offer(), null);
+
+    // The last 200 documents are kept: a 201st pushes out the oldest.
+    await page.evaluate(() => localStorage.setItem('md-reading-places',
+      JSON.stringify(Array.from({ length: 200 }, (_, i) => ({ path: `C:\\old\\${i}.md`, heading: 1, text: 'Part 0', em: 1 })))));
+    await sendOpenFile(page, long('Third'), 'third.md', 210, { path: 'C:\\docs\\third.md' });
+    await page.$eval('#content h2:nth-of-type(20)', (h) => h.scrollIntoView());
+    await sendOpenFile(page, long('Second'), 'second.md', 211);
+    const kept = await page.evaluate(() => JSON.parse(localStorage.getItem('md-reading-places')).map((entry) => entry.path));
+    assert.deepEqual([kept.length, kept[0], kept[199]], [200, 'C:\\old\\1.md', 'C:\\docs\\third.md']);
+    await resumeContext.close();
+  });
+
   it('a document the page read itself is kept for the history and shown again where it was left', async () => {
     const page = await openViewer(context, server);
     await openDocument(page, long('Hosted'), 'hosted.md', 201);

@@ -96,7 +96,7 @@ async function finalPage(page) {
 }
 
 // The same document shown in one pass: the converter's HTML parsed as a whole in an inert
-// document, disarmed, its tables boxed and links settled, headings numbered.
+// document, disarmed, its tables boxed, links settled and pictures offered up close, headings numbered.
 function onePass(page, md) {
   return page.evaluate((text) => {
     const holder = document.implementation.createHTMLDocument('').createElement('div');
@@ -104,6 +104,7 @@ function onePass(page, md) {
     disarmFragment(holder);
     boxWideTables(holder);
     settleDocumentLinks(holder);
+    offerPicturesCloseView(holder);
     const headings = [...holder.querySelectorAll('h1, h2, h3')];
     headings.forEach((h, i) => {
       h.id = 'heading-' + i;

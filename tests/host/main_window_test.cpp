@@ -127,7 +127,7 @@ TEST_F(MainWindowTest, DropAfterReadyIsDeliveredAtOnceAndEachTime) {
     EXPECT_EQ(view_->posted.back(), L"{\"action\":\"history\",\"back\":\"dropped.md\",\"forward\":\"\"}");
     EXPECT_EQ(documents[0],
               L"{\"action\":\"openFile\",\"name\":\"dropped.md\",\"content\":\"\",\"generation\":" +
-                  std::to_wstring(CurrentDocumentGeneration() - 1) + L"}");
+                  std::to_wstring(CurrentDocumentGeneration() - 1) + L",\"path\":\"Z:\\\\no\\\\such\\\\dropped.md\"}");
     EXPECT_TRUE(g_pendingDocumentPath.empty());
 }
 

@@ -15,10 +15,15 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 
-// The closing member of an openFile message: the number of the delivery `back` deliveries before the
-// current one.
-std::wstring Generation(uint32_t back) {
-    return L",\"generation\":" + std::to_wstring(CurrentDocumentGeneration() - back);
+// The closing members of an openFile message: the number of the delivery `back` deliveries before the
+// current one, then the document's full path (backslashes escaped).
+std::wstring Generation(uint32_t back, const std::wstring& path) {
+    std::wstring escaped;
+    for (const wchar_t c : path) {
+        escaped.append(c == L'\\' ? L"\\\\" : std::wstring(1, c));
+    }
+    return L",\"generation\":" + std::to_wstring(CurrentDocumentGeneration() - back) + L",\"path\":\"" +
+           escaped + L"\"";
 }
 
 class OpenDocumentTest : public ::testing::Test {
@@ -38,8 +43,8 @@ protected:
 TEST_F(OpenDocumentTest, ThreeLetterFileYieldsTheExactMessage) {
     OpenDocument(folder_.WriteFile(L"abc.md", "abc"));
     ASSERT_EQ(posted().size(), 1u);
-    EXPECT_EQ(posted()[0],
-              L"{\"action\":\"openFile\",\"name\":\"abc.md\",\"content\":\"abc\"" + Generation(0) + L"}");
+    EXPECT_EQ(posted()[0], L"{\"action\":\"openFile\",\"name\":\"abc.md\",\"content\":\"abc\"" +
+                               Generation(0, folder_ / L"abc.md") + L"}");
 }
 
 TEST_F(OpenDocumentTest, ContentIsEscapedAndKeepsEveryCharacter) {
@@ -52,14 +57,14 @@ TEST_F(OpenDocumentTest, ContentIsEscapedAndKeepsEveryCharacter) {
     EXPECT_EQ(posted()[0], L"{\"action\":\"openFile\",\"name\":\"mixed.md\",\"content\":\""
                            L"\xFEFF"
                            L"a\\r\\nb\\tc\\u000c\\u001b\\u0000d\xFFFD\\\"q\\\\e\xD83D\xDE00\"" +
-                               Generation(0) + L"}");
+                               Generation(0, folder_ / L"mixed.md") + L"}");
 }
 
 TEST_F(OpenDocumentTest, NameWithSpacesAndNonAsciiArrivesUnchanged) {
     OpenDocument(folder_.WriteFile(L"my \x7B14\x8BB0.md", "x"));
     ASSERT_EQ(posted().size(), 1u);
     EXPECT_EQ(posted()[0], L"{\"action\":\"openFile\",\"name\":\"my \x7B14\x8BB0.md\",\"content\":\"x\"" +
-                               Generation(0) + L"}");
+                               Generation(0, folder_ / L"my \x7B14\x8BB0.md") + L"}");
 }
 
 TEST_F(OpenDocumentTest, UnreadableTargetsStillPostTheNameWithEmptyContent) {
@@ -68,12 +73,12 @@ TEST_F(OpenDocumentTest, UnreadableTargetsStillPostTheNameWithEmptyContent) {
     OpenDocument(folder_.MakeFolder(L"notes"));
     ASSERT_EQ(posted().size(), 3u);
     // Each open is a new document, with a number of its own.
-    EXPECT_EQ(posted()[0],
-              L"{\"action\":\"openFile\",\"name\":\"empty.md\",\"content\":\"\"" + Generation(2) + L"}");
-    EXPECT_EQ(posted()[1],
-              L"{\"action\":\"openFile\",\"name\":\"missing.md\",\"content\":\"\"" + Generation(1) + L"}");
-    EXPECT_EQ(posted()[2],
-              L"{\"action\":\"openFile\",\"name\":\"notes\",\"content\":\"\"" + Generation(0) + L"}");
+    EXPECT_EQ(posted()[0], L"{\"action\":\"openFile\",\"name\":\"empty.md\",\"content\":\"\"" +
+                               Generation(2, folder_ / L"empty.md") + L"}");
+    EXPECT_EQ(posted()[1], L"{\"action\":\"openFile\",\"name\":\"missing.md\",\"content\":\"\"" +
+                               Generation(1, folder_ / L"missing.md") + L"}");
+    EXPECT_EQ(posted()[2], L"{\"action\":\"openFile\",\"name\":\"notes\",\"content\":\"\"" +
+                               Generation(0, folder_ / L"notes") + L"}");
 }
 
 TEST_F(OpenDocumentTest, EveryDeliveryReadsTheFileAnew) {

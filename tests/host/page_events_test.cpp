@@ -18,6 +18,15 @@
 
 namespace {
 
+// A path as a JSON string holds it: each backslash doubled.
+std::wstring JsonEscaped(const std::wstring& path) {
+    std::wstring escaped;
+    for (const wchar_t c : path) {
+        escaped.append(c == L'\\' ? L"\\\\" : std::wstring(1, c));
+    }
+    return escaped;
+}
+
 // Runs out of memory while a document is being delivered.
 class ExhaustedWebView final : public RecordingWebView {
 public:
@@ -49,7 +58,8 @@ TEST_F(PageEventsTest, ReadyDeliversThePendingDocumentOnceAndForgetsIt) {
         view_->posted,
         std::vector<std::wstring>{
             L"{\"action\":\"openFile\",\"name\":\"tallowmere-ready.md\",\"content\":\"abc\",\"generation\":" +
-            std::to_wstring(CurrentDocumentGeneration()) + L"}"});
+            std::to_wstring(CurrentDocumentGeneration()) + L",\"path\":\"" +
+            JsonEscaped(folder_ / L"tallowmere-ready.md") + L"\"}"});
     EXPECT_EQ(CurrentDocumentPath(), folder_ / L"tallowmere-ready.md")
         << "the delivered document's folder is served";
 

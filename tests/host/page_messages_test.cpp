@@ -84,6 +84,10 @@ TEST(ComposeOpenFile, PiecesInOrderWithoutWhiteSpace) {
     EXPECT_EQ(ComposeOpenFileMessage(L"a.md", L"", 3, {L"", L"%E4%BB%A3"}, true),
               L"{\"action\":\"openFile\",\"name\":\"a.md\",\"content\":\"\",\"generation\":3,"
               L"\"fragment\":\"%E4%BB%A3\",\"missing\":true}");
+    // The full path comes last, escaped like the rest.
+    EXPECT_EQ(ComposeOpenFileMessage(L"a.md", L"", 4, {}, true, L"C:\\d\\a.md"),
+              L"{\"action\":\"openFile\",\"name\":\"a.md\",\"content\":\"\",\"generation\":4,"
+              L"\"missing\":true,\"path\":\"C:\\\\d\\\\a.md\"}");
 }
 
 TEST(ComposeHistory, NamesEscapedEmptyForNone) {
