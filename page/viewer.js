@@ -863,14 +863,18 @@ function onHostMessage(event) {
     if (closedGenerations.has(generation)) return;
     renderHostDoc(typeof msg.content === 'string' ? msg.content : '', typeof msg.name === 'string' ? msg.name : '',
       generation, msg);
+    continueHostExport();
   } else if (msg.action === 'closeDoc') {
     showWelcome();
   } else if (msg.action === 'history') {
     showHistoryState(msg);
   } else if (msg.action === 'showOwn') {
     showOwnDocumentAgain(msg);
+  } else if (msg.action === 'paper') {
+    setPaperSize(msg.size);
+    if (hostView) hostView.postMessage({ action: 'paperSet' });
   } else if (msg.action === 'exportDocument') {
-    exportForHost(msg.format);
+    exportForHost(msg.format, msg.dialect);
   }
 }
 
