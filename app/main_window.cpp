@@ -64,12 +64,12 @@ ATOM RegisterMainWindowClass(HINSTANCE instance) noexcept {
     return ::RegisterClassExW(&windowClass);
 }
 
-HWND CreateMainWindow(HINSTANCE instance) noexcept {
+HWND CreateMainWindow(HINSTANCE instance, bool visible) noexcept {
     const POINT origin =
         CenteredWindowOrigin(::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN));
     HWND window = ::CreateWindowExW(WS_EX_ACCEPTFILES, kMainWindowClassName, kMainWindowTitle,
-                                    WS_OVERLAPPEDWINDOW | WS_VISIBLE, origin.x, origin.y, kMainWindowWidth,
-                                    kMainWindowHeight, nullptr, nullptr, instance, nullptr);
+                                    WS_OVERLAPPEDWINDOW | (visible ? WS_VISIBLE : 0), origin.x, origin.y,
+                                    kMainWindowWidth, kMainWindowHeight, nullptr, nullptr, instance, nullptr);
     if (window != nullptr) {
         ::DragAcceptFiles(window, TRUE);
     }

@@ -18,7 +18,7 @@ POINT CenteredWindowOrigin(int screenWidth, int screenHeight) noexcept;
 ATOM RegisterMainWindowClass(HINSTANCE instance) noexcept;
 
 // Creates the visible main window centred on the primary screen and enables dropping on it.
-HWND CreateMainWindow(HINSTANCE instance) noexcept;
+HWND CreateMainWindow(HINSTANCE instance, bool visible = true) noexcept;
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
 

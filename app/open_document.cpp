@@ -1,5 +1,7 @@
 #include "app/open_document.h"
 
+#include "app/export_document.h"
+
 #include "app/current_document.h"
 #include "app/document_decoding.h"
 #include "app/document_text.h"
@@ -21,7 +23,10 @@ uint32_t OpenDocument(const std::wstring& path, const DocumentLanding& landing, 
     if (!g_webView) {
         return 0;
     }
-    AddToRecentDocuments(path);
+    // An export from the command line is no document the user opened.
+    if (!g_commandLineExport.active) {
+        AddToRecentDocuments(path);
+    }
     DocumentRead read = ReadDocumentBytes(path);
     const std::wstring name = DocumentNameFromPath(path);
     const uint32_t generation = NextDocumentGeneration();

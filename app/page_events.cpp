@@ -15,6 +15,7 @@ void OnPageReady() {
         // later ready when the page reloads.
         const std::wstring path = std::exchange(g_pendingDocumentPath, std::wstring());
         OpenNewDocument(path);
+        RequestCommandLineExport();
     }
 }
 

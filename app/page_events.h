@@ -3,6 +3,7 @@
 
 #include "app/current_document.h"
 #include "app/document_history.h"
+#include "app/export_document.h"
 #include "webhost/page_message_actions.h"
 
 #include <windows.h>
@@ -39,4 +40,7 @@ inline constexpr PageMessageActions kPageMessageActions = {OnPageReady,
                                                            GoForward,
                                                            RememberPlace,
                                                            ShowOwnDocument,
+                                                           OnPageExportHtml,
+                                                           OnPageExportPdf,
+                                                           OnPagePaperSet,
                                                            ReadCurrentDocumentIn};

@@ -31,9 +31,11 @@ const LANGUAGE_END_RE = /[,[{\s]/;
 const MATH_LANGUAGE = 'math';
 const DIAGRAM_LANGUAGE = 'mermaid';
 const GITHUB_DIALECT = 'github';
-// A document's code blocks and, in the GitHub dialect, its inline formulas.
+// A document's code blocks and, in the GitHub dialect, the formulas inside its paragraphs (inline,
+// and display ones that GitHub shows inside a paragraph).
 const CODE_BLOCKS = 'pre';
-const INLINE_FORMULAS = 'code.language-math.math-inline';
+const INLINE_FORMULAS = 'code.language-math.math-inline, code.language-math.math-display';
+const DISPLAY_FORMULA_CLASS = 'math-display';
 const COPY_BUTTON_CLASS = 'copy-code';
 // How long a copy button shows its outcome.
 const COPY_FEEDBACK_MS = 1500;
@@ -237,7 +239,7 @@ function track(promise, apply) {
 function startBlock(el) {
   if (!el.isConnected) return;
   if (el.localName === 'code') {
-    typesetFormula(el, false);
+    typesetFormula(el, el.classList.contains(DISPLAY_FORMULA_CLASS), el);
     return;
   }
   const code = codeOf(el);
@@ -245,7 +247,7 @@ function startBlock(el) {
   const language = languageOf(code);
   const github = codeBlocks.dialect === GITHUB_DIALECT;
   if (github && language === MATH_LANGUAGE) {
-    typesetFormula(code, true);
+    typesetFormula(code, true, el);
     return;
   }
   addCopyButton(el, code);
@@ -275,21 +277,22 @@ function disarmedNodes(html) {
   return nodes;
 }
 
-// Replaces a formula's code (inline) or its block (display) by its MathML; a formula that does
-// not typeset keeps its source, marked, with the typesetter's message as its tooltip.
-function typesetFormula(code, display) {
+// Replaces what shows a formula (its code, or the block that holds it) by its MathML; a formula
+// that does not typeset keeps its source, marked, with the typesetter's message as its tooltip.
+function typesetFormula(code, display, shown) {
   const tex = code.textContent;
+  const block = shown !== code;
   track(formulaWorker().run({ tex, display }), (result) => {
-    const shown = display ? code.parentElement : code;
-    if (!shown || !shown.isConnected || code.textContent !== tex) return;
+    if (!shown.isConnected || code.textContent !== tex) return;
     if (!result || !result.html) {
       shown.classList.add('math-error');
       if (result && result.error) shown.title = result.error;
-      if (display) addCopyButton(shown, code);
+      if (block) addCopyButton(shown, code);
       return;
     }
-    const box = createElement(display ? 'div' : 'span');
-    box.className = display ? 'math-display' : 'math-inline';
+    // Inside a paragraph a display formula is a span that shows as a block.
+    const box = createElement(block ? 'div' : 'span');
+    box.className = display ? DISPLAY_FORMULA_CLASS : 'math-inline';
     box.append(...disarmedNodes(result.html));
     shown.replaceWith(box);
   });

@@ -42,7 +42,8 @@
 // alone, and the next one follows: nothing of it stays in the holder where slices are disarmed,
 // which is emptied whenever an insertion starts and ends.
 //
-// Uses contentEl, inertHolder and disarmFragment from viewer.js and the platform's own accessors
+// Uses contentEl, inertHolder, disarmFragment and firstEndingBelow from viewer.js and the platform's
+// own accessors
 // (page/dom-access.js), which follow.
 
 // HTML characters parsed before the first screen is shown: a screenful of dense text with room to
@@ -94,6 +95,9 @@ const HTML_NAMESPACE = 'http://www.w3.org/1999/xhtml';
 const PARSER_PRELUDE = '<!DOCTYPE html><body><hr>';
 
 let insertion = null;
+// The parts of the document shown (or being shown), each { el, units, first } with the number of its
+// first top-level block.
+let shownParts = [];
 let mediaObserver = null;
 // Where a player is made and disarmed before it replaces its stand-in: a document without a window.
 const playerHolder = document.implementation.createHTMLDocument('').createElement('div');
@@ -152,6 +156,7 @@ function insertDocumentHtml(html, onNodes, onComplete, blocksAtOnce = 0, awaited
     blocksAtOnce,
     onPlaced,
   };
+  shownParts = insertion.parts;
   contentEl.setAttribute('aria-busy', 'true');
   writeHtml(insertion, FIRST_SLICE_UNITS);
   moveFinishedNodes(insertion);
@@ -299,6 +304,7 @@ function placeInParts(state, units) {
   const share = units / Math.max(1, inertHolder.childNodes.length);
   let part = state.parts.at(-1);
   let fragment = createFragment();
+  let blocks = part ? part.first + part.el.childElementCount : 0;
   const close = () => {
     part.el.appendChild(fragment);
     estimatePartHeight(state, part);
@@ -306,19 +312,20 @@ function placeInParts(state, units) {
   for (const node of [...inertHolder.childNodes]) {
     if (!part || (part.units >= PART_UNITS && canStartPart(node))) {
       if (part) close();
-      part = openPart(state);
+      part = openPart(state, blocks);
       fragment = createFragment();
     }
     part.units += share;
+    if (nodeType(node) === Node.ELEMENT_NODE) blocks++;
     fragment.appendChild(node);
   }
   close();
 }
 
-function openPart(state) {
+function openPart(state, first) {
   const el = createElement('div');
   el.className = state.plainParts ? 'part plain' : 'part';
-  const part = { el, units: 0 };
+  const part = { el, units: 0, first };
   state.parts.push(part);
   contentEl.appendChild(el);
   return part;
@@ -347,9 +354,47 @@ function calibrateEstimates(state) {
   for (const part of state.parts.slice(1)) estimatePartHeight(state, part);
 }
 
-// The document's top-level blocks in order, whether or not it is grouped in parts.
+// The document's top-level block at index (in document order), whether or not it is grouped in
+// parts; undefined past the end. A document in parts is looked up by the parts' first block
+// numbers: a list, or a count, of a large document's hundreds of thousands of blocks took longer
+// than a frame.
+function documentBlockAt(index) {
+  if (!contentEl.classList.contains('large')) return contentEl.children[index];
+  const part = shownParts[partHolding(index)];
+  return part ? part.el.children[index - part.first] : undefined;
+}
+
+// The top-level block whose bottom is the first below line (or the last), and its position among
+// the document's blocks: { index, block }. A large document's part is found first, then the block
+// within it: a block of a part far from the window would have to be laid out to say where it is,
+// and a search among all blocks would lay out a dozen parts.
+function blockAtLine(line) {
+  if (!contentEl.classList.contains('large')) {
+    const index = firstEndingBelow(contentEl.children, line);
+    return { index, block: contentEl.children[index] || null };
+  }
+  const part = shownParts[firstEndingBelow(shownParts.map((p) => p.el), line)];
+  if (!part) return { index: 0, block: null };
+  const within = firstEndingBelow(part.el.children, line);
+  return { index: part.first + within, block: part.el.children[within] || null };
+}
+
+// The document's top-level blocks in order, whether or not it is grouped in parts (a list of every
+// block: for looking through them, not for finding one).
 function documentBlocks() {
   return contentEl.classList.contains('large') ? contentEl.querySelectorAll(':scope > .part > *') : contentEl.children;
+}
+
+// The position of the last part whose first block is at or before index.
+function partHolding(index) {
+  let low = 0;
+  let high = shownParts.length - 1;
+  while (low < high) {
+    const middle = (low + high + 1) >> 1;
+    if (shownParts[middle].first <= index) low = middle;
+    else high = middle - 1;
+  }
+  return low;
 }
 
 // Inserts one slice, a task's worth of steps, then yields to the page and comes back, until all
@@ -404,6 +449,7 @@ function stopDocumentInsertion() {
     insertion = null;
   }
   inertHolder.textContent = '';
+  shownParts = [];
   contentEl.removeAttribute('aria-busy');
   contentEl.classList.remove('large');
   if (mediaObserver) mediaObserver.disconnect();

@@ -315,11 +315,41 @@ async function exportPdf() {
   hostView.postMessage({ action: 'exportPdf', name: exportFileName('.pdf') });
 }
 
-// The host's own request (an export from the command line): the document just delivered, written
-// without a question. The answer is the same message as the menu's.
-function exportForHost(format) {
+// The paper of the system's locale, as the host reports it before it prints a PDF (and printing from
+// then on uses it too).
+const EXPORT_PAPER_SIZES = ['A4', 'letter'];
+const paperRule = document.createElement('style');
+
+function setPaperSize(size) {
+  if (!EXPORT_PAPER_SIZES.includes(size)) return;
+  paperRule.textContent = '@page { size: ' + size + '; }';
+  if (!paperRule.isConnected) document.head.appendChild(paperRule);
+}
+
+// The host's own request (an export from the command line): the document just delivered (or about to
+// be), in the dialect asked for, if any, which is not stored. The answer is the same message as the
+// menu's.
+let hostExportWaiting = null;
+
+function exportForHost(format, dialect) {
+  if (!shownDocument) {
+    hostExportWaiting = { format, dialect };
+    return;
+  }
+  hostExportWaiting = null;
+  if ((dialect === 'classic' || dialect === 'github') && dialect !== chosenDialect) {
+    chosenDialect = dialect;
+    setDialectButtons(dialect);
+    if (dialect === 'github') prepareGithubConversion();
+    renderDoc(shownDocument.md, shownDocument.name);
+  }
   if (format === 'pdf') exportPdf();
   else exportHtml(EXPORT_LOOK_PRINT);
+}
+
+// A document from the host has arrived: an export that waited for it goes on.
+function continueHostExport() {
+  if (hostExportWaiting) exportForHost(hostExportWaiting.format, hostExportWaiting.dialect);
 }
 
 // The export menu: the top bar's button opens it below itself; Enter, Space or Arrow Down on the

@@ -3,10 +3,10 @@
 // lines (with exactly the markup of the classic converter, which makes them), GitHub's heading ids,
 // its dollar-sign mathematics and its way of reading a fence's language.
 //
-// This file runs inside the conversion worker (see page/github-conversion.js), after the vendored
+// This file runs inside the conversion worker (see page/conversion.js), after the vendored
 // libraries and page/markdown.js, which the page assembly puts before it in the worker's module;
-// the tests and benchmarks load it the same way in Node. It defines githubConverter and
-// serveGithubConversions and touches no page.
+// the tests and benchmarks load it the same way in Node. It defines githubConverter, which the
+// worker's side of the conversion (page/conversion-worker.js) is given, and touches no page.
 // Its string literals write non-ASCII text as \u escapes and closing tags as "<\/".
 
 // The system's own media lines, read as the classic converter reads them: "!video[", a title without
@@ -47,10 +47,6 @@ const GH_AFTER_CLOSING_DOLLAR_RE = /[0-9A-Za-z]/;
 // and how far past them a safe cut is looked for.
 const GH_FIRST_PART_UNITS = 8 * 1024;
 const GH_FIRST_PART_SEARCH_UNITS = 256 * 1024;
-// HTML characters (at least) per message of the whole document: the page takes in each piece in
-// a moment, where the whole of a large document in one message, and the work over it, held the
-// page up for longer than a frame may take.
-const GH_PIECE_UNITS = 64 * 1024;
 
 function ghEscape(text) {
   return text.replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;').replace(/"/g, '&quot;');
@@ -67,7 +63,9 @@ function githubConverter(lib) {
   md.use(lib.frontMatter, () => {});
   const validateLink = md.validateLink;
   md.validateLink = (url) => GH_FILE_URL_RE.test(url) || validateLink(url);
-  md.block.ruler.before('fence', 'math_block', ghMathBlock, { alt: ['paragraph', 'reference', 'blockquote', 'list'] });
+  // A formula block never interrupts a paragraph: GitHub reads "$$" inside one as display
+  // mathematics in the paragraph (math_display below).
+  md.block.ruler.before('fence', 'math_block', ghMathBlock, { alt: ['reference', 'blockquote', 'list'] });
   md.inline.ruler.before('backticks', 'math_inline', ghMathInline);
   md.inline.ruler.before('image', 'media_line', (state, silent) => ghMediaLine(state, silent, lib.parse));
   md.core.ruler.after('block', 'fence_language', ghFenceLanguages);
@@ -76,6 +74,8 @@ function githubConverter(lib) {
   md.core.ruler.push('heading_ids', (state) => ghHeadingIds(state, lib.slugRegex));
   md.renderer.rules.math_inline = (tokens, idx) =>
     '<code class="language-math math-inline">' + ghEscape(tokens[idx].content) + '<\/code>';
+  md.renderer.rules.math_display = (tokens, idx) =>
+    '<code class="language-math math-display">' + ghEscape(tokens[idx].content) + '<\/code>';
   md.renderer.rules.math_block = (tokens, idx) =>
     '<pre><code class="language-math">' + ghEscape(tokens[idx].content) + '<\/code><\/pre>\n';
   md.renderer.rules.media_line = (tokens, idx) => tokens[idx].content;
@@ -206,53 +206,9 @@ function ghOpeningCut(text) {
   return -1;
 }
 
-// The worker's side of the conversion. Each request { id, text, opening } is answered with the
-// whole document's HTML in pieces, { id, piece, start, last } (see renderPieces), and a large
-// document, when the page asks for its opening (opening true), first with { id, part } (the
-// opening part's HTML, see renderOpening); then the whole waits for
-// { id, resume: true }, which the page sends once it has shown the part, so that on a machine with
-// few processors the whole's conversion does not slow the first screen down. After a part, the
-// pieces continue it (start false) when the whole's HTML begins with exactly the part's; otherwise,
-// and when there was no part, the first piece starts the document (start true).
-function serveGithubConversions(converter) {
-  let waiting = null;
-  self.onmessage = (event) => {
-    const { id, text, opening, resume } = event.data;
-    if (resume) {
-      if (waiting && waiting.id === id) ghPostWhole(converter, id, waiting.text, waiting.part);
-      waiting = null;
-      return;
-    }
-    const part = opening ? converter.renderOpening(text) : null;
-    if (part === null) {
-      ghPostWhole(converter, id, text, null);
-      return;
-    }
-    waiting = { id, text, part };
-    self.postMessage({ id, part });
-  };
-}
-
-function ghPostWhole(converter, id, text, part) {
-  // The whole's first pieces, gathered until they are as long as the part, to compare with it.
-  let head = part === null ? null : '';
-  let start = part === null;
-  converter.renderPieces(text, GH_PIECE_UNITS, (html, last) => {
-    let piece = html;
-    if (head !== null) {
-      head += html;
-      if (head.length < part.length && !last) return;
-      start = !head.startsWith(part);
-      piece = start ? head : head.slice(part.length);
-      head = null;
-    }
-    self.postMessage({ id, piece, start, last });
-    start = false;
-  });
-}
-
 // "$$" on a line of its own (or "$$ formula $$" on one line) opens display mathematics, up to a line
-// that ends with "$$".
+// that ends with "$$", where the formula is a paragraph of its own: a text line right after it
+// continues a paragraph, as on GitHub, whose formulas stand inside paragraphs (math_display).
 function ghMathBlock(state, startLine, endLine, silent) {
   let pos = state.bMarks[startLine] + state.tShift[startLine];
   let max = state.eMarks[startLine];
@@ -282,6 +238,7 @@ function ghMathBlock(state, startLine, endLine, silent) {
     if (!closed) return false;
     content = lines.join('\n');
   }
+  if (ghContinuesParagraph(state, line + 1, endLine)) return false;
   if (silent) return true;
   const token = state.push('math_block', 'math', 0);
   token.block = true;
@@ -290,6 +247,21 @@ function ghMathBlock(state, startLine, endLine, silent) {
   token.markup = '$$';
   state.line = line + 1;
   return true;
+}
+
+// Whether the line would continue a paragraph that stands before it (as markdown-it's paragraph
+// reads its lines): a line that is neither blank nor starts a block that ends a paragraph.
+function ghContinuesParagraph(state, line, endLine) {
+  if (line >= endLine || state.isEmpty(line)) return false;
+  if (state.sCount[line] - state.blkIndent > 3 || state.sCount[line] < 0) return true;
+  const terminators = state.md.block.ruler.getRules('paragraph');
+  const oldParent = state.parentType;
+  state.parentType = 'paragraph';
+  try {
+    return !terminators.some((rule) => rule(state, line, endLine, true));
+  } finally {
+    state.parentType = oldParent;
+  }
 }
 
 // Inline mathematics by GitHub's rules: $`formula`$ always; $formula$ when the opening dollar is not
@@ -302,6 +274,7 @@ function ghMathInline(state, silent) {
   const next = src.charAt(start + 1);
   let content;
   let end;
+  if (next === '$') return ghDisplayMath(state, silent);
   if (next === '`') {
     let ticks = start + 1;
     while (src.charCodeAt(ticks) === 0x60) ticks++;
@@ -326,6 +299,22 @@ function ghMathInline(state, silent) {
     token.markup = '$';
   }
   state.pos = end;
+  return true;
+}
+
+// "$$formula$$" inside a paragraph: display mathematics where it stands.
+function ghDisplayMath(state, silent) {
+  const start = state.pos;
+  const close = state.src.indexOf('$$', start + 2);
+  if (close < 0 || close + 2 > state.posMax) return false;
+  const formula = state.src.slice(start + 2, close).trim();
+  if (formula === '') return false;
+  if (!silent) {
+    const token = state.push('math_display', 'math', 0);
+    token.content = formula;
+    token.markup = '$$';
+  }
+  state.pos = close + 2;
   return true;
 }
 
@@ -431,7 +420,8 @@ function ghHeadingIds(state, slugRegex) {
 function ghHeadingText(inline) {
   let text = '';
   for (const child of inline.children || []) {
-    if (child.type === 'text' || child.type === 'code_inline' || child.type === 'emoji' || child.type === 'math_inline') {
+    if (child.type === 'text' || child.type === 'code_inline' || child.type === 'emoji' || child.type === 'math_inline' ||
+        child.type === 'math_display') {
       text += child.content;
     } else if (child.type === 'softbreak' || child.type === 'hardbreak') {
       text += '\n';

@@ -1,7 +1,8 @@
 // The conversion worker of the GitHub dialect, written as one module: the vendored libraries exactly
 // as published (the assembly puts each file's text where its placeholder stands), the classic
 // converter for the media lines, and page/github-dialect.js. The page keeps it as text and starts it
-// as a worker only when a document is first shown in the GitHub dialect; the tests import it.
+// as a worker only when a document is first shown in the GitHub dialect, followed by the worker's side
+// of the conversion (page/conversion-worker.js) given githubDialect; the tests import it.
 
 // Published as browser bundles: each defines its global (markdownit, markdownitFootnote, ...).
 @GH_MARKDOWN_IT@
@@ -34,5 +35,4 @@ const githubDialect = githubConverter({
   slugRegex: regex,
   parse,
 });
-if (typeof WorkerGlobalScope !== 'undefined') serveGithubConversions(githubDialect);
 export { githubDialect };

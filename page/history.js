@@ -14,7 +14,7 @@
 //   found as the document's dialect names its headings, as soon as the slice that holds it is in
 //   place (a large document arrives in slices; see page/document-insertion.js).
 //
-// This script follows page/github-conversion.js in the page's main script and uses, at run time, what
+// This script follows page/conversion.js in the page's main script and uses, at run time, what
 // viewer.js and anchors.js define (ui, hostView, contentEl, readersPlace, returnToPlace, holdPlace,
 // renderDoc, ANCHOR_PREFIX, headingSlug). viewer.js calls installHistory at start-up.
 

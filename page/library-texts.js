@@ -10,7 +10,7 @@
 // The holders are looked up at start-up, before any document exists, and their ids are reserved
 // (viewer.js), so a document can never stand in for one.
 //
-// This script follows page/diagrams.js in the main script; code-blocks.js and github-conversion.js
+// This script follows page/diagrams.js in the main script; code-blocks.js and conversion.js
 // use libraryText and embeddedLibraryText.
 
 const LIBRARY_TEXTS = {

@@ -12,7 +12,9 @@ set(PAGE_MAIN_SCRIPTS
     library-texts.js
     code-blocks.js
     dom-access.js
-    github-conversion.js
+    conversion-worker.js
+    classic-pieces.js
+    conversion.js
     document-styles.js
     picture-reload.js
     history.js

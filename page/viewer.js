@@ -17,13 +17,13 @@
 //   once here at start-up, before any document exists, so a document cannot stand in for it.
 //
 // This script follows page/markdown.js, page/anchors.js, page/links.js, page/document-insertion.js,
-// page/diagrams.js, page/code-blocks.js, page/dom-access.js, page/github-conversion.js,
+// page/diagrams.js, page/code-blocks.js, page/dom-access.js, page/conversion.js,
 // page/document-styles.js, page/picture-reload.js, page/history.js, page/files-panel.js,
 // page/encodings.js and page/export.js in the same script element and uses their functions (esc,
 // parse, the anchor and document link functions, insertDocumentHtml and its companions,
-// redrawDiagramsForTheme, the code blocks' scheduler, convertGithub for the GitHub dialect, the
-// platform's own accessors, confineDocumentStyles, refreshPictures, the history's, the files panel's,
-// the encodings' and the export's).
+// redrawDiagramsForTheme, the code blocks' scheduler, convertDocument, the platform's own accessors,
+// confineDocumentStyles, refreshPictures, the history's, the files panel's, the encodings' and the
+// export's).
 // Its string literals write non-ASCII text as \u escapes and closing tags as "<\/".
 
 const THEME_STORAGE_KEY = 'md-theme';
@@ -50,6 +50,10 @@ const PLACE_HOLD_MS = 1000;
 // How deep into a block the reader's place is looked for.
 const PLACE_MOST_DEPTH = 16;
 const READER_SCROLL_EVENTS = ['wheel', 'keydown', 'pointerdown', 'touchstart'];
+// Documents shorter than this (in UTF-16 units) are converted by the classic converter on the page's
+// thread: below it parse takes less than the worker's start and answer, and no longer than a frame
+// may take on a slow machine (see bench/large-document.js).
+const CLASSIC_ON_PAGE_UNITS = 256 * 1024;
 
 // The page's own texts. String literals hold non-ASCII text as \u escapes; each comment shows it.
 const TEXT_CHARACTERS = ' \u5b57\u7b26 \u00b7 '; // " 字符 · "
@@ -379,7 +383,8 @@ function setDialect(dialect) {
   setDialectButtons(dialect);
   if (dialect === chosenDialect) return;
   chosenDialect = dialect;
-  if (dialect === 'github') prepareGithubConversion();
+  // The classic dialect's worker starts with the first large document: start-up stays as light.
+  if (dialect === 'github') prepareConversion(dialect);
   if (!shownDocument) return;
   endLanding();
   const place = readersPlace();
@@ -391,14 +396,16 @@ function shownDialect() {
   return documentDialect;
 }
 
-// Shows a document in the chosen dialect. The classic converter runs here and at once; the GitHub
-// dialect's converts in a worker (see page/github-conversion.js), so its document shows a moment
-// later, a large one with its opening part first and then in pieces. onShown() is called once the
-// first screen is in place, with at least blocksAtOnce top-level blocks.
+// Shows a document in the chosen dialect. Both dialects convert in a worker (see
+// page/conversion.js), so a document shows a moment later, a large one with its opening part first
+// and then in pieces; a small document in the classic dialect is converted here and at once, which
+// is sooner than the worker's answer. Where no worker can be had, the classic converter runs here.
+// onShown() is called once the first screen is in place, with at least blocksAtOnce top-level blocks.
 function renderDoc(md, name, blocksAtOnce = 0, onShown = null) {
   shownDocument = { md, name };
-  cancelGithubConversion();
-  if (chosenDialect !== 'github') {
+  cancelConversion();
+  const dialect = chosenDialect === 'github' ? 'github' : 'classic';
+  if (dialect === 'classic' && md.length < CLASSIC_ON_PAGE_UNITS) {
     showDocumentHtml(md, name, parse(md), 'classic', blocksAtOnce);
     if (onShown) onShown();
     return;
@@ -410,15 +417,15 @@ function renderDoc(md, name, blocksAtOnce = 0, onShown = null) {
   // Everything so far again, at the reader's place: what came before does not hold.
   const showAnew = (awaitedUnits) => {
     const place = readersPlace();
-    insertion = showDocumentHtml(md, name, pieces, 'github', place.index + 1, awaitedUnits, () => returnToPlace(place));
+    insertion = showDocumentHtml(md, name, pieces, dialect, place.index + 1, awaitedUnits, () => returnToPlace(place));
   };
   // Live reload and a switch of dialect wait for the whole: the reader's place may lie past the part.
   const onPart = blocksAtOnce > 0 ? null : (html) => {
     pieces = [html];
-    insertion = showDocumentHtml(md, name, pieces, 'github', 0, md.length);
+    insertion = showDocumentHtml(md, name, pieces, dialect, 0, md.length);
     if (onShown) onShown();
   };
-  convertGithub(md, onPart, (piece, start, last) => {
+  convertDocument(dialect, md, onPart, (piece, start, last) => {
     const awaitedUnits = last ? 0 : md.length;
     if (piece === null) {
       // No worker (the browser refused it): the classic converter shows the document still.
@@ -426,7 +433,7 @@ function renderDoc(md, name, blocksAtOnce = 0, onShown = null) {
       if (onShown) onShown();
     } else if (start && insertion === null) {
       pieces = [piece];
-      insertion = showDocumentHtml(md, name, pieces, 'github', blocksAtOnce, awaitedUnits, onShown);
+      insertion = showDocumentHtml(md, name, pieces, dialect, blocksAtOnce, awaitedUnits, onShown);
     } else if (start) {
       pieces = [piece];
       showAnew(awaitedUnits);
@@ -535,25 +542,6 @@ function readersPlace() {
   return { x: window.scrollX, y: window.scrollY, index, path, offset: el ? elementRect(el).top : 0 };
 }
 
-// The top-level block whose bottom is the first below line, and its position among the document's
-// blocks (see documentBlocks). A large document's part is found first, then the block within it: a
-// block of a part far from the window would have to be laid out to say where it is, and a search
-// among all blocks would lay out a dozen parts.
-function blockAtLine(line) {
-  if (!contentEl.classList.contains('large')) {
-    const blocks = contentEl.children;
-    const index = firstEndingBelow(blocks, line);
-    return { index, block: blocks[index] || null };
-  }
-  const parts = contentEl.querySelectorAll(':scope > .part');
-  const at = firstEndingBelow(parts, line);
-  let index = 0;
-  for (let i = 0; i < at; i++) index += parts[i].childElementCount;
-  const children = parts[at] ? parts[at].children : [];
-  const within = firstEndingBelow(children, line);
-  return { index: index + within, block: children[within] || null };
-}
-
 // The position of the first of the elements (in document order) whose bottom lies below line.
 function firstEndingBelow(elements, line) {
   let low = 0;
@@ -583,7 +571,7 @@ function returnToPlace(place) {
 // The element of the reader's place, as far down its path as the document still goes; null when
 // the document has no such block.
 function elementOfPlace(place) {
-  let el = documentBlocks()[place.index];
+  let el = documentBlockAt(place.index);
   for (const at of place.path) {
     if (!el || !elementChildren(el)[at]) break;
     el = elementChildren(el)[at];
@@ -700,7 +688,7 @@ function closeTocOnOutsideClick(event) {
 function leaveDocument() {
   shownDocument = null;
   endLanding();
-  cancelGithubConversion();
+  cancelConversion();
   stopDocumentInsertion();
   resetCodeBlocks();
 }
@@ -893,14 +881,18 @@ function onHostMessage(event) {
     if (closedGenerations.has(generation)) return;
     renderHostDoc(typeof msg.content === 'string' ? msg.content : '', typeof msg.name === 'string' ? msg.name : '',
       generation, msg);
+    continueHostExport();
   } else if (msg.action === 'closeDoc') {
     showWelcome();
   } else if (msg.action === 'history') {
     showHistoryState(msg);
   } else if (msg.action === 'showOwn') {
     showOwnDocumentAgain(msg);
+  } else if (msg.action === 'paper') {
+    setPaperSize(msg.size);
+    if (hostView) hostView.postMessage({ action: 'paperSet' });
   } else if (msg.action === 'exportDocument') {
-    exportForHost(msg.format);
+    exportForHost(msg.format, msg.dialect);
   }
 }
 
@@ -961,7 +953,7 @@ function startPage() {
   const visitDialect = query.get(DIALECT_PARAMETER);
   chosenDialect = visitDialect === 'github' || visitDialect === 'classic' ? visitDialect : storedDialect();
   setDialectButtons(chosenDialect);
-  if (chosenDialect === 'github') prepareGithubConversion();
+  if (chosenDialect === 'github') prepareConversion(chosenDialect);
   installEventBindings();
   installEncodingList();
   installHistory();

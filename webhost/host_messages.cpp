@@ -21,6 +21,9 @@ constexpr NamedAction kNamedActions[] = {
     {L"place", PageMessage::Place},
     {L"ownDocument", PageMessage::OwnDocument},
     {L"openListed", PageMessage::OpenListed},
+    {L"exportHtml", PageMessage::ExportHtml},
+    {L"exportPdf", PageMessage::ExportPdf},
+    {L"paperSet", PageMessage::PaperSet},
     {L"encoding", PageMessage::Encoding},
 };
 

@@ -40,6 +40,9 @@ enum class PageMessage {
     Place,       // {"action":"place","generation":n or "own":n,"place":"..."}: where the reader left it
     OwnDocument, // {"action":"ownDocument","own":n,"name":"..."}: the page shows a file it read itself
     OpenListed,  // {"action":"openListed","address":"..."}: the reader chose a document in the panel
+    ExportHtml,  // {"action":"exportHtml","name":"...","html":"..."}: see export_messages.h
+    ExportPdf,   // {"action":"exportPdf","name":"..."}
+    PaperSet,    // {"action":"paperSet"}: the page took the paper size; a PDF waiting for it is printed
     Encoding,    // {"action":"encoding","generation":n,"encoding":"GBK"}: read the document again in it
     Other,
 };

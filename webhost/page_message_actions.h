@@ -36,6 +36,12 @@ struct PageMessageActions {
     void (*rememberPlace)(uint32_t generation, uint32_t own, const std::wstring& place) = nullptr;
     // The page shows a document it read itself (file picker, a drop on the page), under the number `own`.
     void (*showOwnDocument)(HWND mainWindow, uint32_t own, const std::wstring& name) = nullptr;
+    // The page exported the shown document (see export_messages.h): `html` is the whole HTML file; for a
+    // PDF the page stands finished, ready to be printed. `name` is the file name the page proposes.
+    void (*exportHtml)(HWND mainWindow, const std::wstring& name, const std::wstring& html) = nullptr;
+    void (*exportPdf)(HWND mainWindow, const std::wstring& name) = nullptr;
+    // The page set the paper size the host sent before printing a PDF.
+    void (*paperSet)(HWND mainWindow) = nullptr;
     // The reader chose the encoding (its name as the openFile message gives it) to read the host's
     // delivery `generation` in.
     void (*chooseEncoding)(uint32_t generation, const std::wstring& encoding) = nullptr;

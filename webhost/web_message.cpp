@@ -68,6 +68,20 @@ void OnWebMessageReceived(HWND mainWindow, const PageMessageActions& actions,
                 FollowLink(mainWindow, address->c_str(), true, actions);
             }
             break;
+        case PageMessage::ExportHtml: {
+            const PageMessageFields fields(json.get());
+            const auto html = fields.String(L"html");
+            if (html && actions.exportHtml != nullptr) {
+                actions.exportHtml(mainWindow, fields.String(L"name").value_or(L""), *html);
+            }
+            break;
+        }
+        case PageMessage::ExportPdf:
+            run(actions.exportPdf, mainWindow, PageMessageFields(json.get()).String(L"name").value_or(L""));
+            break;
+        case PageMessage::PaperSet:
+            run(actions.paperSet, mainWindow);
+            break;
         case PageMessage::Encoding: {
             const PageMessageFields fields(json.get());
             const auto encoding = fields.String(L"encoding");

@@ -49,6 +49,7 @@ const GITHUB_MARKUP = [
   '<pre><code class="language-bash [npm]">echo "$HOME"</code></pre>',
   '<p>Euler: <code class="language-math math-inline">e^{i\\pi} + 1 = 0</code>, ' +
     'broken: <code class="language-math math-inline">\\frac{1</code>.</p>',
+  '<p><code class="language-math math-display">\\hat{y} = b</code>\n:eqlabel:</p>',
   '<pre><code class="language-math">\\sum_{k=1}^{n} k = \\frac{n(n+1)}{2}</code></pre>',
   '<pre><code class="language-mermaid">graph TD; A--&gt;B</code></pre>',
 ].join('\n\n');
@@ -153,6 +154,7 @@ describe('code blocks', () => {
           aliases: [...content.querySelectorAll('pre code[class*="rust"], pre code[class*="bash"]')].map((c) => !!c.querySelector('.hljs-keyword, .hljs-built_in')),
           inline: content.querySelectorAll('p .math-inline > math').length,
           display: content.querySelectorAll('.math-display > math[display="block"]').length,
+          displayInParagraph: content.querySelectorAll('p > span.math-display > math[display="block"]').length,
           failed: [...content.querySelectorAll('.math-error')].map((el) => [el.localName, el.textContent, el.title !== '']),
           formulaColour: getComputedStyle(content.querySelector('.math-display math')).color === getComputedStyle(document.body).color,
           diagramAsCode: content.querySelector('code.language-mermaid').textContent,
@@ -162,7 +164,8 @@ describe('code blocks', () => {
       assert.deepEqual(shown, {
         aliases: [true, true],
         inline: 1,
-        display: 1,
+        display: 2,
+        displayInParagraph: 1,
         failed: [['code', '\\frac{1', true]],
         formulaColour: true,
         diagramAsCode: 'graph TD; A-->B',
@@ -184,7 +187,7 @@ describe('code blocks', () => {
       math: document.querySelectorAll('#content math, #content .math-error').length,
       formulaCode: document.querySelectorAll('#content code.language-math').length,
       coloured: document.querySelectorAll('#content pre code .hljs-keyword').length > 0,
-    })), { math: 0, formulaCode: 3, coloured: true });
+    })), { math: 0, formulaCode: 4, coloured: true });
     await page.close();
   });
 

@@ -137,22 +137,20 @@ const DIALECT_QUERY = { classic: '', github: '?dialect=github' };
 let lastGeneration = 0;
 
 // Delivers a document as the host's openFile message, in its wire form, under `generation` (by
-// default a new one, as for a document just opened); resolves to that number. In the GitHub dialect
-// the document shows once the worker has converted it: this waits until it is in place.
+// default a new one, as for a document just opened); resolves to that number. A document converted in
+// a worker shows once the worker has converted it: this waits until it is in place.
 async function openDocument(page, content, name = 'doc.md', generation = ++lastGeneration) {
   const json = '{"action":"openFile","name":' + JSON.stringify(name) + ',"content":' + JSON.stringify(content) +
     ',"generation":' + generation + '}';
-  const github = await page.evaluate((text) => {
-    window.__host.sendJson(text);
-    return chosenDialect === 'github';
-  }, json);
-  if (github) await documentShown(page);
+  await page.evaluate((text) => window.__host.sendJson(text), json);
+  await documentShown(page);
   return generation;
 }
 
-// Waits until a document rendered in the GitHub dialect is in place (the classic one is at once).
+// Waits until a document converted in a worker is in place (a small one in the classic dialect is at
+// once; a large one has come from its worker whole).
 function documentShown(page) {
-  return page.waitForFunction(() => chosenDialect === 'classic' || !document.querySelector('#content[aria-busy]'));
+  return page.waitForFunction(() => (chosenDialect === 'classic' && conversionRequest === null) || !document.querySelector('#content[aria-busy]'));
 }
 
 function postedMessages(page) {

@@ -130,6 +130,18 @@ function createFrameReader(onFrame, onError) {
   };
 }
 
+// Where a Windows path of the program lies for Chromium: Wine's Z: drive is the root, C: is the prefix's
+// drive_c.
+function unixPath(windowsPath) {
+  const path = windowsPath.replace(/^\\\\\?\\/, '');
+  const drive = /^([A-Za-z]):\\/.exec(path);
+  if (!drive) throw new Error(`not a drive path: ${windowsPath}`);
+  const rest = path.slice(3).replace(/\\/g, '/');
+  if (drive[1].toUpperCase() === 'Z') return '/' + rest;
+  const prefix = process.env.WINEPREFIX || require('node:path').join(require('node:os').homedir(), '.wine');
+  return `${prefix}/drive_${drive[1].toLowerCase()}/${rest}`;
+}
+
 function encodeCommand(verb, payload) {
   const body = Buffer.from(`${verb}\n${payload}`, 'utf8');
   const header = Buffer.alloc(FRAME_HEADER_BYTES);
@@ -493,6 +505,22 @@ function createDriver(options) {
           state.hostSawReady = true;
           if (options.screenshotAfter === 'ready') screenshotMoment('the page is ready');
         }
+        break;
+      case 'printToPdf':
+        // Headless Chromium prints the page as it stands, at the size of its @page rule.
+        enqueue('printing to PDF', async () => {
+          let written = false;
+          try {
+            const page = await view();
+            if (page) {
+              await page.pdf({ path: unixPath(record.path), preferCSSPageSize: true, printBackground: true });
+              written = true;
+            }
+          } catch (e) {
+            log(`printing to PDF failed: ${e.message}`);
+          }
+          sendCommand('printedToPdf', `${record.id}\n${written ? 1 : 0}`);
+        });
         break;
       case 'resourceResponse':
       case 'navigationResult':

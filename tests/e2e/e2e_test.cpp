@@ -988,6 +988,81 @@ TEST_F(EndToEnd, RuntimeRegisteredForTheStableChannelIsFound) {
               std::vector<std::wstring>{OpenFileJson(L"registered.md", L"found")});
 }
 
+// --- export ---------------------------------------------------------------------------------------------
+
+// The page's export goes where the user says in the save dialog; from the command line it goes to OUT
+// without a window, the program asking the page for it after the document, and each failure ends with its
+// own exit code before anything is written.
+TEST_F(EndToEnd, ExportWritesTheFileWholeWhereAskedOrEndsWithItsOwnExitCode) {
+    const std::wstring document = WriteDocument(L"notes.md", "# Notes\n");
+    const std::wstring html = L"<!DOCTYPE html><p>\u5BFC\u51FA</p>";
+    const std::string htmlBytes = "<!DOCTYPE html><p>\xE5\xAF\xBC\xE5\x87\xBA</p>";
+    const std::wstring answer =
+        L"{\"action\":\"exportHtml\",\"name\":\"notes.html\",\"html\":\"" + html + L"\"}";
+    const std::vector<std::string> answering = {Step("await", {L"navigation"}), Step("ready"),
+                                                Step("await", {L"post", L"2"}), Step("post", {answer}),
+                                                Step("wait", {L"3000"})};
+    struct Row {
+        const char* what;
+        std::wstring tail;
+        Road road;
+        DWORD exitCode;
+        bool written;
+    };
+    const std::wstring out = Path(L"out.html");
+    const Row rows[] = {
+        {"written whole", L"--export " + Quoted(out) + L" " + Quoted(document), Road::FixedFolder, 0, true},
+        {"in a dialect", L"--export " + Quoted(out) + L" " + Quoted(document) + L" --dialect github",
+         Road::FixedFolder, 0, true},
+        {"unknown extension", L"--export " + Quoted(Path(L"out.txt")) + L" " + Quoted(document),
+         Road::FixedFolder, 1, false},
+        {"unknown dialect", L"--export " + Quoted(out) + L" " + Quoted(document) + L" --dialect gfm",
+         Road::FixedFolder, 1, false},
+        {"missing document", L"--export " + Quoted(out) + L" " + Quoted(Path(L"absent.md")),
+         Road::FixedFolder, 2, false},
+        {"unwritable OUT", L"--export " + Quoted(Path(L"no folder\\out.html")) + L" " + Quoted(document),
+         Road::FixedFolder, 3, false},
+        {"no runtime", L"--export " + Quoted(out) + L" " + Quoted(document), Road::None, 4, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        ::DeleteFileW(out.c_str());
+        ::DeleteFileW(logPath_.c_str()); // each run's log of its own
+        RunOptions options = Options(row.tail, answering);
+        options.road = row.road;
+        const auto process = Start(options);
+        ::Sleep(1500);
+        EXPECT_TRUE(TopLevelWindows(process->id(), kDialogClass).empty()) << "an export shows no message box";
+        const RunResult run = Finish(*process);
+        ASSERT_TRUE(run.exited);
+        EXPECT_EQ(run.exitCode, row.exitCode);
+        EXPECT_EQ(ReadBytes(out), row.written ? htmlBytes : std::string());
+        EXPECT_FALSE(fs::exists(fs::path(out + L"." + std::to_wstring(process->id()) + L".partial")));
+        if (row.written) {
+            const std::wstring dialect =
+                row.tail.find(L"github") != std::wstring::npos ? L",\"dialect\":\"github\"" : L"";
+            const std::vector<LogEntry> posts = run.log.All("post");
+            ASSERT_EQ(posts.size(), 2u) << run.log.Describe();
+            EXPECT_EQ(posts[1].fields.at(0),
+                      L"{\"action\":\"exportDocument\",\"format\":\"html\"" + dialect + L"}");
+            EXPECT_EQ(run.log.Count("recent"), 0u) << "an export is no document the user opened";
+        }
+    }
+
+    // From the page: the save dialog offers the page's name, and the file is written where the user chose.
+    const std::wstring chosen = Path(L"chosen.html");
+    ::DeleteFileW(logPath_.c_str());
+    const RunResult run = Run(Options(
+        Quoted(document), {Step("await", {L"navigation"}), Step("ready"), Step("await", {L"post", L"1"}),
+                           Step("post", {answer}), Step("wait", {L"1500"}), Step("log-save-dialog"),
+                           Step("save-dialog", {chosen}), Step("wait", {L"1500"}), Step("close")}));
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, 0u);
+    ASSERT_EQ(run.log.Count("save-dialog"), 1u) << run.log.Describe();
+    EXPECT_EQ(run.log.All("save-dialog")[0].fields.at(1), L"notes.html");
+    EXPECT_EQ(ReadBytes(chosen), htmlBytes);
+}
+
 // --- start-up failures ----------------------------------------------------------------------------------
 
 TEST_F(EndToEnd, MissingRuntimeShowsTheMessageBoxOnceAndTheWindowStays) {

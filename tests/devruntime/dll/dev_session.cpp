@@ -133,6 +133,12 @@ void DevSession::RunDriverCommand(const std::string& body) noexcept {
                    command.verb == "navigationStarting" || command.verb == "reloadStarting" ||
                    command.verb == "downloadStarting") {
             RunPageRequest(command);
+        } else if (command.verb == "printedToPdf") {
+            // "<id>\n<1 when the file was written, 0 otherwise>"
+            const std::vector<std::string_view> fields = SplitFields(command.payload, 2);
+            if (webView_ != nullptr && fields.size() == 2) {
+                webView_->FinishPrintToPdf(std::atoll(std::string(fields[0]).c_str()), fields[1] == "1");
+            }
         } else if (command.verb == "closeWindow") {
             if (parentWindow_ != nullptr) {
                 ::PostMessageW(parentWindow_, WM_CLOSE, 0, 0);

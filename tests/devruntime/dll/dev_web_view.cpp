@@ -1,10 +1,13 @@
 #include "dev_web_view.h"
 
 #include "wire_format.h"
+#include "platform/browser_print_abi.h"
 #include "platform/com_adopt.h"
 #include "webhost/base64.h"
 
 #include <objbase.h>
+
+#include <algorithm>
 
 #include <cwchar>
 #include <new>
@@ -163,6 +166,34 @@ void DevWebView::DeliverWebMessage(const std::wstring& json) noexcept {
         }
     } catch (...) {
         // Out of memory: this message is lost, like any page message that cannot be handed over.
+    }
+}
+
+HRESULT STDMETHODCALLTYPE DevWebView::PrintToPdf(LPCWSTR resultFilePath, BrowserOpaque* /*printSettings*/,
+                                                 BrowserOpaque* handler) {
+    if (resultFilePath == nullptr || *resultFilePath == L'\0') {
+        return E_INVALIDARG;
+    }
+    return Guarded([&] {
+        const long long id = nextPrint_++;
+        printHandlers_.emplace_back(id, handler);
+        return session_->Record(
+            JsonRecord("printToPdf").Number("id", id).String("path", resultFilePath).Finish());
+    });
+}
+
+void DevWebView::FinishPrintToPdf(long long id, bool written) noexcept {
+    const auto found = std::find_if(printHandlers_.begin(), printHandlers_.end(),
+                                    [id](const auto& entry) { return entry.first == id; });
+    if (found == printHandlers_.end()) {
+        return;
+    }
+    const ComPtr<IUnknown> handler = std::move(found->second);
+    printHandlers_.erase(found);
+    ComPtr<ICoreWebView2PrintToPdfCompletedHandler> completed;
+    if (handler && SUCCEEDED(handler->QueryInterface(IID_ICoreWebView2PrintToPdfCompletedHandler,
+                                                     reinterpret_cast<void**>(completed.GetAddressOf())))) {
+        completed->Invoke(written ? S_OK : E_FAIL, written ? TRUE : FALSE);
     }
 }
 

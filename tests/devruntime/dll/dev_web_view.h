@@ -37,6 +37,11 @@ public:
     HRESULT STDMETHODCALLTYPE add_WebMessageReceived(ICoreWebView2WebMessageReceivedEventHandler* handler,
                                                      EventRegistrationToken* token) override;
     HRESULT STDMETHODCALLTYPE remove_WebMessageReceived(EventRegistrationToken token) override;
+    // Print to PDF (slot 80): Chromium prints the page ("printToPdf" record with the request's id and the
+    // Windows path); the driver's answer calls the handler (FinishPrintToPdf), as the real runtime does.
+    HRESULT STDMETHODCALLTYPE PrintToPdf(LPCWSTR resultFilePath, BrowserOpaque* printSettings,
+                                         BrowserOpaque* handler) override;
+    void FinishPrintToPdf(long long id, bool written) noexcept;
 
     // On the user-interface thread: one message that the page posted, as its JSON text.
     void DeliverWebMessage(const std::wstring& json) noexcept;
@@ -65,4 +70,6 @@ private:
     Microsoft::WRL::ComPtr<DevSettings> settings_;
     std::vector<Subscription> subscriptions_;
     INT64 nextToken_ = 1;
+    std::vector<std::pair<long long, Microsoft::WRL::ComPtr<IUnknown>>> printHandlers_;
+    long long nextPrint_ = 1;
 };

@@ -1,0 +1,291 @@
+#include "app/export_document.h"
+
+#include "app/current_document.h"
+#include "platform/long_path.h"
+#include "webhost/browser_references.h"
+#include "webhost/export_file.h"
+#include "webhost/pdf_export.h"
+#include "webhost/window_tasks.h"
+
+#include <shlobj.h>
+#include <shobjidl.h>
+#include <wrl/client.h>
+
+#include <memory>
+#include <utility>
+
+using Microsoft::WRL::ComPtr;
+
+CommandLineExport g_commandLineExport;
+
+namespace {
+
+// "导出失败：" (export failed) and the path, in a message box or on the console.
+constexpr wchar_t kExportFailedText[] = L"\u5BFC\u51FA\u5931\u8D25\uFF1A";
+constexpr wchar_t kCaption[] = L"Tallowmere";
+constexpr wchar_t kHtmlFilter[] = L"HTML (*.html)";
+constexpr wchar_t kPdfFilter[] = L"PDF (*.pdf)";
+
+std::string Utf8Of(const std::wstring& text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                           nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
+                          nullptr);
+    return bytes;
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+// The save dialog, in the document's folder with the proposed name. S_FALSE when the user cancels. The
+// dialog itself asks before a file is replaced.
+HRESULT AskDestination(HWND owner, const std::wstring& name, ExportFormat format,
+                       std::wstring& chosen) noexcept {
+    try {
+        ComPtr<IFileSaveDialog> dialog;
+        HRESULT hr = ::CoCreateInstance(CLSID_FileSaveDialog, nullptr, CLSCTX_INPROC_SERVER,
+                                        IID_PPV_ARGS(dialog.GetAddressOf()));
+        const bool pdf = format == ExportFormat::Pdf;
+        const COMDLG_FILTERSPEC type = {pdf ? kPdfFilter : kHtmlFilter, pdf ? L"*.pdf" : L"*.html"};
+        if (SUCCEEDED(hr)) {
+            hr = dialog->SetFileTypes(1, &type);
+        }
+        if (SUCCEEDED(hr)) {
+            hr = dialog->SetDefaultExtension(pdf ? L"pdf" : L"html");
+        }
+        FILEOPENDIALOGOPTIONS options = 0;
+        if (SUCCEEDED(hr)) {
+            hr = dialog->GetOptions(&options);
+        }
+        if (SUCCEEDED(hr)) {
+            hr = dialog->SetOptions(options | FOS_OVERWRITEPROMPT | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST);
+        }
+        const std::wstring folder = FolderOf(CurrentDocumentPath());
+        ComPtr<IShellItem> folderItem;
+        if (SUCCEEDED(hr) && !folder.empty() &&
+            SUCCEEDED(::SHCreateItemFromParsingName(folder.c_str(), nullptr,
+                                                    IID_PPV_ARGS(folderItem.GetAddressOf())))) {
+            dialog->SetFolder(folderItem.Get());
+        }
+        if (SUCCEEDED(hr) && !name.empty()) {
+            hr = dialog->SetFileName(name.c_str());
+        }
+        if (SUCCEEDED(hr)) {
+            hr = dialog->Show(owner);
+        }
+        if (hr == HRESULT_FROM_WIN32(ERROR_CANCELLED)) {
+            return S_FALSE;
+        }
+        ComPtr<IShellItem> item;
+        if (SUCCEEDED(hr)) {
+            hr = dialog->GetResult(item.GetAddressOf());
+        }
+        LPWSTR path = nullptr;
+        if (SUCCEEDED(hr)) {
+            hr = item->GetDisplayName(SIGDN_FILESYSPATH, &path);
+        }
+        if (SUCCEEDED(hr)) {
+            chosen = path;
+        }
+        ::CoTaskMemFree(path);
+        return hr;
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+void ReportFailure(HWND window, const std::wstring& destination) noexcept {
+    try {
+        PostWindowTask(window, [window, destination] {
+            const std::wstring text = kExportFailedText + destination;
+            ::MessageBoxW(window, text.c_str(), kCaption, MB_OK | MB_ICONWARNING);
+        });
+    } catch (...) {
+    }
+}
+
+// An HTML file on its way to the disk, on a worker thread.
+struct HtmlWrite {
+    HWND window = nullptr;
+    std::wstring destination;
+    std::string bytes;
+    bool commandLine = false;
+};
+
+void CALLBACK WriteHtmlOnWorker(PTP_CALLBACK_INSTANCE, void* context) noexcept {
+    const std::unique_ptr<HtmlWrite> write(static_cast<HtmlWrite*>(context));
+    const HRESULT written = WriteWholeFile(write->destination, write->bytes);
+    if (write->commandLine) {
+        const HWND window = write->window;
+        try {
+            const std::wstring line =
+                SUCCEEDED(written) ? std::wstring() : kExportFailedText + write->destination;
+            const int code = SUCCEEDED(written) ? kExportWritten : kExportUnwritable;
+            if (!PostWindowTask(window,
+                                [window, code, line] { FinishCommandLineExport(window, code, line); })) {
+                ::PostMessageW(window, WM_CLOSE, 0, 0);
+            }
+        } catch (...) {
+            ::PostMessageW(window, WM_CLOSE, 0, 0);
+        }
+    } else if (FAILED(written)) {
+        ReportFailure(write->window, write->destination);
+    }
+}
+
+// Hands the write to a worker; false when none takes it.
+bool SubmitHtmlWrite(std::unique_ptr<HtmlWrite>& write) noexcept {
+    if (!::TrySubmitThreadpoolCallback(WriteHtmlOnWorker, write.get(), nullptr)) {
+        return false;
+    }
+    write.release();
+    return true;
+}
+
+void FinishPdf(HWND mainWindow, const std::wstring& destination, HRESULT result) noexcept {
+    if (g_commandLineExport.active) {
+        try {
+            FinishCommandLineExport(mainWindow, SUCCEEDED(result) ? kExportWritten : kExportFailed,
+                                    SUCCEEDED(result) ? std::wstring() : kExportFailedText + destination);
+        } catch (...) {
+            FinishCommandLineExport(mainWindow, kExportFailed, {});
+        }
+    } else if (FAILED(result)) {
+        ReportFailure(mainWindow, destination);
+    }
+}
+
+// The PDF waiting for the page to set its paper size; empty when none.
+std::wstring g_pdfWaitingForPaper;
+
+// Asks the page to set the paper size first; the PDF is printed when it has (OnPagePaperSet).
+void PrintPdfOnPaper(HWND mainWindow, const std::wstring& destination) {
+    HRESULT posted = E_POINTER;
+    if (g_webView) {
+        g_pdfWaitingForPaper = destination;
+        posted = g_webView->PostWebMessageAsJson(ComposePaperMessage().c_str());
+    }
+    if (FAILED(posted)) {
+        g_pdfWaitingForPaper.clear();
+        FinishPdf(mainWindow, destination, posted);
+    }
+}
+
+void PrintPdf(HWND mainWindow, const std::wstring& destination) {
+    const HRESULT started =
+        PrintPageToPdf(g_webView.Get(), destination, [mainWindow, destination](HRESULT result) {
+            FinishPdf(mainWindow, destination, result);
+        });
+    if (FAILED(started)) {
+        FinishPdf(mainWindow, destination, started);
+    }
+}
+
+} // namespace
+
+void WriteConsoleLine(const std::wstring& line) noexcept {
+    try {
+        const std::string bytes = Utf8Of(line + L"\r\n");
+        HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);
+        DWORD written = 0;
+        if (error != nullptr && error != INVALID_HANDLE_VALUE &&
+            ::WriteFile(error, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+            return;
+        }
+        if (!::AttachConsole(ATTACH_PARENT_PROCESS)) {
+            return;
+        }
+        HANDLE console = ::CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_EXISTING, 0, nullptr);
+        if (console != INVALID_HANDLE_VALUE) {
+            const std::wstring text = line + L"\r\n";
+            ::WriteConsoleW(console, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+            ::CloseHandle(console);
+        }
+        ::FreeConsole();
+    } catch (...) {
+    }
+}
+
+void FinishCommandLineExport(HWND mainWindow, int code, const std::wstring& line) noexcept {
+    if (!g_commandLineExport.active) {
+        return;
+    }
+    g_commandLineExport.active = false;
+    g_commandLineExport.exitCode = code;
+    if (!line.empty()) {
+        WriteConsoleLine(line);
+    }
+    // Closed from the window's own queue: this may run inside a callback of the browser control.
+    ::PostMessageW(mainWindow, WM_CLOSE, 0, 0);
+}
+
+void RequestCommandLineExport() noexcept {
+    if (!g_commandLineExport.active || !g_webView) {
+        return;
+    }
+    try {
+        const std::wstring message =
+            ComposeExportRequest(g_commandLineExport.format, g_commandLineExport.dialect);
+        g_webView->PostWebMessageAsJson(message.c_str());
+    } catch (...) {
+    }
+}
+
+void OnPageExportHtml(HWND mainWindow, const std::wstring& name, const std::wstring& html) {
+    if (g_commandLineExport.active) {
+        if (g_commandLineExport.format != ExportFormat::Html) {
+            return;
+        }
+        auto write = std::make_unique<HtmlWrite>();
+        write->window = mainWindow;
+        write->destination = g_commandLineExport.out;
+        write->bytes = Utf8Of(html);
+        write->commandLine = true;
+        if (!SubmitHtmlWrite(write)) {
+            FinishCommandLineExport(mainWindow, kExportFailed, kExportFailedText + g_commandLineExport.out);
+        }
+        return;
+    }
+    // The dialog waits for the user: never inside the browser control's callback.
+    auto write = std::make_shared<HtmlWrite>();
+    write->window = mainWindow;
+    write->bytes = Utf8Of(html);
+    PostWindowTask(mainWindow, [write, name] {
+        if (AskDestination(write->window, name, ExportFormat::Html, write->destination) != S_OK) {
+            return;
+        }
+        auto owned = std::make_unique<HtmlWrite>(std::move(*write));
+        if (!SubmitHtmlWrite(owned)) {
+            ReportFailure(owned->window, owned->destination);
+        }
+    });
+}
+
+void OnPageExportPdf(HWND mainWindow, const std::wstring& name) {
+    if (g_commandLineExport.active) {
+        if (g_commandLineExport.format == ExportFormat::Pdf) {
+            PrintPdfOnPaper(mainWindow, g_commandLineExport.out);
+        }
+        return;
+    }
+    PostWindowTask(mainWindow, [mainWindow, name] {
+        std::wstring destination;
+        if (AskDestination(mainWindow, name, ExportFormat::Pdf, destination) == S_OK) {
+            PrintPdfOnPaper(mainWindow, destination);
+        }
+    });
+}
+
+void OnPagePaperSet(HWND mainWindow) {
+    if (g_pdfWaitingForPaper.empty()) {
+        return;
+    }
+    PrintPdf(mainWindow, std::exchange(g_pdfWaitingForPaper, std::wstring()));
+}
