@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <utility>
 
 namespace {
 
@@ -174,8 +175,14 @@ UINT DetectedCodePage(std::string_view detector) noexcept {
 }
 
 // The legacy encoding of bytes that are neither UTF-8 nor UTF-16; 0: none fits (read as lenient UTF-8).
-UINT LegacyCodePage(std::string_view bytes, UINT system) {
-    const bool systemFits = system != CP_UTF8 && ByCodePage(system) != nullptr && Fits(bytes, system);
+// `systemText` receives the bytes decoded strictly in the system's code page (empty when they do not fit
+// it): the test of the fit is the decoding itself, which the system's code page, when it wins, then needs
+// no second time.
+UINT LegacyCodePage(std::string_view bytes, UINT system, std::wstring& systemText) {
+    if (system != CP_UTF8 && ByCodePage(system) != nullptr) {
+        systemText = Convert(bytes, system, MB_ERR_INVALID_CHARS);
+    }
+    const bool systemFits = !systemText.empty();
     UINT best = 0;
     int bestConfidence = 0;
     int systemConfidence = -1;
@@ -219,7 +226,13 @@ DecodedDocument Decode(std::string_view bytes, std::wstring_view chosen, UINT sy
         }
         codePage = ZeroBytePattern(bytes);
         if (codePage == 0) {
-            codePage = LegacyCodePage(bytes, system);
+            std::wstring systemText;
+            codePage = LegacyCodePage(bytes, system, systemText);
+            if (codePage == system) {
+                decoded.text = std::move(systemText);
+                decoded.encoding = ByCodePage(codePage)->name;
+                return decoded;
+            }
         }
         if (codePage == 0) {
             codePage = CP_UTF8;
