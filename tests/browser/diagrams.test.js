@@ -129,7 +129,7 @@ describe('diagrams', () => {
     for (let i = 0; i < blocksBefore.length; i++) {
       assert.equal(await blocksBefore[i].evaluate((a, b) => a === b, blocksAfter[i]), true);
     }
-    assert.equal(await page.evaluate(() => document.querySelectorAll('body > :not(#topbar, #toc, #encodingList, #contentArea, #totop, #filePicker, #diagramColours, #aboutOverlay, #aboutDialog, script, template)').length), 0);
+    assert.equal(await page.evaluate(() => document.querySelectorAll('body > :not(#topbar, #toc, #encodingList, #lookPanel, #contentArea, #totop, #resumeBar, #closeView, #filePicker, #diagramColours, #aboutOverlay, #aboutDialog, script, template)').length), 0);
     assert.deepEqual(errors, []);
     await context.close();
   });
