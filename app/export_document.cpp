@@ -2,6 +2,7 @@
 
 #include "app/current_document.h"
 #include "platform/long_path.h"
+#include "platform/unique_handle.h"
 #include "webhost/browser_references.h"
 #include "webhost/export_file.h"
 #include "webhost/pdf_export.h"
@@ -86,14 +87,13 @@ HRESULT AskDestination(HWND owner, const std::wstring& name, ExportFormat format
         if (SUCCEEDED(hr)) {
             hr = dialog->GetResult(item.GetAddressOf());
         }
-        LPWSTR path = nullptr;
+        UniqueCoTaskString path;
         if (SUCCEEDED(hr)) {
-            hr = item->GetDisplayName(SIGDN_FILESYSPATH, &path);
+            hr = item->GetDisplayName(SIGDN_FILESYSPATH, path.put());
         }
         if (SUCCEEDED(hr)) {
-            chosen = path;
+            chosen = path.get();
         }
-        ::CoTaskMemFree(path);
         return hr;
     } catch (...) {
         return E_OUTOFMEMORY;
@@ -201,12 +201,15 @@ void WriteConsoleLine(const std::wstring& line) noexcept {
         if (!::AttachConsole(ATTACH_PARENT_PROCESS)) {
             return;
         }
-        HANDLE console = ::CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                       OPEN_EXISTING, 0, nullptr);
-        if (console != INVALID_HANDLE_VALUE) {
-            const std::wstring text = line + L"\r\n";
-            ::WriteConsoleW(console, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-            ::CloseHandle(console);
+        {
+            const UniqueFile console(::CreateFileW(L"CONOUT$", GENERIC_WRITE,
+                                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                                   0, nullptr));
+            if (console) {
+                const std::wstring text = line + L"\r\n";
+                ::WriteConsoleW(console.get(), text.data(), static_cast<DWORD>(text.size()), &written,
+                                nullptr);
+            }
         }
         ::FreeConsole();
     } catch (...) {
