@@ -335,7 +335,7 @@ TEST(Installer, SilentInstallThenADocumentOpenedThroughTheShellThenSilentUninsta
             << fs::path(image).string();
         const RuntimeLog log = RuntimeLog::Read(logPath);
         ASSERT_EQ(log.Count("post"), 1u) << log.Describe();
-        const std::wstring& post = log.All("post")[0].fields.at(0);
+        const std::wstring post = log.All("post")[0].fields.at(0);
         EXPECT_EQ(post.substr(0, post.rfind(L",\"path\":")),
                   L"{\"action\":\"openFile\",\"name\":\"opened through the shell.md\",\"content\":\"# "
                   L"Opened\",\"generation\":1");
