@@ -465,6 +465,8 @@ function showDocumentHtml(md, name, html, dialect, blocksAtOnce, awaitedUnits = 
   let titled = false;
   const formerIds = new Map();
   const anchors = newAnchorGathering();
+  // What the view up close shows belongs to the content being replaced.
+  closeCloseView();
   resetCodeBlocks(dialect);
   showPanelButton(false);
   return insertDocumentHtml(html, (slice) => {
@@ -691,6 +693,7 @@ function leaveDocument() {
   cancelConversion();
   stopDocumentInsertion();
   resetCodeBlocks();
+  closeCloseView();
 }
 
 function showLoading(msg) {

@@ -376,6 +376,11 @@ describe('pictures and diagrams up close', () => {
     assert.ok((await view(page)).shown[1] > diagram.shown[1] * 1.4, 'the button zooms in');
     await page.click('#closeViewClose');
     assert.equal((await view(page)).open, false);
+
+    // Open when another document arrives: what it showed went with the old one.
+    await page.click('#content .diagram-close-view');
+    await openDocument(page, '# Next', 'next.md');
+    assert.equal((await view(page)).open, false, 'a new document closes the view');
     await context.close();
     await pictures.close();
   });

@@ -278,7 +278,8 @@ describe('the files tab', () => {
     assert.deepEqual(await tree(page), ['1 docs open', '2 empty', '2 guide', '1 a2.md', '1 A10.md', '1 z.md']);
     await page.keyboard.press('ArrowUp');
     await page.keyboard.press(' ');
-    await page.waitForFunction(() => document.querySelector('#fileTree [data-path="docs/empty"] .ft-note'));
+    // The folder says "reading" until its listing is in.
+    await page.waitForFunction(() => !/^(?:|正在读取…)$/.test(document.querySelector('#fileTree [data-path="docs/empty"] .ft-note')?.textContent ?? ''));
     assert.equal(await page.textContent('#fileTree [data-path="docs/empty"] .ft-note'), '没有文档');
     await page.keyboard.press('End');
     await page.keyboard.press(' ');

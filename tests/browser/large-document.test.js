@@ -370,7 +370,7 @@ describe('a large document', () => {
     await send({ place: left.place });
     const kept = await page.waitForFunction(([i, top]) =>
       Math.abs(document.querySelectorAll('#content :is(h1, h2, h3)')[i].getBoundingClientRect().top - top) <= 1,
-    [index, before], { timeout: 3000 }).then(() => true, () => false);
+    [index, before], { timeout: 10000 }).then(() => true, () => false);
     assert.ok(kept, `at ${await page.evaluate(headingAt, index)}px, not ${before}px`);
     await whenComplete(page);
 
