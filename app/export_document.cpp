@@ -6,16 +6,11 @@
 #include "webhost/browser_references.h"
 #include "webhost/export_file.h"
 #include "webhost/pdf_export.h"
+#include "webhost/save_dialog.h"
 #include "webhost/window_tasks.h"
-
-#include <shlobj.h>
-#include <shobjidl.h>
-#include <wrl/client.h>
 
 #include <memory>
 #include <utility>
-
-using Microsoft::WRL::ComPtr;
 
 CommandLineExport g_commandLineExport;
 
@@ -23,7 +18,6 @@ namespace {
 
 // "导出失败：" (export failed) and the path, in a message box or on the console.
 constexpr wchar_t kExportFailedText[] = L"\u5BFC\u51FA\u5931\u8D25\uFF1A";
-constexpr wchar_t kCaption[] = L"Tallowmere";
 constexpr wchar_t kHtmlFilter[] = L"HTML (*.html)";
 constexpr wchar_t kPdfFilter[] = L"PDF (*.pdf)";
 
@@ -44,69 +38,18 @@ std::wstring FolderOf(const std::wstring& path) {
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
 
-// The save dialog, in the document's folder with the proposed name. S_FALSE when the user cancels. The
-// dialog itself asks before a file is replaced.
+// The save dialog, in the document's folder with the proposed name. S_FALSE when the user cancels.
 HRESULT AskDestination(HWND owner, const std::wstring& name, ExportFormat format,
                        std::wstring& chosen) noexcept {
     try {
-        ComPtr<IFileSaveDialog> dialog;
-        HRESULT hr = ::CoCreateInstance(CLSID_FileSaveDialog, nullptr, CLSCTX_INPROC_SERVER,
-                                        IID_PPV_ARGS(dialog.GetAddressOf()));
         const bool pdf = format == ExportFormat::Pdf;
-        const COMDLG_FILTERSPEC type = {pdf ? kPdfFilter : kHtmlFilter, pdf ? L"*.pdf" : L"*.html"};
-        if (SUCCEEDED(hr)) {
-            hr = dialog->SetFileTypes(1, &type);
-        }
-        if (SUCCEEDED(hr)) {
-            hr = dialog->SetDefaultExtension(pdf ? L"pdf" : L"html");
-        }
-        FILEOPENDIALOGOPTIONS options = 0;
-        if (SUCCEEDED(hr)) {
-            hr = dialog->GetOptions(&options);
-        }
-        if (SUCCEEDED(hr)) {
-            hr = dialog->SetOptions(options | FOS_OVERWRITEPROMPT | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST);
-        }
-        const std::wstring folder = FolderOf(CurrentDocumentPath());
-        ComPtr<IShellItem> folderItem;
-        if (SUCCEEDED(hr) && !folder.empty() &&
-            SUCCEEDED(::SHCreateItemFromParsingName(folder.c_str(), nullptr,
-                                                    IID_PPV_ARGS(folderItem.GetAddressOf())))) {
-            dialog->SetFolder(folderItem.Get());
-        }
-        if (SUCCEEDED(hr) && !name.empty()) {
-            hr = dialog->SetFileName(name.c_str());
-        }
-        if (SUCCEEDED(hr)) {
-            hr = dialog->Show(owner);
-        }
-        if (hr == HRESULT_FROM_WIN32(ERROR_CANCELLED)) {
-            return S_FALSE;
-        }
-        ComPtr<IShellItem> item;
-        if (SUCCEEDED(hr)) {
-            hr = dialog->GetResult(item.GetAddressOf());
-        }
-        UniqueCoTaskString path;
-        if (SUCCEEDED(hr)) {
-            hr = item->GetDisplayName(SIGDN_FILESYSPATH, path.put());
-        }
-        if (SUCCEEDED(hr)) {
-            chosen = path.get();
-        }
-        return hr;
+        const SaveProposal proposal{.folder = FolderOf(CurrentDocumentPath()),
+                                    .name = name,
+                                    .extension = pdf ? L"pdf" : L"html",
+                                    .typeLabel = pdf ? kPdfFilter : kHtmlFilter};
+        return AskWhereToSave(owner, proposal, chosen);
     } catch (...) {
         return E_OUTOFMEMORY;
-    }
-}
-
-void ReportFailure(HWND window, const std::wstring& destination) noexcept {
-    try {
-        PostWindowTask(window, [window, destination] {
-            const std::wstring text = kExportFailedText + destination;
-            ::MessageBoxW(window, text.c_str(), kCaption, MB_OK | MB_ICONWARNING);
-        });
-    } catch (...) {
     }
 }
 
@@ -135,7 +78,7 @@ void CALLBACK WriteHtmlOnWorker(PTP_CALLBACK_INSTANCE, void* context) noexcept {
             ::PostMessageW(window, WM_CLOSE, 0, 0);
         }
     } else if (FAILED(written)) {
-        ReportFailure(write->window, write->destination);
+        ReportSaveFailure(write->window, kExportFailedText, write->destination);
     }
 }
 
@@ -157,7 +100,7 @@ void FinishPdf(HWND mainWindow, const std::wstring& destination, HRESULT result)
             FinishCommandLineExport(mainWindow, kExportFailed, {});
         }
     } else if (FAILED(result)) {
-        ReportFailure(mainWindow, destination);
+        ReportSaveFailure(mainWindow, kExportFailedText, destination);
     }
 }
 
@@ -266,7 +209,7 @@ void OnPageExportHtml(HWND mainWindow, const std::wstring& name, const std::wstr
         }
         auto owned = std::make_unique<HtmlWrite>(std::move(*write));
         if (!SubmitHtmlWrite(owned)) {
-            ReportFailure(owned->window, owned->destination);
+            ReportSaveFailure(owned->window, kExportFailedText, owned->destination);
         }
     });
 }

@@ -4,21 +4,16 @@
 #include "webhost/document_file.h"
 #include "webhost/download_policy.h"
 #include "webhost/save_copy.h"
+#include "webhost/save_dialog.h"
 #include "webhost/window_tasks.h"
-
-#include <shobjidl.h>
-#include <wrl/client.h>
 
 #include <atomic>
 #include <memory>
 #include <thread>
 #include <vector>
 
-using Microsoft::WRL::ComPtr;
-
 namespace {
 
-constexpr wchar_t kCaption[] = L"Tallowmere";
 constexpr wchar_t kSaveFailed[] = L"\u6587\u4EF6\u672A\u80FD\u4FDD\u5B58\uFF1A\n"; // 文件未能保存：
 // How long the window's end waits for cancelled copies to let go of their files.
 constexpr DWORD kCancelWaitMs = 2000;
@@ -31,74 +26,6 @@ struct PendingSave {
     DocumentFile source;
     std::wstring saveName;
 };
-
-// The file's type as the dialog lists it: its extension, and nothing else to choose.
-HRESULT RestrictToExtension(IFileSaveDialog* dialog, const std::wstring& extension) {
-    if (extension.empty()) {
-        return S_OK;
-    }
-    const std::wstring pattern = L"*." + extension;
-    const COMDLG_FILTERSPEC types[] = {{extension.c_str(), pattern.c_str()}};
-    HRESULT hr = dialog->SetFileTypes(1, types);
-    if (SUCCEEDED(hr)) {
-        hr = dialog->SetDefaultExtension(extension.c_str());
-    }
-    FILEOPENDIALOGOPTIONS options = 0;
-    if (SUCCEEDED(hr)) {
-        hr = dialog->GetOptions(&options);
-    }
-    if (SUCCEEDED(hr)) {
-        hr = dialog->SetOptions(options | FOS_STRICTFILETYPES | FOS_OVERWRITEPROMPT | FOS_FORCEFILESYSTEM |
-                                FOS_NOREADONLYRETURN | FOS_PATHMUSTEXIST);
-    }
-    return hr;
-}
-
-// The path the user chose; S_FALSE when the dialog was cancelled.
-HRESULT AskWhereToSave(HWND owner, const std::wstring& saveName, const std::wstring& extension,
-                       std::wstring& chosen) noexcept {
-    try {
-        ComPtr<IFileSaveDialog> dialog;
-        HRESULT hr = ::CoCreateInstance(CLSID_FileSaveDialog, nullptr, CLSCTX_INPROC_SERVER,
-                                        IID_PPV_ARGS(dialog.GetAddressOf()));
-        if (SUCCEEDED(hr)) {
-            hr = RestrictToExtension(dialog.Get(), extension);
-        }
-        if (SUCCEEDED(hr)) {
-            hr = dialog->SetFileName(saveName.c_str());
-        }
-        if (SUCCEEDED(hr)) {
-            hr = dialog->Show(owner);
-        }
-        if (hr == HRESULT_FROM_WIN32(ERROR_CANCELLED)) {
-            return S_FALSE;
-        }
-        ComPtr<IShellItem> item;
-        if (SUCCEEDED(hr)) {
-            hr = dialog->GetResult(&item);
-        }
-        UniqueCoTaskString path;
-        if (SUCCEEDED(hr)) {
-            hr = item->GetDisplayName(SIGDN_FILESYSPATH, path.put());
-        }
-        if (SUCCEEDED(hr)) {
-            chosen = path.get();
-        }
-        return hr;
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
-}
-
-void ReportFailure(HWND window, const std::wstring& destination) noexcept {
-    try {
-        PostWindowTask(window, [window, destination] {
-            const std::wstring text = kSaveFailed + destination;
-            ::MessageBoxW(window, text.c_str(), kCaption, MB_OK | MB_ICONWARNING);
-        });
-    } catch (...) {
-    }
-}
 
 // A copy on its way, on a thread of its own: what it copies and where, and how to stop it.
 struct RunningCopy {
@@ -120,7 +47,7 @@ DWORD WINAPI RunCopy(void* context) noexcept {
         SaveCopy(copy.save->source.file.get(), copy.destination, copy.mayReplace, copy.cancelled);
     // Cancelled only when the program ends: there is nobody left to tell.
     if (FAILED(copied) && !copy.cancelled.load()) {
-        ReportFailure(copy.save->window, copy.destination);
+        ReportSaveFailure(copy.save->window, kSaveFailed, copy.destination);
     }
     return 0;
 }
@@ -138,7 +65,7 @@ void StartCopy(const std::shared_ptr<PendingSave>& save, const std::wstring& des
     auto context = std::make_unique<std::shared_ptr<RunningCopy>>(copy);
     copy->thread.reset(::CreateThread(nullptr, 0, RunCopy, context.get(), 0, nullptr));
     if (!copy->thread) {
-        ReportFailure(save->window, destination);
+        ReportSaveFailure(save->window, kSaveFailed, destination);
         return;
     }
     static_cast<void>(context.release()); // the thread's now
@@ -151,9 +78,14 @@ void AskAndCopy(const std::shared_ptr<PendingSave>& save) {
         return;
     }
     const std::wstring extension(ExtensionOf(save->source.path));
+    // The file's own type, and nothing else to choose.
+    SaveProposal proposal;
+    proposal.name = save->saveName;
+    proposal.extension = extension;
+    proposal.onlyThisType = true;
     std::wstring chosen;
     g_dialogOpen = true;
-    const HRESULT asked = AskWhereToSave(save->window, save->saveName, extension, chosen);
+    const HRESULT asked = AskWhereToSave(save->window, proposal, chosen);
     g_dialogOpen = false;
     if (asked != S_OK || chosen.empty()) {
         return;
