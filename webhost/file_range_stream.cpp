@@ -1,5 +1,6 @@
 #include "webhost/file_range_stream.h"
 
+#include "platform/com_adopt.h"
 #include "webhost/callback_object.h"
 
 #include <wrl/client.h>
@@ -22,17 +23,17 @@ public:
     static HRESULT Make(std::shared_ptr<UniqueFile> file, uint64_t offset, uint64_t length, uint64_t position,
                         IStream** stream) noexcept {
         *stream = nullptr;
-        auto* made = new (std::nothrow) FileRangeStream(std::move(file), offset, length, position);
-        if (made == nullptr) {
+        Microsoft::WRL::ComPtr<FileRangeStream> made =
+            AdoptComPtr(new (std::nothrow) FileRangeStream(std::move(file), offset, length, position));
+        if (!made) {
             return E_OUTOFMEMORY;
         }
         const HRESULT marshaler =
-            ::CoCreateFreeThreadedMarshaler(static_cast<IStream*>(made), &made->marshaler_);
+            ::CoCreateFreeThreadedMarshaler(static_cast<IStream*>(made.Get()), &made.Get()->marshaler_);
         if (FAILED(marshaler)) {
-            made->Release();
             return marshaler;
         }
-        *stream = made;
+        *stream = made.Detach();
         return S_OK;
     }
     FileRangeStream(const FileRangeStream&) = delete;
