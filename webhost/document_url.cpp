@@ -1,6 +1,7 @@
 #include "webhost/document_url.h"
 
 #include "webhost/case_insensitive.h"
+#include "webhost/hex_digit.h"
 #include "webhost/page_origin.h"
 
 #include <windows.h>
@@ -45,19 +46,6 @@ bool IsDeviceName(std::wstring_view name) noexcept {
     return false;
 }
 
-int HexValue(wchar_t c) noexcept {
-    if (c >= L'0' && c <= L'9') {
-        return c - L'0';
-    }
-    if (c >= L'a' && c <= L'f') {
-        return c - L'a' + 10;
-    }
-    if (c >= L'A' && c <= L'F') {
-        return c - L'A' + 10;
-    }
-    return -1;
-}
-
 } // namespace
 
 std::optional<std::wstring> DecodeUrlSegment(std::wstring_view segment) {
@@ -66,8 +54,8 @@ std::optional<std::wstring> DecodeUrlSegment(std::wstring_view segment) {
     for (size_t i = 0; i < segment.size(); ++i) {
         const wchar_t c = segment[i];
         if (c == L'%') {
-            const int high = i + 2 < segment.size() ? HexValue(segment[i + 1]) : -1;
-            const int low = high >= 0 ? HexValue(segment[i + 2]) : -1;
+            const int high = i + 2 < segment.size() ? HexDigitValue(segment[i + 1]) : -1;
+            const int low = high >= 0 ? HexDigitValue(segment[i + 2]) : -1;
             if (low < 0) {
                 return std::nullopt;
             }

@@ -1,5 +1,7 @@
 #include "webhost/page_message_fields.h"
 
+#include "webhost/hex_digit.h"
+
 #include <vector>
 
 namespace {
@@ -12,19 +14,6 @@ constexpr std::wstring_view kShortEscaped = L"\"\\/\b\f\n\r\t";
 
 bool IsJsonSpace(wchar_t c) noexcept {
     return c == L' ' || c == L'\t' || c == L'\n' || c == L'\r';
-}
-
-int HexDigit(wchar_t c) noexcept {
-    if (c >= L'0' && c <= L'9') {
-        return c - L'0';
-    }
-    if (c >= L'a' && c <= L'f') {
-        return c - L'a' + 10;
-    }
-    if (c >= L'A' && c <= L'F') {
-        return c - L'A' + 10;
-    }
-    return -1;
 }
 
 // A JSON text read from `at` on; every step returns false on the first thing that is not JSON.
@@ -76,7 +65,7 @@ public:
                 unit = kShortEscaped[shortForm];
             } else if (escaped == L'u' && at_ + 4 <= text_.size()) {
                 for (int i = 0; i < 4; ++i) {
-                    const int digit = HexDigit(text_[at_++]);
+                    const int digit = HexDigitValue(text_[at_++]);
                     if (digit < 0) {
                         return false;
                     }
