@@ -3,6 +3,7 @@
 #include "app/current_document.h"
 #include "platform/long_path.h"
 #include "platform/unique_handle.h"
+#include "platform/utf8.h"
 #include "webhost/browser_references.h"
 #include "webhost/export_file.h"
 #include "webhost/pdf_export.h"
@@ -20,18 +21,6 @@ namespace {
 constexpr wchar_t kExportFailedText[] = L"\u5BFC\u51FA\u5931\u8D25\uFF1A";
 constexpr wchar_t kHtmlFilter[] = L"HTML (*.html)";
 constexpr wchar_t kPdfFilter[] = L"PDF (*.pdf)";
-
-std::string Utf8Of(const std::wstring& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                           nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
-                          nullptr);
-    return bytes;
-}
 
 std::wstring FolderOf(const std::wstring& path) {
     const size_t slash = path.find_last_of(L"\\/");
@@ -134,7 +123,7 @@ void PrintPdf(HWND mainWindow, const std::wstring& destination) {
 
 void WriteConsoleLine(const std::wstring& line) noexcept {
     try {
-        const std::string bytes = Utf8Of(line + L"\r\n");
+        const std::string bytes = EncodeUtf8(line + L"\r\n");
         HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);
         DWORD written = 0;
         if (error != nullptr && error != INVALID_HANDLE_VALUE &&
@@ -192,7 +181,7 @@ void OnPageExportHtml(HWND mainWindow, const std::wstring& name, const std::wstr
         auto write = std::make_unique<HtmlWrite>();
         write->window = mainWindow;
         write->destination = g_commandLineExport.out;
-        write->bytes = Utf8Of(html);
+        write->bytes = EncodeUtf8(html);
         write->commandLine = true;
         if (!SubmitHtmlWrite(write)) {
             FinishCommandLineExport(mainWindow, kExportFailed, kExportFailedText + g_commandLineExport.out);
@@ -202,7 +191,7 @@ void OnPageExportHtml(HWND mainWindow, const std::wstring& name, const std::wstr
     // The dialog waits for the user: never inside the browser control's callback.
     auto write = std::make_shared<HtmlWrite>();
     write->window = mainWindow;
-    write->bytes = Utf8Of(html);
+    write->bytes = EncodeUtf8(html);
     PostWindowTask(mainWindow, [write, name] {
         if (AskDestination(write->window, name, ExportFormat::Html, write->destination) != S_OK) {
             return;

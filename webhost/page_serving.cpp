@@ -1,5 +1,6 @@
 #include "webhost/page_serving.h"
 
+#include "platform/utf8.h"
 #include "webhost/callback_object.h"
 #include "webhost/context_menu_handler.h"
 #include "webhost/download_handler.h"
@@ -9,25 +10,9 @@
 
 #include <windows.h>
 
-#include <climits>
 #include <string>
 
 using Microsoft::WRL::ComPtr;
-
-std::string EncodePageText(const std::wstring& pageText) {
-    std::string bytes;
-    if (pageText.empty() || pageText.size() > INT_MAX / 3) {
-        return bytes;
-    }
-    const int units = static_cast<int>(pageText.size());
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, pageText.data(), units, nullptr, 0, nullptr, nullptr);
-    if (size <= 0) {
-        return bytes;
-    }
-    bytes.resize(static_cast<size_t>(size));
-    ::WideCharToMultiByte(CP_UTF8, 0, pageText.data(), units, bytes.data(), size, nullptr, nullptr);
-    return bytes;
-}
 
 namespace {
 
@@ -58,7 +43,7 @@ void ServeViewerPage(HWND mainWindow, ICoreWebView2* webView, ICoreWebView2Envir
                      const std::wstring& pageText, const PageMessageActions& actions) noexcept {
     std::string page;
     try {
-        page = EncodePageText(pageText);
+        page = EncodeUtf8(pageText);
     } catch (...) {
         // No memory for the page: it is answered empty, and never reports that it is ready.
     }

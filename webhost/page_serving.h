@@ -15,6 +15,3 @@
 // never says it is ready.
 void ServeViewerPage(HWND mainWindow, ICoreWebView2* webView, ICoreWebView2Environment* environment,
                      const std::wstring& pageText, const PageMessageActions& actions) noexcept;
-
-// The page text as UTF-8, the encoding it is answered in (unpaired surrogates become U+FFFD).
-std::string EncodePageText(const std::wstring& pageText);

@@ -1,6 +1,7 @@
 #include "webhost/resource_answer.h"
 
 #include "platform/com_adopt.h"
+#include "platform/utf8.h"
 #include "webhost/byte_range.h"
 #include "webhost/content_type.h"
 #include "webhost/document_file.h"
@@ -98,10 +99,7 @@ HRESULT AnswerListing(const ResourceRequest& request, const ServedDocument& docu
         NotFound(answer);
         return S_OK;
     }
-    const int units = static_cast<int>(json.size());
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, json.data(), units, nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(size > 0 ? size : 0), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, json.data(), units, bytes.data(), size, nullptr, nullptr);
+    const std::string bytes = EncodeUtf8(json);
     answer = ResourceAnswer{};
     // The stream comes counted once: adopted, never attached (which would count it again).
     answer.body = AdoptComPtr(
