@@ -7,7 +7,8 @@ const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
-const { PAGE_PATH, launchBrowser, startServer, openViewer, serveDiagramLibrary, documentShown, installWebViewStandIn } = require('./harness');
+const { PAGE_PATH, startSuite, endSuite, openViewer, serveDiagramLibrary, documentShown, installWebViewStandIn } =
+  require('./harness');
 
 // One block for each language the page must colour, named as documents name them.
 const SAMPLES = [
@@ -61,15 +62,12 @@ let server;
 let context;
 
 before(async () => {
-  browser = await launchBrowser();
-  server = await startServer();
-  context = await browser.newContext({ viewport: { width: 1000, height: 700 }, permissions: ['clipboard-read', 'clipboard-write'] });
+  ({ browser, server, context } = await startSuite({
+    context: { viewport: { width: 1000, height: 700 }, permissions: ['clipboard-read', 'clipboard-write'] },
+  }));
 });
 
-after(async () => {
-  await browser.close();
-  await server.close();
-});
+after(() => endSuite(browser, server));
 
 // Shows md in the dialect for this render only (nothing stored), once it is in place.
 async function show(page, md, dialect = 'classic') {

@@ -3,20 +3,17 @@
 // the file picker and drops.
 const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
-const { launchBrowser, startServer, openViewer, openDocument, documentShown, postedMessages, isShown, pageWithSupportImage, serveDiagramLibrary } = require('./harness');
+const { startServer, startSuite, endSuite, openViewer, openDocument, documentShown, postedMessages, isShown, pageWithSupportImage, serveDiagramLibrary } =
+  require('./harness');
 
 let browser;
 let server;
 
 before(async () => {
-  browser = await launchBrowser();
-  server = await startServer();
+  ({ browser, server } = await startSuite());
 });
 
-after(async () => {
-  await browser.close();
-  await server.close();
-});
+after(() => endSuite(browser, server));
 
 function themeState(page) {
   return page.evaluate(() => ({

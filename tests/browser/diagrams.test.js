@@ -7,7 +7,7 @@ const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
-const { SCREENSHOT_DIR, launchBrowser, startServer, openViewer, openDocument, serveDiagramLibrary } = require('./harness');
+const { SCREENSHOT_DIR, startSuite, endSuite, openViewer, openDocument, serveDiagramLibrary } = require('./harness');
 
 // Wide enough to be shrunk to the content width, a sequence, a syntax error, and code of another language.
 const DOCUMENT = `# Diagrams
@@ -73,15 +73,11 @@ let browser;
 let server;
 
 before(async () => {
-  browser = await launchBrowser();
-  server = await startServer();
+  ({ browser, server } = await startSuite());
   fs.mkdirSync(SCREENSHOT_DIR, { recursive: true });
 });
 
-after(async () => {
-  await browser.close();
-  await server.close();
-});
+after(() => endSuite(browser, server));
 
 describe('diagrams', () => {
   it('are drawn in place in each theme, fit the content width, and are drawn again for a new theme', async () => {

@@ -3,22 +3,18 @@
 // wide content, back-to-top, printing.
 const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
-const { launchBrowser, startServer, openViewer, openDocument, documentShown, isShown, DIALECTS, DIALECT_QUERY } = require('./harness');
+const { startSuite, endSuite, openViewer, openDocument, documentShown, isShown, DIALECTS, DIALECT_QUERY } =
+  require('./harness');
 
 let browser;
 let server;
 let context;
 
 before(async () => {
-  browser = await launchBrowser();
-  server = await startServer();
-  context = await browser.newContext({ viewport: { width: 1000, height: 700 } });
+  ({ browser, server, context } = await startSuite({ context: { viewport: { width: 1000, height: 700 } } }));
 });
 
-after(async () => {
-  await browser.close();
-  await server.close();
-});
+after(() => endSuite(browser, server));
 
 const MIB = 1024 * 1024;
 

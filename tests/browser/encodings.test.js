@@ -5,7 +5,7 @@ const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
-const { ROOT, launchBrowser, startServer, openViewer, postedMessages } = require('./harness');
+const { ROOT, startSuite, endSuite, openViewer, postedMessages } = require('./harness');
 
 const CORPUS = path.join(ROOT, 'tests', 'corpus', 'encodings');
 // "中文标题" and a paragraph, in GBK.
@@ -16,17 +16,13 @@ let server;
 let context;
 
 before(async () => {
-  browser = await launchBrowser();
-  server = await startServer({
-    '/docs/utf16.md': Buffer.concat([Buffer.from([0xff, 0xfe]), Buffer.from('# \u4e2d\u6587\n', 'utf16le')]),
-  });
-  context = await browser.newContext();
+  ({ browser, server, context } = await startSuite({
+    files: { '/docs/utf16.md': Buffer.concat([Buffer.from([0xff, 0xfe]), Buffer.from('# \u4e2d\u6587\n', 'utf16le')]) },
+    context: {},
+  }));
 });
 
-after(async () => {
-  await browser.close();
-  await server.close();
-});
+after(() => endSuite(browser, server));
 
 // Drops files ([name, bytes as an array]) on the page.
 function dropFiles(page, files) {

@@ -7,7 +7,7 @@ const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
-const { ROOT, SCREENSHOT_DIR, launchBrowser, startServer, openViewer, openDocument, serveDiagramLibrary, DIALECTS, DIALECT_QUERY } =
+const { ROOT, SCREENSHOT_DIR, startSuite, endSuite, openViewer, openDocument, serveDiagramLibrary, DIALECTS, DIALECT_QUERY } =
   require('./harness');
 
 const PICTURE = fs.readFileSync(path.join(ROOT, 'docs', 'screenshot.png'));
@@ -62,14 +62,10 @@ let browser;
 let server;
 
 before(async () => {
-  browser = await launchBrowser();
-  server = await startServer();
+  ({ browser, server } = await startSuite());
 });
 
-after(async () => {
-  await browser.close();
-  await server.close();
-});
+after(() => endSuite(browser, server));
 
 describe('export to HTML', () => {
   for (const dialect of DIALECTS) {

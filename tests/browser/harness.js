@@ -76,6 +76,20 @@ async function startServer(files = {}) {
   };
 }
 
+// What a suite's tests share: a browser, a server of the page and `files` (see startServer), and, when
+// `context` gives its options ({} for the defaults), one browser context. Ended by endSuite.
+async function startSuite({ files, context: contextOptions } = {}) {
+  const browser = await launchBrowser();
+  const server = await startServer(files);
+  const context = contextOptions ? await browser.newContext(contextOptions) : undefined;
+  return { browser, server, context };
+}
+
+async function endSuite(browser, server) {
+  await browser.close();
+  await server.close();
+}
+
 // The diagram library as the program answers it, at its fixed address on the program's origin: the
 // published file with the compile hint the program's build puts before it (resources/resources.cmake).
 const DIAGRAM_LIBRARY_URL = 'https://tallowmere.invalid/vendor/mermaid.min.js';
@@ -169,6 +183,8 @@ module.exports = {
   pageWithSupportImage,
   launchBrowser,
   startServer,
+  startSuite,
+  endSuite,
   serveDiagramLibrary,
   installWebViewStandIn,
   openViewer,

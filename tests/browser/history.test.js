@@ -3,7 +3,7 @@
 // document, the documents it read itself, landing at a link's fragment, and the panel's "文件" tab.
 const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
-const { launchBrowser, startServer, openViewer, openDocument, documentShown, postedMessages, isShown, DIALECTS, DIALECT_QUERY } =
+const { startSuite, endSuite, openViewer, openDocument, documentShown, postedMessages, isShown, DIALECTS, DIALECT_QUERY } =
   require('./harness');
 
 let browser;
@@ -19,17 +19,12 @@ const LISTINGS = {
 };
 
 before(async () => {
-  browser = await launchBrowser();
   const files = {};
   for (const [path, listing] of Object.entries(LISTINGS)) files[path] = JSON.stringify(listing);
-  server = await startServer(files);
-  context = await browser.newContext({ viewport: { width: 1000, height: 700 } });
+  ({ browser, server, context } = await startSuite({ files, context: { viewport: { width: 1000, height: 700 } } }));
 });
 
-after(async () => {
-  await browser.close();
-  await server.close();
-});
+after(() => endSuite(browser, server));
 
 // An openFile message of the host's with the members it adds after the number.
 function sendOpenFile(page, content, name, generation, extra = {}) {

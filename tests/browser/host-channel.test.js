@@ -3,7 +3,7 @@
 const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const { loadMarkdown } = require('../page/load-markdown');
-const { launchBrowser, startServer, openViewer, openDocument, postedMessages, isShown, pageHtml, installWebViewStandIn } =
+const { startSuite, endSuite, openViewer, openDocument, postedMessages, isShown, pageHtml, installWebViewStandIn } =
   require('./harness');
 
 let browser;
@@ -11,15 +11,10 @@ let server;
 let context;
 
 before(async () => {
-  browser = await launchBrowser();
-  server = await startServer();
-  context = await browser.newContext();
+  ({ browser, server, context } = await startSuite({ context: {} }));
 });
 
-after(async () => {
-  await browser.close();
-  await server.close();
-});
+after(() => endSuite(browser, server));
 
 // The welcome screen, and nothing left of a document: no statistics, outline or title.
 async function welcomeShown(page) {

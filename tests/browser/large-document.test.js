@@ -3,7 +3,7 @@
 // or a screen cancels the one still arriving, printing takes all of it, outline jumps land.
 const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
-const { launchBrowser, startServer, openViewer, openDocument, DIALECT_QUERY } = require('./harness');
+const { startSuite, endSuite, openViewer, openDocument, DIALECT_QUERY } = require('./harness');
 const { loadGithubDialect } = require('../page/load-github-dialect.js');
 const { realisticDocument } = require('../page/realistic-document.js');
 const { allFixtureCases } = require('../page/fixture-cases.js');
@@ -44,15 +44,10 @@ let server;
 let context;
 
 before(async () => {
-  browser = await launchBrowser();
-  server = await startServer();
-  context = await browser.newContext({ viewport: { width: 1000, height: 700 } });
+  ({ browser, server, context } = await startSuite({ context: { viewport: { width: 1000, height: 700 } } }));
 });
 
-after(async () => {
-  await browser.close();
-  await server.close();
-});
+after(() => endSuite(browser, server));
 
 function whenComplete(page) {
   return page.waitForFunction(() => document.getElementById('content').getAttribute('aria-busy') === null, null, {

@@ -7,7 +7,7 @@ const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
-const { SCREENSHOT_DIR, launchBrowser, startServer, openViewer, openDocument, pageWithSupportImage } = require('./harness');
+const { SCREENSHOT_DIR, startSuite, endSuite, openViewer, openDocument, pageWithSupportImage } = require('./harness');
 
 const CHART_SVG =
   "<svg xmlns='http://www.w3.org/2000/svg' width='480' height='120'>" +
@@ -64,15 +64,13 @@ let context;
 
 before(async () => {
   fs.mkdirSync(SCREENSHOT_DIR, { recursive: true });
-  browser = await launchBrowser();
-  server = await startServer({ '/pagewright.html': pageWithSupportImage() });
-  context = await browser.newContext({ viewport: { width: 1280, height: 761 } });
+  ({ browser, server, context } = await startSuite({
+    files: { '/pagewright.html': pageWithSupportImage() },
+    context: { viewport: { width: 1280, height: 761 } },
+  }));
 });
 
-after(async () => {
-  await browser.close();
-  await server.close();
-});
+after(() => endSuite(browser, server));
 
 function shot(page, name, options = {}) {
   return page.screenshot({ path: path.join(SCREENSHOT_DIR, name), ...options });

@@ -3,7 +3,7 @@
 // enclosing page.
 const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
-const { launchBrowser, startServer, openViewer, postedMessages, isShown } = require('./harness');
+const { startSuite, endSuite, openViewer, postedMessages, isShown } = require('./harness');
 
 // An enclosing page that frames the viewer and keeps every record the viewer posts to it.
 const FRAME_PAGE = `<!DOCTYPE html><meta charset="utf-8"><title>frame</title>
@@ -15,19 +15,17 @@ let server;
 let context;
 
 before(async () => {
-  browser = await launchBrowser();
-  server = await startServer({
-    '/docs/readme.md': '# Read me\n\nStand-alone **works**.\n\n## Part',
-    '/docs/slow.md': '# Slow',
-    '/frame.html': FRAME_PAGE,
-  });
-  context = await browser.newContext();
+  ({ browser, server, context } = await startSuite({
+    files: {
+      '/docs/readme.md': '# Read me\n\nStand-alone **works**.\n\n## Part',
+      '/docs/slow.md': '# Slow',
+      '/frame.html': FRAME_PAGE,
+    },
+    context: {},
+  }));
 });
 
-after(async () => {
-  await browser.close();
-  await server.close();
-});
+after(() => endSuite(browser, server));
 
 describe('file query parameter', () => {
   it('shows the named document under the last path component', async () => {
