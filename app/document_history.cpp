@@ -5,8 +5,8 @@
 #include "app/open_document.h"
 #include "app/window_history.h"
 #include "platform/long_path.h"
-#include "webhost/browser_references.h"
-#include "webhost/host_messages.h"
+#include "webhost/browser/browser_references.h"
+#include "webhost/messages/host_messages.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 #include "platform/long_path.h"
 #include "platform/unique_handle.h"
 #include "platform/utf8.h"
-#include "webhost/browser_references.h"
-#include "webhost/export_file.h"
-#include "webhost/pdf_export.h"
-#include "webhost/save_dialog.h"
-#include "webhost/window_tasks.h"
+#include "webhost/browser/browser_references.h"
+#include "webhost/export/export_file.h"
+#include "webhost/export/pdf_export.h"
+#include "webhost/downloads/save_dialog.h"
+#include "webhost/tasks/window_tasks.h"
 
 #include <memory>
 #include <utility>

@@ -3,7 +3,7 @@
 // (`--export OUT DOCUMENT`) it goes to OUT without a question and the program ends with the outcome.
 #pragma once
 
-#include "webhost/export_messages.h"
+#include "webhost/export/export_messages.h"
 
 #include <windows.h>
 

@@ -6,9 +6,9 @@
 #include "app/main_window.h"
 #include "app/page_events.h"
 #include "platform/long_path.h"
-#include "webhost/environment_failure.h"
-#include "webhost/export_file.h"
-#include "webhost/web_view.h"
+#include "webhost/browser/environment_failure.h"
+#include "webhost/export/export_file.h"
+#include "webhost/browser/web_view.h"
 
 #include <windows.h>
 #include <objbase.h>

@@ -3,9 +3,9 @@
 #include "app/current_document.h"
 #include "app/document_history.h"
 #include "app/host_state.h"
-#include "webhost/browser_references.h"
-#include "webhost/document_download.h"
-#include "webhost/window_tasks.h"
+#include "webhost/browser/browser_references.h"
+#include "webhost/downloads/document_download.h"
+#include "webhost/tasks/window_tasks.h"
 
 namespace {
 

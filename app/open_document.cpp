@@ -8,8 +8,8 @@
 #include "app/host_state.h"
 #include "app/recent_documents.h"
 #include "platform/long_path.h"
-#include "webhost/browser_references.h"
-#include "webhost/host_messages.h"
+#include "webhost/browser/browser_references.h"
+#include "webhost/messages/host_messages.h"
 
 #include <shlwapi.h>
 

@@ -1,7 +1,7 @@
 // Delivering a document to the page: read it, escape it, post it as one openFile message.
 #pragma once
 
-#include "webhost/host_messages.h"
+#include "webhost/messages/host_messages.h"
 
 #include <cstdint>
 #include <string>

@@ -4,7 +4,7 @@
 #include "app/current_document.h"
 #include "app/document_history.h"
 #include "app/export_document.h"
-#include "webhost/page_message_actions.h"
+#include "webhost/messages/page_message_actions.h"
 
 #include <windows.h>
 

@@ -5,7 +5,7 @@
 // in UTF-8: detecting and decoding a legacy encoding should add at most 10 %.
 #include "app/document_decoding.h"
 #include "app/document_text.h"
-#include "webhost/host_messages.h"
+#include "webhost/messages/host_messages.h"
 
 #include <windows.h>
 

@@ -1,5 +1,5 @@
-#include "webhost/export_file.h"
-#include "webhost/export_messages.h"
+#include "webhost/export/export_file.h"
+#include "webhost/export/export_messages.h"
 
 #include "support/temp_folder.h"
 

@@ -1,4 +1,4 @@
-#include "webhost/json_escape.h"
+#include "webhost/messages/json_escape.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include "support/com_stubs.h"
 #include "support/dropped_files.h"
 #include "support/recording_web_view.h"
-#include "webhost/browser_references.h"
+#include "webhost/browser/browser_references.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include "platform/com_adopt.h"
 #include "support/recording_web_view.h"
 #include "support/temp_folder.h"
-#include "webhost/browser_references.h"
+#include "webhost/browser/browser_references.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "webhost/host_messages.h"
-#include "webhost/page_message_fields.h"
+#include "webhost/messages/host_messages.h"
+#include "webhost/messages/page_message_fields.h"
 
 #include <gtest/gtest.h>
 

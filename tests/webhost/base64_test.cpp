@@ -1,4 +1,4 @@
-#include "webhost/base64.h"
+#include "webhost/text/base64.h"
 
 #include <gtest/gtest.h>
 

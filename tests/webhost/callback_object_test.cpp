@@ -1,4 +1,4 @@
-#include "webhost/callback_object.h"
+#include "webhost/browser/callback_object.h"
 
 #include "platform/browser_abi.h"
 

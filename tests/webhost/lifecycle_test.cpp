@@ -1,11 +1,11 @@
 // The start-up steps of the browser control and the answers to the page, against recording stubs.
 #include "platform/com_adopt.h"
 #include "support/com_stubs.h"
-#include "webhost/browser_references.h"
-#include "webhost/controller_completed_handler.h"
-#include "webhost/environment_completed_handler.h"
-#include "webhost/environment_failure.h"
-#include "webhost/web_message.h"
+#include "webhost/browser/browser_references.h"
+#include "webhost/browser/controller_completed_handler.h"
+#include "webhost/browser/environment_completed_handler.h"
+#include "webhost/browser/environment_failure.h"
+#include "webhost/messages/web_message.h"
 
 #include <gtest/gtest.h>
 

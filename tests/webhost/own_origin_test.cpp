@@ -3,16 +3,16 @@
 // interface identifiers these rest on.
 #include "support/temp_folder.h"
 #include "platform/browser_abi.h"
-#include "webhost/byte_range.h"
-#include "webhost/content_type.h"
-#include "webhost/document_root.h"
-#include "webhost/document_url.h"
-#include "webhost/file_range_stream.h"
-#include "webhost/download_policy.h"
-#include "webhost/folder_listing.h"
-#include "webhost/link_policy.h"
-#include "webhost/reparse_points.h"
-#include "webhost/save_copy.h"
+#include "webhost/serving/byte_range.h"
+#include "webhost/serving/content_type.h"
+#include "webhost/serving/document_root.h"
+#include "webhost/serving/document_url.h"
+#include "webhost/serving/file_range_stream.h"
+#include "webhost/downloads/download_policy.h"
+#include "webhost/serving/folder_listing.h"
+#include "webhost/links/link_policy.h"
+#include "webhost/serving/reparse_points.h"
+#include "webhost/downloads/save_copy.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "webhost/user_data_folder.h"
+#include "webhost/browser/user_data_folder.h"
 
 #include <gtest/gtest.h>
 

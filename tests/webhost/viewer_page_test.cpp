@@ -1,6 +1,6 @@
-#include "webhost/viewer_page.h"
+#include "webhost/serving/viewer_page.h"
 
-#include "webhost/embedded_resource.h"
+#include "webhost/serving/embedded_resource.h"
 
 #include <gtest/gtest.h>
 

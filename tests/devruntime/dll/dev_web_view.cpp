@@ -3,7 +3,7 @@
 #include "wire_format.h"
 #include "platform/browser_print_abi.h"
 #include "platform/com_adopt.h"
-#include "webhost/base64.h"
+#include "webhost/text/base64.h"
 
 #include <objbase.h>
 

@@ -1,8 +1,0 @@
-#include "webhost/environment_failure.h"
-
-MessageBoxFunction g_environmentFailureMessageBox = ::MessageBoxW;
-
-void ShowEnvironmentFailure(HWND owner) noexcept {
-    g_environmentFailureMessageBox(owner, kEnvironmentFailureText, kEnvironmentFailureCaption,
-                                   kEnvironmentFailureStyle);
-}
