@@ -17,9 +17,10 @@
 #   PAGE_HIGHLIGHTER     the highlighter's files, separated by "|", joined into one text
 #   PAGE_FORMULAS        the formula typesetter's file
 #   PAGE_CHARSET_DETECTOR the character set detector's file
-#   PAGE_GITHUB_WORKER   page/github-worker.js, the GitHub dialect's worker module, with placeholders
-#                        for the files below
-#   PAGE_GITHUB_DIALECT  page/github-dialect.js (in the worker module)
+#   PAGE_GITHUB_WORKER   page/convert/github-worker.js, the GitHub dialect's worker module, with
+#                        placeholders for the files below
+#   PAGE_GITHUB_DIALECT  the GitHub dialect's own files (page/convert/github-*.js), separated by "|",
+#                        joined into the worker module
 #   PAGE_VENDOR_DIR      page/vendor, the libraries exactly as published (in the worker module)
 #   PAGE_CONSOLE_SCRIPT  page/console-forward.js (the second script)
 #   PAGE_OUTPUT          the stand-alone page to write
@@ -196,7 +197,12 @@ foreach(piece
     read_page_piece("${PAGE_VENDOR_DIR}/${file}" vendored)
     string(REPLACE "${placeholder}" "${vendored}" github_worker "${github_worker}")
 endforeach()
-read_page_piece("${PAGE_GITHUB_DIALECT}" github_dialect)
+string(REPLACE "|" ";" github_dialect_files "${PAGE_GITHUB_DIALECT}")
+set(github_dialect "")
+foreach(file IN LISTS github_dialect_files)
+    read_page_piece("${file}" piece)
+    string(APPEND github_dialect "${piece}")
+endforeach()
 string(REPLACE "@GH_CLASSIC_CONVERTER@" "${markdown_script}" github_worker "${github_worker}")
 string(REPLACE "@GH_DIALECT@" "${github_dialect}" github_worker "${github_worker}")
 file(WRITE "${PAGE_LIBRARY_DIR}/highlighter.js" "${highlighter_text}")

@@ -5,18 +5,21 @@
 //   forward buttons, each posted to the host as "back" or "forward" (the page itself never navigates,
 //   and the control's own moves are held back);
 // - says where the reader left each document: when a document is about to be replaced, the reader's
-//   place in it (see readersPlace in viewer.js) is posted with the delivery's number, or with the
-//   page's own number for a document it read itself, and the host hands it back when the reader
-//   returns;
+//   place in it (see readersPlace in page/screen/reading-place.js) is posted with the delivery's
+//   number, or with the page's own number for a document it read itself, and the host hands it back
+//   when the reader returns;
 // - keeps the documents it read itself (file picker, a drop on the page) while the window lives, since
 //   the host cannot read them again, and shows one again when the host asks ("showOwn");
 // - lands a document opened by a link with a fragment at the heading or anchor the fragment names,
 //   found as the document's dialect names its headings, as soon as the slice that holds it is in
-//   place (a large document arrives in slices; see page/document-insertion.js).
+//   place (a large document arrives in slices; see page/insert/document-insertion.js).
 //
-// This script follows page/conversion.js in the page's main script and uses, at run time, what
-// viewer.js and anchors.js define (ui, hostView, contentEl, readersPlace, returnToPlace, holdPlace,
-// renderDoc, ANCHOR_PREFIX, headingSlug). viewer.js calls installHistory at start-up.
+// viewer.js calls installHistory at start-up.
+//
+// Uses: ANCHOR_PREFIX, TEXT_FILE_LABEL, beginLocalDocument, esc, forgetDocument, forgetPlacePath,
+//   headingSlug, holdPlace, hostGeneration, hostView, letGoOfHostDocument, nodeIsConnected,
+//   nodeText, readersPlace, rememberReadingPlace, renderDoc, returnToPlace, setShownEncoding,
+//   showError, showFileName, showFilesOf, shownDocument, ui
 
 // The moves, by key (with Alt and no other modifier), by the browser keys and by mouse button.
 const HISTORY_ARROW_KEYS = { ArrowLeft: 'back', ArrowRight: 'forward' };
@@ -34,7 +37,7 @@ const TEXT_GONE_DETAIL = '\u5b83\u5df2\u88ab\u5220\u9664\u3001\u79fb\u8d70\u6216
 const TEXT_OWN_GONE_DETAIL = '\u9875\u9762\u5df2\u4e0d\u518d\u4fdd\u5b58\u5b83\u7684\u5185\u5bb9\uff0c\u8bf7\u91cd\u65b0\u9009\u62e9\u8fd9\u4e2a\u6587\u4ef6\u3002'; // "页面已不再保存它的内容，请重新选择这个文件。"
 
 // The documents the page read itself, by the number the host knows them by: { md, name, encoding }
-// (encoding as page/encodings.js keeps it).
+// (encoding as page/screen/encodings.js keeps it).
 const ownDocuments = new Map();
 let lastOwnNumber = 0;
 // The number of the page's own document on screen; null when none is.
@@ -162,7 +165,7 @@ function expectLanding(fragment) {
 }
 
 // The element of a slice that the pending fragment names, by the rules in-document links follow (see
-// page/anchors.js): an element of that id or name, the same under the prefix kept for reserved names,
+// page/insert/anchors.js): an element of that id or name, the same under the prefix kept for reserved names,
 // the heading that had that id before the outline numbered it, or the heading whose text gives that
 // anchor. formerIds and gathered are the document's so far, this slice included.
 function landingTargetIn(slice, formerIds, gathered) {

@@ -1,12 +1,12 @@
 // Converting a document off the page's thread: one mechanism for both dialects, with the dialect's
-// converter plugged in (see page/conversion-worker.js for the worker's side).
+// converter plugged in (see page/convert/conversion-worker.js for the worker's side).
 //
 // Each dialect's worker is started from a blob: URL made of its converter's text and the worker's
 // side of the mechanism:
 // - the classic dialect's from the page's own text of page/markdown.js (the start of this very
-//   script, up to the end of parse, its last function) and page/classic-pieces.js;
-// - the GitHub dialect's from its converter (markdown-it, its plugins and page/github-dialect.js),
-//   kept as text (see page/library-texts.js) and started the first time a document is shown in that
+//   script, up to the end of parse, its last function) and page/convert/classic-pieces.js;
+// - the GitHub dialect's from its converter (markdown-it, its plugins and page/convert/github-dialect.js),
+//   kept as text (see page/convert/library-texts.js) and started the first time a document is shown in that
 //   dialect, so the classic dialect never compiles any of it. That text is written as a module (two
 //   plugins are published as modules only); it is started as a classic worker without its export
 //   statements, which nothing in it needs: a page opened from a file may start no module worker.
@@ -19,9 +19,7 @@
 // HTML, the pieces continue the insertion that is under way, so nothing shown moves. Otherwise (a
 // construct reached across the cut, which is rare) the whole replaces the part at the reader's place.
 //
-// This script follows page/document-insertion.js, page/conversion-worker.js and
-// page/classic-pieces.js in the page's main script; viewer.js calls convertDocument and
-// cancelConversion.
+// Uses: classicPieceConverter, conversionWorkerMain, embeddedLibraryText, libraryText, parse
 
 const GITHUB_CONVERTER_LIBRARY = 'githubConverter';
 // How long the whole's conversion waits at most for the frame that shows the opening part.

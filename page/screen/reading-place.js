@@ -13,11 +13,14 @@
 // small bar offers "继续阅读：<heading>" for about ten seconds: Enter or a click goes there, Esc, its
 // close button or scrolling dismisses it.
 //
-// This script follows page/close-view.js in the page's main script and uses, at run time, what
-// viewer.js, page/document-insertion.js and page/dom-access.js define (ui, contentEl, shownDocument,
-// documentBlocks, insertion, blockAtLine, holdPlace, elementRect, elementLocalName, nodeText). viewer.js calls installReadingPlace at
-// start-up, noteHostDocument for each new host delivery, forgetPlacePath for any other document, and
-// page/history.js rememberReadingPlace when a document leaves.
+// It also finds the reader's place in the document and puts it back (readersPlace, returnToPlace,
+// holdPlace) for a live reload, a switch of dialect or encoding, a new text size and Back and Forward.
+// viewer.js calls installReadingPlace at start-up; arrivals.js calls noteHostDocument for each new
+// host delivery and forgetPlacePath for any other document, and page/screen/history.js
+// rememberReadingPlace when a document leaves.
+//
+// Uses: blockAtLine, contentEl, documentBlockAt, documentBlocks, elementChildren, elementLocalName,
+//   elementRect, insertion, nodeIsConnected, nodeParent, nodeText, ownGetter, shownDocument, ui
 
 const READING_PLACES_KEY = 'md-reading-places';
 const READING_PLACES_KEPT = 200;
@@ -52,7 +55,7 @@ let placeWriteTimer = 0;
 let offeredAtScroll = 0;
 
 // The top-level block before a block: its sibling, or the last of the part before (see
-// page/document-insertion.js); null at the document's start.
+// page/insert/document-insertion.js); null at the document's start.
 function blockBefore(block) {
   const sibling = elementPreviousSibling(block);
   if (sibling) return sibling;
@@ -176,7 +179,7 @@ function resumeReading() {
     if (shownDocument !== shown) return;
     const heading = place.heading >= 0 ? placeHeading(place, documentBlocks()) : contentEl;
     if (!heading) {
-      // A large document may not have that far yet (see page/document-insertion.js).
+      // A large document may not have that far yet (see page/insert/document-insertion.js).
       if (insertion !== null && performance.now() - started < RESUME_WAIT_MS) setTimeout(go, RESUME_POLL_MS);
       return;
     }
@@ -218,4 +221,98 @@ function installReadingPlace() {
   document.addEventListener('visibilitychange', () => {
     if (document.visibilityState === 'hidden') rememberReadingPlace();
   });
+}
+// How long the content of a document built again must keep its size before the reader's place is
+// no longer held, and what the reader does to scroll away from it.
+const PLACE_HOLD_MS = 1000;
+// How deep into a block the reader's place is looked for.
+const PLACE_MOST_DEPTH = 16;
+const READER_SCROLL_EVENTS = ['wheel', 'keydown', 'pointerdown', 'touchstart'];
+
+// The reader's place as the element at the top of the window and where it stands: the top-level
+// block there, and within it the path of child positions down to the innermost element that crosses
+// the window's top. A place that holds when the document is built again, where a scroll offset would
+// not (blocks of a large document far from the window stand in with estimated heights until first
+// laid out, and pictures above may not have loaded yet).
+function readersPlace() {
+  const line = ui.topbar.getBoundingClientRect().bottom;
+  const { index, block } = blockAtLine(line);
+  let el = block;
+  const path = [];
+  while (el && elementChildren(el).length > 0 && path.length < PLACE_MOST_DEPTH) {
+    const children = elementChildren(el);
+    const at = firstEndingBelow(children, line);
+    const child = children[at];
+    const box = child ? elementRect(child) : null;
+    if (!box || box.top > line || box.bottom <= line) break;
+    path.push(at);
+    el = child;
+  }
+  return { x: window.scrollX, y: window.scrollY, index, path, offset: el ? elementRect(el).top : 0 };
+}
+
+// The position of the first of the elements (in document order) whose bottom lies below line.
+function firstEndingBelow(elements, line) {
+  let low = 0;
+  let high = elements.length - 1;
+  while (low < high) {
+    const middle = (low + high) >> 1;
+    if (elementRect(elements[middle]).bottom > line) high = middle;
+    else low = middle + 1;
+  }
+  return low;
+}
+
+// Puts the element of the reader's place back where it stood (null: the top of the document).
+function returnToPlace(place) {
+  if (!place) {
+    window.scrollTo(0, 0);
+    return;
+  }
+  const el = elementOfPlace(place);
+  if (place.y === 0 || !el) {
+    window.scrollTo(place.x, place.y);
+    return;
+  }
+  holdPlace(place, el);
+}
+
+// The element of the reader's place, as far down its path as the document still goes; null when
+// the document has no such block.
+function elementOfPlace(place) {
+  let el = documentBlockAt(place.index);
+  for (const at of place.path) {
+    if (!el || !elementChildren(el)[at]) break;
+    el = elementChildren(el)[at];
+  }
+  return el || null;
+}
+
+// In the frames after a large document is built again, the blocks that come near the window are
+// laid out for the first time and change from their estimated heights to their real ones, which
+// moves the reader's block. Until the reader scrolls, or the content has kept its size for a moment,
+// the block is put back after every layout that changes the content's size, before the frame is
+// painted. Returns what ends the hold at once.
+function holdPlace(place, block) {
+  let quiet = 0;
+  const putBack = () => window.scrollTo(place.x, window.scrollY + elementRect(block).top - place.offset);
+  const observer = new ResizeObserver(() => {
+    if (!nodeIsConnected(block)) {
+      release();
+      return;
+    }
+    putBack();
+    clearTimeout(quiet);
+    quiet = setTimeout(release, PLACE_HOLD_MS);
+  });
+  const release = () => {
+    clearTimeout(quiet);
+    observer.disconnect();
+    for (const type of READER_SCROLL_EVENTS) removeEventListener(type, release, true);
+  };
+  putBack();
+  observer.observe(contentEl);
+  for (const type of READER_SCROLL_EVENTS) addEventListener(type, release, { capture: true, passive: true });
+  quiet = setTimeout(release, PLACE_HOLD_MS);
+  return release;
 }

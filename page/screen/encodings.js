@@ -12,9 +12,8 @@
 // "encoding"), and keeps it through live reloads and the reload keys; the page decodes its own
 // documents again from their bytes, which it keeps while it keeps the document.
 //
-// This script follows page/files-panel.js in the page's main script; it uses libraryWorker
-// (page/code-blocks.js) and, at run time, what viewer.js defines (ui, hostView, hostGeneration,
-// shownDocument, readersPlace, returnToPlace, renderDoc, endLanding).
+// Uses: createElement, endLanding, hostGeneration, hostView, keepOwnEncoding, libraryWorker,
+//   readersPlace, renderDoc, returnToPlace, shownDocument, ui
 
 // Every encoding a reader can choose, by the name the host gives it, with the platform decoder's label.
 const ENCODINGS = [

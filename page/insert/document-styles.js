@@ -13,8 +13,9 @@
 // act on the page as a whole (@page, @import, @namespace, and any the browser adds later) are
 // dropped. A style sheet that the browser cannot parse is emptied.
 //
-// This script stands between page/conversion.js and page/viewer.js in the page's main
-// script; viewer.js calls confineDocumentStyles while it disarms a document.
+// page/insert/disarming.js calls confineDocumentStyles while it disarms a document.
+//
+// Uses: nodeText, uncurryThis
 
 const DOCUMENT_SCOPE_START = '@scope (#content) {\n';
 const DOCUMENT_SCOPE_END = '\n}';

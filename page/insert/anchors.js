@@ -7,9 +7,8 @@
 // heading that had that id, or else the heading whose text gives that anchor the way Markdown
 // hosting sites derive heading anchors ("## Quick start" is "#quick-start").
 //
-// This script stands between page/markdown.js and page/viewer.js in the same script element; it
-// uses the platform's own accessors (page/dom-access.js) and isReservedName (viewer.js), and is
-// called only after start-up.
+// Uses: contentEl, elementGetAttribute, elementId, elementMatches, elementRemoveAttribute,
+//   elementSetAttribute, isReservedName, nodeText
 
 // The prefix under which a document keeps an id or name the page reserves.
 const ANCHOR_PREFIX = 'user-content-';

@@ -12,16 +12,17 @@
 // so the browser has its bytes, and usually its decoded image, at hand. A diagram's copy keeps its
 // drawing's style sheet, confined to the view's stage instead of the content area.
 //
-// This script follows page/reading-look.js in the page's main script and uses, at run time, what
-// viewer.js, page/dom-access.js, page/picture-reload.js and page/document-styles.js define (contentEl, createElement, the
-// platform's accessors, DOCUMENT_SCOPE_START and DOCUMENT_SCOPE_END). viewer.js calls
-// installCloseView at start-up; page/diagrams.js calls offerDiagramCloseView for each drawing it
-// shows, and viewer.js offerPicturesCloseView for each slice of a document.
+// viewer.js calls installCloseView at start-up; page/enrich/diagrams.js calls offerDiagramCloseView
+// for each drawing it shows, and show-document.js offerPicturesCloseView for each slice of a document.
+//
+// Uses: DOCUMENT_SCOPE_END, DOCUMENT_SCOPE_START, contentEl, createElement, elementGetAttribute,
+//   elementLocalName, elementRect, elementRemoveAttribute, elementSetAttribute, imageCurrentSrc,
+//   imageNaturalWidth, nodeIsConnected, nodeText, ownGetter, ownMethod
 
 // The document's pictures that open up close: those outside links.
 const CLOSE_VIEW_PICTURES = 'img';
 const CLOSE_VIEW_BUTTON_CLASS = 'diagram-close-view';
-// A diagram's drawing on screen (see page/diagrams.js).
+// A diagram's drawing on screen (see page/enrich/diagrams.js).
 const CLOSE_VIEW_DRAWING = ':scope > .diagram-drawing > svg';
 // The free space kept around a picture fitted to the window, and below it for the view's bar.
 const CLOSE_VIEW_MARGIN_PX = 24;
@@ -41,7 +42,7 @@ const TEXT_CLOSE_VIEW_OF = ' / '; // between the picture's number and the count
 const TEXT_CLOSE_VIEW_DIAGRAM = '\u56fe\u8868'; // "图表"
 const TEXT_CLOSE_VIEW_BUTTON = '\u653e\u5927\u67e5\u770b\u56fe\u8868'; // "放大查看图表"
 
-// (imageNaturalWidth and imageCurrentSrc come from page/picture-reload.js.)
+// (imageNaturalWidth and imageCurrentSrc come from page/enrich/picture-reload.js.)
 const imageNaturalHeight = ownGetter(HTMLImageElement.prototype, 'naturalHeight');
 const elementClosest = ownMethod(Element.prototype, 'closest');
 const nodeClone = ownMethod(Node.prototype, 'cloneNode');

@@ -12,8 +12,9 @@
 // closes it or goes to its parent, Home and End go to the first and last entry, Enter and Space choose.
 // Only one entry at a time is in the Tab order.
 //
-// This script follows page/history.js in the page's main script and uses, at run time, what viewer.js
-// defines (ui, hostView, setTocOpen). viewer.js calls installFilesPanel at start-up.
+// viewer.js calls installFilesPanel at start-up.
+//
+// Uses: DOCUMENT_BASE_PATH, createElement, hostView, ui
 
 const FILES_BASE_PATH = '/files/';
 const TEXT_FILES_LOADING = '\u6b63\u5728\u8bfb\u53d6\u2026'; // "正在读取…"

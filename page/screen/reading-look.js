@@ -9,13 +9,14 @@
 //
 // A change keeps the reader's place: the place is read before the attribute changes (the layout is
 // clean then, so reading it costs nothing), and the reader's element is put back once the next frame
-// has laid out the new size (see holdPlace in viewer.js), so nothing forces a layout in between. Parts
-// of a large document far from the window skip style and layout, so a change costs only what is near.
+// has laid out the new size (see holdPlace in page/screen/reading-place.js), so nothing forces a
+// layout in between. Parts of a large document far from the window skip style and layout, so a
+// change costs only what is near.
 //
-// This script follows page/files-panel.js in the page's main script and uses, at run time, what
-// viewer.js and page/dom-access.js define (ui, contentEl, shownDocument, readersPlace, elementOfPlace, holdPlace,
-// elementRect, nodeIsConnected). viewer.js calls
-// installReadingLook at start-up, before the first screen.
+// viewer.js calls installReadingLook at start-up, before the first screen.
+//
+// Uses: contentEl, elementOfPlace, elementRect, holdPlace, nodeIsConnected, readersPlace,
+//   shownDocument, ui
 
 const TEXT_SIZE_STORAGE_KEY = 'md-text-size';
 const READING_WIDTH_STORAGE_KEY = 'md-reading-width';
@@ -102,7 +103,8 @@ function placeInText() {
 }
 
 // Once the new look is laid out: the same share of the element at the top line, held there while
-// the parts of a large document near the window are laid out anew (see holdPlace in viewer.js).
+// the parts of a large document near the window are laid out anew (see holdPlace in
+// page/screen/reading-place.js).
 function keepPlaceInText(place) {
   const line = ui.topbar.getBoundingClientRect().bottom;
   return holdPlace({ x: place.x, offset: line - place.share * elementRect(place.el).height }, place.el);

@@ -27,15 +27,12 @@
 // made in the next task, and each diagram is parsed in one task and drawn in the next, one
 // diagram after the other. What the library does inside one drawing is its own single call.
 //
-// This script comes between page/document-insertion.js and page/viewer.js in the same script
-// element; it uses settleDocumentLinks (page/links.js) and what viewer.js sets up at start-up
-// (contentEl, pageBody, createElement, inertHolder, disarmFragment), and is called only after that.
+// Uses: DEFAULT_THEME, contentEl, createElement, disarmFragment, inertHolder,
+//   offerDiagramCloseView, pageBody, settleDocumentLinks
 
 // Where the program serves the library. Kept in step with the program's address for it and with the
 // page's Content-Security-Policy, which admits this one script URL.
 const DIAGRAM_LIBRARY_URL = 'https://tallowmere.invalid/vendor/mermaid.min.js';
-// Globals the library defines; a document's ids and names may not take them (see viewer.js).
-const DIAGRAM_LIBRARY_GLOBALS = ['mermaid', '__esbuild_esm_mermaid_nm'];
 // A library that has neither loaded nor failed by then counts as failed: no block waits for ever.
 const DIAGRAM_LIBRARY_TIMEOUT_MS = 20000;
 // Diagram blocks, as the converters write a fenced block of that language.

@@ -1,10 +1,13 @@
 // The classic converter as the conversion worker needs it: an opening part and the whole in pieces
-// (see page/conversion-worker.js). The worker is made from the page's own text of page/markdown.js
+// (see page/convert/conversion-worker.js). The worker is made from the page's own text of page/markdown.js
 // followed by this function's text, so it uses markdown.js's helpers as they are: the pieces are the
 // HTML that parse gives, cut where its own conversion cuts the text into clean pieces (blank lines
 // after which nothing reaches back), and joined they are exactly parse(text).
 //
-// This script follows page/conversion-worker.js in the main script, where it is only text.
+// In the page's main script this function is only text, which the worker runs.
+//
+// Uses: MD_CHUNK_SIZE, MD_FENCE_OPENER_RE, MD_MARK, MD_NUL_RE, mdConvert, mdFindCut, mdTakeFences,
+//   parse
 
 function classicPieceConverter() {
   // Source characters converted first, to show the first screen before the whole document is done,

@@ -7,7 +7,7 @@
 //   window's height of the viewport; a block far away stays exactly as inserted until then;
 // - the page's own work (buttons, putting results in) runs in tasks of at most BLOCK_BUDGET_MS;
 // - the highlighter and the formula typesetter are kept as text that never runs in the page (see
-//   page/library-texts.js): the first block that needs one starts a worker made from that text,
+//   page/convert/library-texts.js): the first block that needs one starts a worker made from that text,
 //   which compiles it and does the work off the page's thread. The libraries'
 //   output is HTML (MathML), so it is parsed in an inert document and disarmed like the
 //   document's own HTML before it enters the page.
@@ -16,8 +16,8 @@
 // diagrams (and the diagrams' copies for paper) first (completeCodeBlocks); a print started otherwise (the context menu) gets every
 // result that has arrived by then, and the rest print as plain code.
 //
-// This script follows page/diagrams.js and page/library-texts.js in the main script and uses
-// disarmFragment, createElement and contentEl of page/viewer.js (called only after start-up).
+// Uses: createElement, disarmFragment, drawDiagram, drawPrintCopies, finishDocumentInsertion,
+//   libraryText
 
 // Blocks within one window height above or below the viewport are dealt with.
 const NEAR_WINDOW_MARGIN = '100% 0px';
@@ -92,7 +92,7 @@ function formulaWorkerMain() {
   };
 }
 
-// A worker made from a library's text (page/library-texts.js) and its glue, started on first use.
+// A worker made from a library's text (page/convert/library-texts.js) and its glue, started on first use.
 // Its run(message) resolves with the worker's answer, or null when the worker cannot start or fails.
 function libraryWorker(library, main) {
   const calls = new Map();

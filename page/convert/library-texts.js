@@ -8,10 +8,9 @@
 //   at every start-up; the program serves each text from its own origin, and the page fetches it the
 //   first time a block or a document needs it.
 // The holders are looked up at start-up, before any document exists, and their ids are reserved
-// (viewer.js), so a document can never stand in for one.
+// (page/insert/disarming.js), so a document can never stand in for one.
 //
-// This script follows page/diagrams.js in the main script; code-blocks.js and conversion.js
-// use libraryText and embeddedLibraryText.
+// Uses: nothing
 
 const LIBRARY_TEXTS = {
   highlighter: { holderId: 'libHighlight', url: 'https://tallowmere.invalid/vendor/highlighter.js' },

@@ -1,6 +1,6 @@
 // The worker's side of converting a document off the page's thread, the same for both dialects.
 // The page starts a worker from the dialect's converter text followed by the text of
-// conversionWorkerMain, called with the dialect's converter (see page/conversion.js); it is never
+// conversionWorkerMain, called with the dialect's converter (see page/convert/conversion.js); it is never
 // called in the page itself. A converter has:
 // - renderOpening(text): the HTML of a large document's opening part, cut where a fresh top-level
 //   block starts and never inside fenced code, as it shows in the whole document where nothing later
@@ -17,8 +17,10 @@
 // HTML begins with exactly the part's; otherwise, and when there was no part, the first piece starts
 // the document (start true).
 //
-// This script follows page/dom-access.js in the page's main script, where it is only text: everything
-// it needs is inside the function, since only the function's text reaches the worker.
+// In the page's main script it is only text: everything it needs is inside the function, since only
+// the function's text reaches the worker.
+//
+// Uses: nothing
 
 function conversionWorkerMain(converter) {
   // HTML characters (at least) per message of the whole document: the page takes in each piece in a

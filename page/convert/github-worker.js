@@ -1,8 +1,12 @@
 // The conversion worker of the GitHub dialect, written as one module: the vendored libraries exactly
 // as published (the assembly puts each file's text where its placeholder stands), the classic
-// converter for the media lines, and page/github-dialect.js. The page keeps it as text and starts it
-// as a worker only when a document is first shown in the GitHub dialect, followed by the worker's side
-// of the conversion (page/conversion-worker.js) given githubDialect; the tests import it.
+// converter for the media lines, and the dialect's own files (page/convert/github-maths.js and
+// page/convert/github-dialect.js, in that order, at the dialect's placeholder). The page keeps it as
+// text and starts it as a worker only when a document is first shown in the GitHub dialect, followed by
+// the worker's side of the conversion (page/convert/conversion-worker.js) given githubDialect; the
+// tests import it.
+//
+// Uses: githubConverter (page/convert/github-dialect.js), parse (page/markdown.js)
 
 // Published as browser bundles: each defines its global (markdownit, markdownitFootnote, ...).
 @GH_MARKDOWN_IT@

@@ -12,8 +12,8 @@
 // look the same. Pictures are <img> elements with their source sets and <picture> sources; other
 // addresses (players, posters, backgrounds) take the new count at once.
 //
-// This script stands between page/document-styles.js and page/viewer.js in the page's main script;
-// links.js and viewer.js call it after start-up.
+// Uses: elementChildren, elementLocalName, elementSetAttribute, nodeIsConnected, nodeType,
+//   ownGetter, uncurryThis
 
 const RELOAD_PARAMETER = 'reload=';
 // The reload count at the end of an address's query, before any fragment.

@@ -1,6 +1,4 @@
-// A document's links and addresses. This script stands between page/anchors.js and page/viewer.js
-// in the page's main script and uses the platform's own accessors (page/dom-access.js); viewer.js
-// calls beginHostDocument, beginLocalDocument and settleDocumentLinks.
+// A document's links and addresses.
 //
 // Links: a document's link never takes the page away, never opens a window of its own scheme and
 // never reaches a data: page or a protocol handler. In-page anchors stay in the page; web and mail
@@ -17,7 +15,11 @@
 // with "..": the URL parser would fold such segments into any base it is given, so the reference is
 // resolved against a deep virtual base first and the climb carried as a number. Documents from the
 // file picker, a drop or the "file" parameter keep their references as written. A delivery of the
-// shown document again adds a reload count to the addresses (see page/picture-reload.js).
+// shown document again adds a reload count to the addresses (see page/enrich/picture-reload.js).
+//
+// Uses: contentEl, countReload, documentReloads, elementGetAttribute, elementHasAttributes,
+//   elementLocalName, elementRemoveAttribute, elementSetAttribute, firstPictureAddress,
+//   forgetReloads, isPictureElement, showLater, withReloadMark
 
 // Characters the URL parser drops or ignores, removed before an address's kind is judged.
 const LINK_NOISE_RE = /[\u0000-\u0020\u007f]+/g;
@@ -52,7 +54,7 @@ const DOCUMENT_BASE_PATH = '/doc/';
 let documentBase = null;
 
 // A document from the host, delivery `generation`, is about to be shown: its references resolve
-// beside it. `again`: the shown document delivered again, a reload (see page/picture-reload.js).
+// beside it. `again`: the shown document delivered again, a reload (see page/enrich/picture-reload.js).
 function beginHostDocument(generation, again) {
   documentBase = location.origin + DOCUMENT_BASE_PATH + generation + '/';
   if (again) countReload(contentEl);
@@ -92,7 +94,7 @@ function documentAddress(value) {
 }
 
 // The address to load for a reference: beside the document when it is a relative path (as `mark`
-// gives it for this delivery; see page/picture-reload.js), else as written.
+// gives it for this delivery; see page/enrich/picture-reload.js), else as written.
 function rebasedAddress(value, mark) {
   const address = addressKind(value) === 'path' && documentAddress(value);
   return address ? mark(address) : value;
@@ -123,7 +125,7 @@ function settleLink(el) {
 
 // Points the element's relative references beside the document: single addresses, every candidate
 // of a source set (its descriptors kept) and every url() of its inline style. Links go without the
-// reload count; a picture after a reload shows its earlier address first (see page/picture-reload.js).
+// reload count; a picture after a reload shows its earlier address first (see page/enrich/picture-reload.js).
 function rebaseSources(el) {
   const later = isLink(el) ? unmarked : withReloadMark;
   const first = documentReloads > 0 && isPictureElement(el) ? firstPictureAddress : later;
