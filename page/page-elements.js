@@ -50,4 +50,5 @@ const ui = {
 // The host channel, present only inside the web view.
 const hostView = window.chrome && window.chrome.webview ? window.chrome.webview : null;
 
+// The content area, where documents and screens show; found when the page starts (see viewer.js).
 let contentEl = null;
