@@ -10,16 +10,17 @@
 # Inputs (-D):
 #   PAGE_TEMPLATE        page/index.html, with the placeholders @PAGE_CSP@, @PAGE_STYLES@,
 #                        @PAGE_LIBRARIES@, @PAGE_MAIN_SCRIPT@ and @PAGE_CONSOLE_SCRIPT@
-#   PAGE_STYLES          page/styles.css
-#   PAGE_DIR             page/, whose main-scripts.cmake lists the main script's files in order
-#                        (markdown.js, the converter, first and verbatim; the others without their
-#                        whole-line comments)
+#   PAGE_DIR             page/, whose style-sheets.cmake lists the style sheet's files in order
+#                        (joined as they are) and whose main-scripts.cmake lists the main script's
+#                        files in order (markdown.js, the converter, first and verbatim; the others
+#                        without their whole-line comments)
 #   PAGE_HIGHLIGHTER     the highlighter's files, separated by "|", joined into one text
 #   PAGE_FORMULAS        the formula typesetter's file
 #   PAGE_CHARSET_DETECTOR the character set detector's file
-#   PAGE_GITHUB_WORKER   page/github-worker.js, the GitHub dialect's worker module, with placeholders
-#                        for the files below
-#   PAGE_GITHUB_DIALECT  page/github-dialect.js (in the worker module)
+#   PAGE_GITHUB_WORKER   page/convert/github-worker.js, the GitHub dialect's worker module, with
+#                        placeholders for the files below
+#   PAGE_GITHUB_DIALECT  the GitHub dialect's own files (page/convert/github-*.js), separated by "|",
+#                        joined into the worker module
 #   PAGE_VENDOR_DIR      page/vendor, the libraries exactly as published (in the worker module)
 #   PAGE_CONSOLE_SCRIPT  page/console-forward.js (the second script)
 #   PAGE_OUTPUT          the stand-alone page to write
@@ -35,7 +36,7 @@
 
 cmake_minimum_required(VERSION 3.25)
 
-foreach(input PAGE_TEMPLATE PAGE_STYLES PAGE_DIR PAGE_HIGHLIGHTER PAGE_FORMULAS PAGE_CHARSET_DETECTOR PAGE_GITHUB_WORKER
+foreach(input PAGE_TEMPLATE PAGE_DIR PAGE_HIGHLIGHTER PAGE_FORMULAS PAGE_CHARSET_DETECTOR PAGE_GITHUB_WORKER
         PAGE_GITHUB_DIALECT PAGE_VENDOR_DIR PAGE_CONSOLE_SCRIPT PAGE_OUTPUT PAGE_PROGRAM_OUTPUT PAGE_LIBRARY_DIR)
     if(NOT DEFINED ${input})
         message(FATAL_ERROR "AssemblePage: ${input} is not set")
@@ -161,7 +162,13 @@ function(script_hash_source text out_var)
 endfunction()
 
 read_page_piece("${PAGE_TEMPLATE}" page)
-read_page_piece("${PAGE_STYLES}" styles)
+# The style sheet: each listed file as it is, one after the other.
+include("${PAGE_DIR}/style-sheets.cmake")
+set(styles "")
+foreach(sheet IN LISTS PAGE_STYLE_SHEETS)
+    read_page_piece("${PAGE_DIR}/${sheet}" sheet_text)
+    string(APPEND styles "${sheet_text}")
+endforeach()
 read_library("${PAGE_HIGHLIGHTER}" "the highlighter" highlighter_text)
 read_library("${PAGE_FORMULAS}" "the formula typesetter" formulas_text)
 read_library("${PAGE_CHARSET_DETECTOR}" "the character set detector" charset_detector_text)
@@ -196,7 +203,12 @@ foreach(piece
     read_page_piece("${PAGE_VENDOR_DIR}/${file}" vendored)
     string(REPLACE "${placeholder}" "${vendored}" github_worker "${github_worker}")
 endforeach()
-read_page_piece("${PAGE_GITHUB_DIALECT}" github_dialect)
+string(REPLACE "|" ";" github_dialect_files "${PAGE_GITHUB_DIALECT}")
+set(github_dialect "")
+foreach(file IN LISTS github_dialect_files)
+    read_page_piece("${file}" piece)
+    string(APPEND github_dialect "${piece}")
+endforeach()
 string(REPLACE "@GH_CLASSIC_CONVERTER@" "${markdown_script}" github_worker "${github_worker}")
 string(REPLACE "@GH_DIALECT@" "${github_dialect}" github_worker "${github_worker}")
 file(WRITE "${PAGE_LIBRARY_DIR}/highlighter.js" "${highlighter_text}")

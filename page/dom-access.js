@@ -8,8 +8,9 @@
 // it calls the getters and methods taken here from the prototypes at start-up, before any document
 // exists. (The page's own elements, holders and parts are not documents' and are used directly.)
 //
-// This script stands between page/code-blocks.js and page/viewer.js in the page's main
-// script; the scripts before it call these functions only after start-up.
+// Every stage reads and changes a document's nodes through these.
+//
+// Uses: nothing
 
 // uncurryThis(f)(target, ...args) calls f with target as this, whatever target holds.
 const uncurryThis = Function.prototype.bind.bind(Function.prototype.call);

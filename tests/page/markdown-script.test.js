@@ -1,9 +1,12 @@
 'use strict';
 // page/markdown.js as a script that the page inlines: what it defines, what
-// it may contain, and the contracts of esc and of converting in pieces.
+// it may contain, and the contracts of esc and of converting in pieces. Then
+// the page's other scripts, joined after it in one script: what each says it
+// uses from the others, and the order they load in.
 const test = require('node:test');
 const assert = require('node:assert');
 const fs = require('node:fs');
+const path = require('node:path');
 const vm = require('node:vm');
 const { loadMarkdown, MARKDOWN_PATH } = require('./load-markdown.js');
 
@@ -105,4 +108,131 @@ test.describe('a piece of a long document reports an open end', () => {
       assert.strictEqual(tail.open, false);
     });
   }
+});
+
+// The page's scripts share one scope, so what one uses from another is named
+// in its header ("// Uses: a, b, ..." or "// Uses: nothing", continued on
+// lines that start with "//   "). A rough reading of the code is enough to
+// check that line: comments, strings and regular expressions are blanked, and
+// a name counts as used where it stands outside them, not after a ".", and is
+// not declared again in the script (a local or a parameter of that name).
+const PAGE_DIR = path.join(__dirname, '..', '..', 'page');
+// A declaration at column 0: a name every later script sees.
+const TOP_LEVEL_DECLARATION_RE = /^(?:async\s+)?(?:function\*?|const|let|var|class)\s+([A-Za-z_$][\w$]*)/gm;
+// A script's own names below the top level: declarations, destructured names and parameters.
+const LOCAL_DECLARATION_RE = /\b(?:const|let|var|function|class)\s+([A-Za-z_$][\w$]*)/g;
+const DESTRUCTURING_RE = /\b(?:const|let|var)\s*[{[]([^=]*)[}\]]\s*=/g;
+const PARAMETERS_RE = /\bfunction\b[^(]*\(([^)]*)\)|\(([^()]*)\)\s*=>|([A-Za-z_$][\w$]*)\s*=>|\bcatch\s*\(([^)]*)\)/g;
+const PARAMETER_NAME_RE = /([A-Za-z_$][\w$]*)\s*(?=[,)}\]:]|=(?!=)|$)/g;
+// A name not read as a property (after a single ".", not a spread's "...").
+const NAME_RE = /(?<![\w$]|(?<!\.)\.\s*)[A-Za-z_$][\w$]*/g;
+// Code after which a "/" starts a regular expression rather than divides.
+const REGEX_MAY_FOLLOW_RE = /(?:^|[(,=:[!&|?{};+\-*%<>~^]|\b(?:return|typeof|case|do|else|in|of|void|yield|await|delete|new))\s*$/;
+// The script's "// Uses:" line and its continuation lines.
+const USES_LINE_RE = /^\/\/ Uses: (.*(?:\n\/\/ {3}.*)*)/m;
+// A top-level statement other than a function declaration: it runs when the script loads.
+const LOAD_TIME_STATEMENT_RE = /^(?!(?:async\s+)?function\b)\S/;
+
+function mainScripts() {
+  const list = fs.readFileSync(path.join(PAGE_DIR, 'main-scripts.cmake'), 'utf8').replace(/#.*/g, '');
+  return /set\(PAGE_MAIN_SCRIPTS([^)]*)\)/.exec(list)[1].split(/\s+/).filter(Boolean);
+}
+
+// The text with comments, strings and regular expressions blanked; the code
+// inside a template's ${...} stays.
+function codeOnly(text) {
+  let out = '';
+  const templateBraces = [];
+  for (let i = 0; i < text.length;) {
+    const c = text[i];
+    const skipString = (close) => {
+      while (i < text.length && !close()) i += text[i] === '\\' ? 2 : 1;
+    };
+    if (text.startsWith('//', i)) {
+      skipString(() => text[i] === '\n');
+    } else if (text.startsWith('/*', i)) {
+      i = text.indexOf('*/', i) + 2;
+    } else if (c === '\'' || c === '"') {
+      i++;
+      skipString(() => text[i] === c);
+      i++;
+      out += '""';
+    } else if (c === '`' || (c === '}' && templateBraces.at(-1))) {
+      if (c === '}') templateBraces.pop();
+      i++;
+      skipString(() => text[i] === '`' || text.startsWith('${', i));
+      const opens = text.startsWith('${', i);
+      if (opens) templateBraces.push(true);
+      i += opens ? 2 : 1;
+      out += (c === '}' ? ')' : '""') + (opens ? '+(' : '');
+    } else if (c === '/' && REGEX_MAY_FOLLOW_RE.test(out.slice(-12))) {
+      let inClass = false;
+      for (i++; i < text.length && (inClass || text[i] !== '/'); i += text[i] === '\\' ? 2 : 1) {
+        if (text[i] === '[' || text[i] === ']') inClass = text[i] === '[';
+      }
+      for (i++; /[a-z]/.test(text[i] ?? ''); i++);
+      out += '0';
+    } else {
+      if (c === '{' || c === '}') c === '{' ? templateBraces.push(false) : templateBraces.pop();
+      out += c;
+      i++;
+    }
+  }
+  return out;
+}
+
+function localNames(code) {
+  const names = new Set([...code.matchAll(LOCAL_DECLARATION_RE)].map((m) => m[1]));
+  const lists = [...code.matchAll(DESTRUCTURING_RE)].map((m) => m[1]);
+  lists.push(...[...code.matchAll(PARAMETERS_RE)].map((m) => m[1] ?? m[2] ?? m[3] ?? m[4]));
+  for (const list of lists) for (const m of list.matchAll(PARAMETER_NAME_RE)) names.add(m[1]);
+  return names;
+}
+
+// For each script in order: its top-level names, the other scripts' names it
+// uses, and those its load-time statements use from scripts below it.
+function readPageScripts() {
+  const scripts = mainScripts().map((file) => {
+    const text = fs.readFileSync(path.join(PAGE_DIR, file), 'utf8');
+    const code = codeOnly(text);
+    return { file, text, code, names: [...code.matchAll(TOP_LEVEL_DECLARATION_RE)].map((m) => m[1]) };
+  });
+  const owner = new Map(scripts.flatMap((s, at) => s.names.map((name) => [name, at])));
+  const usedFromOthers = (code, at) => {
+    const local = localNames(code);
+    return [...new Set(code.match(NAME_RE))].filter((n) => owner.has(n) && owner.get(n) !== at && !local.has(n));
+  };
+  return scripts.map((s, at) => ({
+    ...s,
+    uses: usedFromOthers(s.code, at).sort(),
+    loadTimeFromBelow: s.code.split(/\n(?=\S)/).filter((statement) => LOAD_TIME_STATEMENT_RE.test(statement))
+      .flatMap((statement) => usedFromOthers(statement, at).filter((n) => owner.get(n) > at)),
+  }));
+}
+
+test.describe('the page\'s scripts', () => {
+  const scripts = readPageScripts();
+
+  test('each names on its Uses line exactly the other scripts\' names it uses', () => {
+    assert.strictEqual(scripts[0].file, 'markdown.js');
+    for (const { file, text, uses } of scripts.slice(1)) {
+      const line = USES_LINE_RE.exec(text);
+      assert.ok(line, `${file} has no "// Uses:" line`);
+      const declared = line[1].trim() === 'nothing' ? [] : line[1].replace(/\n\/\//g, ' ').split(',').map((n) => n.trim()).sort();
+      assert.deepStrictEqual(declared, uses, file);
+    }
+  });
+
+  test('run at load time, each needs only what the scripts above it define', () => {
+    assert.deepStrictEqual(scripts.filter((s) => s.loadTimeFromBelow.length > 0).map((s) => [s.file, s.loadTimeFromBelow]), []);
+  });
+
+  test('the reading counts names in code only', () => {
+    const cases = [
+      ['f(a, b.c); // d', ['a', 'b', 'f']],
+      ['x = "e" + `f${g}h` + /i/.source;', ['g', 'x']],
+      ['y = [...z] / 2 / w;', ['w', 'y', 'z']],
+    ];
+    for (const [code, names] of cases) assert.deepStrictEqual(codeOnly(code).match(NAME_RE).sort(), names, code);
+  });
 });
