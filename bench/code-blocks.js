@@ -19,7 +19,7 @@
 // diagrams near the window are drawn, of the longest main-thread task meanwhile (the library's
 // start-up and first drawing; goal 50 ms), of the longest task after the first drawing, and of the
 // longest task while their copies for paper are drawn when the page is idle.
-const { launchBrowser, installWebViewStandIn, pageHtml, serveDiagramLibrary } = require('../tests/browser/harness');
+const { launchBrowser, installWebViewStandIn, pageHtml, loadPage, serveDiagramLibrary } = require('../tests/browser/harness');
 
 const BLOCKS = 2000;
 const RUNS = 5;
@@ -147,7 +147,7 @@ async function measureDiagrams(text) {
     await serveDiagramLibrary(context);
     const page = await context.newPage();
     await page.addInitScript(installWebViewStandIn);
-    await page.goto('data:text/html;charset=utf-8;base64,' + Buffer.from(pageHtml()).toString('base64'));
+    await loadPage(page, pageHtml());
     return await page.evaluate(measureDiagramsInPage, text);
   } finally {
     await browser.close();
@@ -159,7 +159,7 @@ async function measure(text) {
   try {
     const page = await browser.newPage({ viewport: VIEWPORT });
     await page.addInitScript(installWebViewStandIn);
-    await page.goto('data:text/html;charset=utf-8;base64,' + Buffer.from(pageHtml()).toString('base64'));
+    await loadPage(page, pageHtml());
     return await page.evaluate(measureInPage, text);
   } finally {
     await browser.close();

@@ -16,7 +16,7 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { execFileSync } = require('node:child_process');
-const { launchBrowser, installWebViewStandIn, pageHtml, ROOT } = require('../tests/browser/harness');
+const { launchBrowser, installWebViewStandIn, pageHtml, loadPage, ROOT } = require('../tests/browser/harness');
 const { realisticDocument } = require('../tests/page/realistic-document.js');
 
 const MIB = 1024 * 1024;
@@ -52,7 +52,7 @@ async function measure(text, dialect) {
   try {
     const page = await browser.newPage({ viewport: VIEWPORT });
     await page.addInitScript(installWebViewStandIn);
-    await page.goto('data:text/html;charset=utf-8;base64,' + Buffer.from(pageHtml()).toString('base64'), { timeout: 300000 });
+    await loadPage(page, pageHtml(), { timeout: 300000 });
     const complete = await page.evaluate(({ md, dialect }) => new Promise((resolve) => {
       setDialect(dialect);
       const content = document.getElementById('content');

@@ -29,7 +29,7 @@
 // --huge adds the 50 MiB document with media lines (slow: run it a few times only).
 const fs = require('node:fs');
 const path = require('node:path');
-const { launchBrowser, installWebViewStandIn, pageHtml } = require('../tests/browser/harness');
+const { launchBrowser, installWebViewStandIn, pageHtml, loadPage } = require('../tests/browser/harness');
 const { realisticDocument } = require('../tests/page/realistic-document.js');
 
 const MIB = 1024 * 1024;
@@ -252,7 +252,7 @@ async function measure(text, baseline, dialect = 'classic', trace = false) {
     await page.addInitScript(installWebViewStandIn);
     // A data: URL: relative media sources resolve to nothing, so no network traffic runs beside
     // the measurement (a media element that starts loading still does its player work).
-    await page.goto('data:text/html;charset=utf-8;base64,' + Buffer.from(pageHtml()).toString('base64'));
+    await loadPage(page, pageHtml());
     if (baseline) {
       // Evaluated through the debugging protocol, which the page's script policy does not govern.
       await page.evaluate(fs.readFileSync(MARKDOWN_IT_BUNDLE, 'utf8'));

@@ -135,6 +135,14 @@ function installWebViewStandIn() {
 
 // A new page showing the viewer from the server, with the host channel stand-in unless
 // { webView: false }.
+// Loads `html` (the stand-alone page by default) in `page` from an address the browser answers itself:
+// the stand-alone page is too long for a data: address, which Chromium caps at 2 MiB.
+const LOADED_PAGE_URL = 'https://viewer.invalid/pagewright.html';
+async function loadPage(page, html = pageHtml(), options = {}) {
+  await page.route(LOADED_PAGE_URL, (route) => route.fulfill({ contentType: 'text/html; charset=utf-8', body: html }));
+  await page.goto(LOADED_PAGE_URL, options);
+}
+
 async function openViewer(context, server, { webView = true, query = '' } = {}) {
   const page = await context.newPage();
   if (webView) await page.addInitScript(installWebViewStandIn);
@@ -187,6 +195,7 @@ module.exports = {
   endSuite,
   serveDiagramLibrary,
   installWebViewStandIn,
+  loadPage,
   openViewer,
   openDocument,
   documentShown,
