@@ -1,6 +1,6 @@
 #include "app/document_watch.h"
 
-#include "platform/device_removal.h"
+#include "app/watch_looks.h"
 
 #include <utility>
 
@@ -9,56 +9,7 @@ namespace {
 // Where change notification is not available.
 constexpr UINT kPollMilliseconds = 1000;
 
-// On a worker: the stamp before the read (unless overdue: then the file is read whatever it does), the
-// read, and whether its bytes are those shown.
-CheckedRead LookAndRead(const std::wstring& readPath, bool overdue, const FileStamp& looked,
-                        const std::string* shown) noexcept {
-    CheckedRead checked;
-    if (!overdue) {
-        checked.seen = StampOfPath(readPath);
-        if (checked.seen != looked) {
-            checked.moved = true;
-            return checked;
-        }
-    }
-    checked.read = ReadDocumentBytes(readPath);
-    checked.unchanged =
-        checked.read.outcome == ReadOutcome::Complete && shown != nullptr && checked.read.bytes == *shown;
-    return checked;
-}
-
 } // namespace
-
-// What a worker found as the watch began.
-struct DocumentWatch::StartLook {
-    bool followable = false; // a file's path with a folder: a folder has no content to follow
-    std::wstring readPath;
-    FolderOpening own;
-    FinalPathLook final;
-    FileStamp stamp;
-
-    void Take(const std::wstring& fullPath, HWND window, WPARAM ownCookie, WPARAM finalCookie) noexcept {
-        try {
-            readPath = WatchedPath(fullPath);
-            if (IsFolder(readPath) || !SplitPath(readPath, own.path, own.entry)) {
-                return;
-            }
-        } catch (...) {
-            return;
-        }
-        followable = true;
-        own.cookie = ownCookie;
-        own.Open(window);
-        final = LookAtFinalPath(readPath, finalCookie, window);
-        stamp = StampOfPath(readPath);
-    }
-};
-
-// What a worker found when notification was tried again after a delivery.
-struct DocumentWatch::ReopenLook {
-    FinalPathLook final;
-    FolderOpening folders[2];
-};
 
 void DocumentWatch::Start(HWND window, const std::wstring& fullPath, const std::wstring& name,
                           DocumentRead delivered) noexcept {
@@ -74,9 +25,7 @@ void DocumentWatch::Start(HWND window, const std::wstring& fullPath, const std::
         const WPARAM finalCookie = FolderOpening::For(folders_[1]).cookie;
         const unsigned epoch = epoch_;
         auto look = [fullPath, window, ownCookie, finalCookie]() noexcept {
-            StartLook found;
-            found.Take(fullPath, window, ownCookie, finalCookie);
-            return found;
+            return LookAtStart(fullPath, window, ownCookie, finalCookie);
         };
         auto started = [this, epoch, outcome = delivered.outcome,
                         stamp = delivered.stamp](StartLook&& found) noexcept {
@@ -262,100 +211,6 @@ void DocumentWatch::Reopened(ReopenLook&& look) noexcept {
     if (all) {
         ::KillTimer(window_, kDocumentPollTimer);
         polling_ = false;
-    }
-}
-
-void DocumentWatch::ReopenAfterFailedRemoval(size_t index) noexcept {
-    try {
-        const unsigned epoch = epoch_;
-        auto reopen = [opening = FolderOpening::For(folders_[index]), window = window_]() mutable noexcept {
-            opening.Open(window);
-            return std::move(opening);
-        };
-        auto reopened = [this, epoch, index](FolderOpening&& opening) noexcept {
-            WatchedFolder& folder = folders_[index];
-            if (epoch != epoch_ || !opening.IsAwaitedBy(folder)) {
-                return; // let go again, or another watch
-            }
-            if (!opening.InstallInto(folder, window_)) {
-                FallBackToPolling();
-            }
-            ResumeAfterRemoval();
-        };
-        if (SUCCEEDED(SubmitSteps(jobs_, std::move(reopen), std::move(reopened)))) {
-            return;
-        }
-    } catch (...) {
-        // Out of memory: as a folder that cannot be watched.
-    }
-    folders_[index].released = false;
-    FallBackToPolling();
-    ResumeAfterRemoval();
-}
-
-bool DocumentWatch::HandleDeviceChange(WPARAM event, LPARAM lParam) noexcept {
-    const DEV_BROADCAST_HANDLE* notice = HandleNotice(lParam);
-    if (notice == nullptr) {
-        return false;
-    }
-    bool ours = false;
-    for (size_t i = 0; i < 2; ++i) {
-        WatchedFolder& folder = folders_[i];
-        if (!folder.IsNamedBy(*notice)) {
-            continue;
-        }
-        ours = true;
-        switch (event) {
-        case DBT_DEVICEQUERYREMOVE:
-            // The removal goes ahead only if no handle stays open on the device: let go at once. The
-            // registration stays, to hear whether the removal went ahead. Until then no timer looks
-            // at the device, lest a look hold it at the wrong moment: a check already due waits.
-            folder.LetGo(true);
-            folder.released = true;
-            if (armed_) {
-                ::KillTimer(window_, kDocumentSettleTimer);
-                armed_ = false;
-                checkPutOff_ = true;
-            }
-            break;
-        case DBT_DEVICEQUERYREMOVEFAILED:
-            // Something else kept the device in use: it stays, and so does the watch (the folder
-            // counts as let go until it is open again).
-            if (folder.released) {
-                ReopenAfterFailedRemoval(i);
-            } else {
-                ResumeAfterRemoval();
-            }
-            break;
-        case DBT_DEVICEREMOVEPENDING:
-        case DBT_DEVICEREMOVECOMPLETE:
-            // Gone, with the document: the once-a-second look notices when it comes back, and the
-            // delivery that follows tries notification again.
-            folder.LetGo(false);
-            folder.released = false;
-            FallBackToPolling();
-            ResumeAfterRemoval();
-            break;
-        default:
-            break;
-        }
-    }
-    return ours;
-}
-
-bool DocumentWatch::Releasing() const noexcept {
-    for (const WatchedFolder& folder : folders_) {
-        if (folder.released) {
-            return true;
-        }
-    }
-    return false;
-}
-
-void DocumentWatch::ResumeAfterRemoval() noexcept {
-    if (checkPutOff_ && !Releasing()) {
-        checkPutOff_ = false;
-        NoteChange();
     }
 }
 

@@ -17,6 +17,7 @@
 #include "app/document_text.h"
 #include "app/file_stamp.h"
 #include "app/read_settling.h"
+#include "app/watch_looks.h"
 #include "app/watched_folder.h"
 #include "webhost/worker_jobs.h"
 
@@ -65,9 +66,6 @@ public:
     std::vector<HANDLE> heldFolders() const;
 
 private:
-    struct StartLook;
-    struct ReopenLook;
-
     void Started(StartLook&& look, ReadOutcome deliveredOutcome, const FileStamp& deliveredStamp) noexcept;
     void ApplyFinalPath(FinalPathLook& look) noexcept;
     void RetryNotification() noexcept;
