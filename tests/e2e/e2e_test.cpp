@@ -917,9 +917,9 @@ TEST_F(EndToEnd, DropsBeforeReadyOnlyTheLastDropsFirstFileIsDeliveredOnce) {
     const std::wstring b = WriteDocument(L"b.md", "bee");
     const std::wstring c = WriteDocument(L"c.md", "sea");
     const std::wstring d = WriteDocument(L"d.md", "dee");
-    const RunResult run =
-        Run(Options(Quoted(a), {Step("await", {L"navigation"}), Step("drop", {b}), Step("drop", {c, d}),
-                                Step("wait", {L"50"}), Step("ready"), Step("wait", {L"50"}), Step("close")}));
+    const RunResult run = Run(Options(Quoted(a), {Step("await", {L"navigation"}), Step("drop", {b}),
+                                                  Step("drop", {c, d}), Step("wait", {L"50"}), Step("ready"),
+                                                  Step("await", {L"post", L"1"}), Step("close")}));
     const RuntimeLog& log = run.log;
     ASSERT_TRUE(run.exited);
     EXPECT_EQ(run.exitCode, 0u);
@@ -979,7 +979,7 @@ TEST_F(EndToEnd, RuntimeRegisteredForTheStableChannelIsFound) {
     RuntimeRegistration registration(kRegisteredFolder);
     ASSERT_TRUE(registration.registered());
     RunOptions options = Options(Quoted(document), {Step("await", {L"navigation"}), Step("ready"),
-                                                    Step("wait", {L"50"}), Step("close")});
+                                                    Step("await", {L"post", L"1"}), Step("close")});
     options.road = Road::Installed;
     const RunResult run = Run(options);
     const RuntimeLog& log = run.log;
