@@ -1,8 +1,10 @@
 #include "app/current_document.h"
 
 #include "app/document_decoding.h"
+#include "app/document_jobs.h"
 #include "app/document_watch.h"
 #include "app/open_document.h"
+#include "app/page_outbox.h"
 #include "platform/long_path.h"
 
 #include <utility>
@@ -16,15 +18,11 @@ std::wstring g_chosenEncoding;    // the reader's choice for the shown delivery;
 std::wstring g_currentDocumentPath;
 
 // A live reload: the same document, so the same number.
-void DeliverAgain(const std::wstring& name, const std::string& bytes) noexcept {
-    try {
-        PostDocument(name, g_currentDocumentPath, bytes, g_currentGeneration, {}, false, g_chosenEncoding);
-    } catch (...) {
-        // Out of memory for the message: the page keeps what it shows, as after a refused post.
-    }
+void DeliverAgain(const std::wstring& name, std::shared_ptr<const std::string> bytes) noexcept {
+    PostDocumentAgain(name, g_currentDocumentPath, std::move(bytes), g_currentGeneration, g_chosenEncoding);
 }
 
-DocumentWatch g_watch(DeliverAgain);
+DocumentWatch g_watch(DeliverAgain, DocumentJobs());
 
 } // namespace
 
@@ -42,8 +40,9 @@ uint32_t NextDocumentGeneration() noexcept {
     return g_lastGeneration;
 }
 
-void SetCurrentDocument(HWND window, const std::wstring& path, const std::wstring& name, uint32_t generation,
-                        DocumentRead delivered) noexcept {
+void BeginCurrentDocument(const std::wstring& path, uint32_t generation) noexcept {
+    CallOffDeliveries();
+    g_watch.Stop();
     g_currentGeneration = generation;
     g_chosenEncoding.clear();
     try {
@@ -51,10 +50,24 @@ void SetCurrentDocument(HWND window, const std::wstring& path, const std::wstrin
     } catch (...) {
         g_currentDocumentPath.clear();
     }
+}
+
+void WatchCurrentDocument(HWND window, uint32_t generation, const std::wstring& name,
+                          DocumentRead delivered) noexcept {
+    if (generation == 0 || generation != g_currentGeneration) {
+        return;
+    }
     g_watch.Start(window, g_currentDocumentPath, name, std::move(delivered));
 }
 
+void SetCurrentDocument(HWND window, const std::wstring& path, const std::wstring& name, uint32_t generation,
+                        DocumentRead delivered) noexcept {
+    BeginCurrentDocument(path, generation);
+    WatchCurrentDocument(window, generation, name, std::move(delivered));
+}
+
 void CloseCurrentDocument() noexcept {
+    CallOffDeliveries();
     g_currentDocumentPath.clear();
     g_currentGeneration = 0;
     g_chosenEncoding.clear();

@@ -20,8 +20,16 @@ uint32_t CurrentDocumentGeneration() noexcept;
 // The number for the next document opened: one more than the last one given.
 uint32_t NextDocumentGeneration() noexcept;
 
-// `path` was just delivered under `name` and `generation` with what `delivered` read: it becomes the
-// current document, watched through `window`'s messages in place of the one before.
+// A document is being opened from `path` under `generation`: it becomes the current document at once (its
+// number and its full path), and the one before is no longer watched. Its delivery follows.
+void BeginCurrentDocument(const std::wstring& path, uint32_t generation) noexcept;
+
+// Delivery `generation` reached the page under `name` with what `delivered` read: when it is still the
+// current document's, the document is watched through `window`'s messages from now on.
+void WatchCurrentDocument(HWND window, uint32_t generation, const std::wstring& name,
+                          DocumentRead delivered) noexcept;
+
+// Both at once: `path` was just delivered under `name` and `generation` with what `delivered` read.
 void SetCurrentDocument(HWND window, const std::wstring& path, const std::wstring& name, uint32_t generation,
                         DocumentRead delivered) noexcept;
 

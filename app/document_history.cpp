@@ -3,6 +3,7 @@
 #include "app/current_document.h"
 #include "app/main_window.h"
 #include "app/open_document.h"
+#include "app/page_outbox.h"
 #include "app/window_history.h"
 #include "platform/long_path.h"
 #include "webhost/browser/browser_references.h"
@@ -28,7 +29,7 @@ void PostHistoryState() {
         return;
     }
     const std::wstring message = ComposeHistoryMessage(backName, forwardName);
-    g_webView->PostWebMessageAsJson(message.c_str());
+    PostToPage(message);
     g_toldBack = std::move(backName);
     g_toldForward = std::move(forwardName);
 }
@@ -41,7 +42,7 @@ void Show(HistoryEntry& entry) {
         CloseCurrentDocument();
         if (g_webView) {
             const std::wstring message = ComposeShowOwnMessage(entry.own, entry.name, entry.place);
-            g_webView->PostWebMessageAsJson(message.c_str());
+            PostToPage(message);
         }
     }
     PostHistoryState();

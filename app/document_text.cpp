@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -63,6 +64,21 @@ ReadOutcome OpenFailure(DWORD error, const std::wstring& path) noexcept {
     }
 }
 
+#if defined(TALLOWMERE_TEST_SEAMS)
+// Test builds only: the end-to-end tests stand in for a slow disk or a share whose server has gone with
+// TALLOWMERE_TEST_READ_DELAY_MS, which holds every read of a document so many milliseconds.
+void WaitAsASlowDiskWould() noexcept {
+    wchar_t value[16] = {};
+    const DWORD length = ::GetEnvironmentVariableW(L"TALLOWMERE_TEST_READ_DELAY_MS", value, 16);
+    if (length > 0 && length < 16) {
+        ::Sleep(static_cast<DWORD>(std::wcstoul(value, nullptr, 10)));
+    }
+}
+#else
+void WaitAsASlowDiskWould() noexcept {
+}
+#endif
+
 DocumentRead Read(const std::wstring& path) {
     DocumentRead read;
     const std::wstring target = ExtendedLengthPath(path);
@@ -73,6 +89,7 @@ DocumentRead Read(const std::wstring& path) {
         read.outcome = OpenFailure(::GetLastError(), target);
         return read;
     }
+    WaitAsASlowDiskWould();
     const FileStamp before = StampOfHandle(file.get());
     read.stamp = before;
     if (!before.exists || before.size > kMaxDecodableBytes) {

@@ -1,78 +1,13 @@
 #include "app/document_watch.h"
 
-#include "platform/device_removal.h"
-#include "platform/long_path.h"
+#include "app/watch_looks.h"
 
 #include <utility>
 
 namespace {
 
-// Long enough to take in an editor's save or a tool writing in pieces as one change, short enough
-// that the change shows well within a second.
-constexpr UINT kSettleMilliseconds = 150;
-// A burst of changes shows at the latest so long after it began, then again as it goes on.
-constexpr ULONGLONG kLongestDelayMilliseconds = 1000;
-// A file whose size and time hold still so long is taken to be written whole. Shorter than the pauses
-// of a program that appends a line now and then, so that each of its lines shows.
-constexpr UINT kQuietMilliseconds = 50;
-// How long a file must stay empty before an empty document replaces shown content.
-constexpr ULONGLONG kEmptyGraceMilliseconds = 400;
-// Reads of a busy file are retried after 50 ms, then twice as long each time, up to once a second.
-constexpr UINT kFirstRetryMilliseconds = 50;
-constexpr UINT kLongestRetryMilliseconds = 1000;
 // Where change notification is not available.
 constexpr UINT kPollMilliseconds = 1000;
-
-UINT RetryDelay(unsigned busyReads) noexcept {
-    UINT delay = kFirstRetryMilliseconds;
-    for (unsigned i = 1; i < busyReads && delay < kLongestRetryMilliseconds; ++i) {
-        delay *= 2;
-    }
-    return delay < kLongestRetryMilliseconds ? delay : kLongestRetryMilliseconds;
-}
-
-bool IsFolder(const std::wstring& path) noexcept {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-bool SamePath(const std::wstring& a, const std::wstring& b) noexcept {
-    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                                  static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
-
-// Change notification names files by their long names; a path given with short (8.3) names would
-// never match.
-std::wstring LongForm(const std::wstring& path) {
-    const DWORD needed = ::GetLongPathNameW(path.c_str(), nullptr, 0);
-    if (needed == 0) {
-        return path;
-    }
-    std::wstring longPath(needed, L'\0');
-    const DWORD written = ::GetLongPathNameW(path.c_str(), longPath.data(), needed);
-    if (written == 0 || written >= needed) {
-        return path;
-    }
-    longPath.resize(written);
-    return longPath;
-}
-
-// Splits a full path into the folder to watch and the entry in it, keeping the backslash of a drive's
-// root (without it, the drive would name the volume itself). False for a path without a folder.
-bool SplitPath(const std::wstring& path, std::wstring& folder, std::wstring& entry) {
-    const size_t separator = path.find_last_of(L'\\');
-    if (separator == std::wstring::npos) {
-        return false;
-    }
-    folder = path.substr(0, separator);
-    if (!folder.empty() && folder.back() == L':') {
-        folder.push_back(L'\\');
-    }
-    entry = path.substr(separator + 1);
-    return true;
-}
-
-WPARAM g_lastCookie = 0;
 
 } // namespace
 
@@ -83,60 +18,92 @@ void DocumentWatch::Start(HWND window, const std::wstring& fullPath, const std::
         return;
     }
     try {
-        readPath_ = LongForm(ExtendedLengthPath(fullPath));
-        if (IsFolder(readPath_) || !SplitPath(readPath_, folders_[0].path, folders_[0].entry)) {
-            Stop(); // a folder has no content to follow
-            return;
-        }
         name_ = name;
+        shown_ = std::make_shared<const std::string>(std::move(delivered.bytes));
+        window_ = window;
+        const WPARAM ownCookie = FolderOpening::For(folders_[0]).cookie;
+        const WPARAM finalCookie = FolderOpening::For(folders_[1]).cookie;
+        const unsigned epoch = epoch_;
+        auto look = [fullPath, window, ownCookie, finalCookie]() noexcept {
+            return LookAtStart(fullPath, window, ownCookie, finalCookie);
+        };
+        auto started = [this, epoch, outcome = delivered.outcome,
+                        stamp = delivered.stamp](StartLook&& found) noexcept {
+            if (epoch == epoch_) {
+                Started(std::move(found), outcome, stamp);
+            }
+        };
+        looking_ = true;
+        if (FAILED(SubmitSteps(jobs_, std::move(look), std::move(started)))) {
+            Stop();
+        }
     } catch (...) {
         Stop();
+    }
+}
+
+void DocumentWatch::Started(StartLook&& look, ReadOutcome deliveredOutcome,
+                            const FileStamp& deliveredStamp) noexcept {
+    looking_ = false;
+    if (!look.followable) {
+        Stop(); // a folder has no content to follow
         return;
     }
-    shown_ = std::move(delivered.bytes);
-    window_ = window;
-    if (!Watch(folders_[0])) {
+    readPath_ = std::move(look.readPath);
+    folders_[0].path = look.own.path;
+    folders_[0].entry = look.own.entry;
+    if (!look.own.InstallInto(folders_[0], window_)) {
         FallBackToPolling();
     }
-    WatchFinalPath();
-    looked_ = StampOfPath(readPath_);
-    if (delivered.outcome == ReadOutcome::Busy) {
+    ApplyFinalPath(look.final);
+    looked_ = look.stamp;
+    if (deliveredOutcome == ReadOutcome::Busy) {
         // The delivery itself met a locked or changing file: the complete document follows shortly.
-        burstStart_ = ::GetTickCount64();
-        busyReads_ = 1;
-        Arm(RetryDelay(busyReads_));
-    } else if (looked_ != delivered.stamp) {
+        Arm(settling_.RetryBusyDelivery(::GetTickCount64()));
+    } else if (looked_ != deliveredStamp) {
         // Changed between the delivery's read and the start of the watch.
         NoteChange();
+    }
+    TakeWaitingCheck();
+}
+
+void DocumentWatch::ApplyFinalPath(FinalPathLook& look) noexcept {
+    if (!look.known) {
+        return; // not there yet: tried again at the next delivery
+    }
+    finalPathKnown_ = true;
+    WatchedFolder& target = folders_[1];
+    if (!look.elsewhere.IsAwaitedBy(target)) {
+        return; // the final path is the document's own, or a later look took over
+    }
+    target.path = look.elsewhere.path;
+    target.entry = look.elsewhere.entry;
+    if (!look.elsewhere.InstallInto(target, window_)) {
+        FallBackToPolling();
     }
 }
 
 void DocumentWatch::Stop() noexcept {
+    ++epoch_;
     if (window_ != nullptr) {
         ::KillTimer(window_, kDocumentSettleTimer);
         ::KillTimer(window_, kDocumentPollTimer);
     }
     for (WatchedFolder& folder : folders_) {
-        folder.removal.reset();
-        folder.watcher.reset(); // waits for its thread
-        folder.handle = nullptr;
-        folder.released = false;
-        folder.path.clear();
-        folder.entry.clear();
+        folder.Clear();
     }
     window_ = nullptr;
     finalPathKnown_ = false;
     polling_ = false;
     armed_ = false;
-    burstStart_ = 0;
-    busyReads_ = 0;
-    emptySince_ = 0;
-    looked_ = {};
-    showAgain_ = false;
+    looking_ = false;
+    checkWaiting_ = false;
     checkPutOff_ = false;
+    settling_.Reset();
+    looked_ = {};
     readPath_.clear();
     name_.clear();
-    std::string().swap(shown_); // a large document's bytes are not kept past their use
+    shown_.reset(); // a large document's bytes are not kept past their use
 }
 
 std::vector<HANDLE> DocumentWatch::heldFolders() const {
@@ -153,7 +120,7 @@ void DocumentWatch::ShowAgain() noexcept {
     if (window_ == nullptr) {
         return;
     }
-    showAgain_ = true;
+    settling_.ShowAgain();
     // As a change: the read waits for a save in progress like any other.
     NoteChange();
 }
@@ -176,8 +143,7 @@ bool DocumentWatch::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) no
                 continue;
             }
             if (lParam == FolderWatcher::kWatchFailed) {
-                folder.removal.reset();
-                folder.watcher.reset();
+                folder.LetGo(false);
                 FallBackToPolling();
             }
             NoteChange();
@@ -190,56 +156,55 @@ bool DocumentWatch::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) no
     return false;
 }
 
-bool DocumentWatch::Watch(WatchedFolder& folder) noexcept {
-    folder.removal.reset();
-    folder.watcher.reset();
-    folder.handle = nullptr;
-    folder.released = false;
-    folder.cookie = ++g_lastCookie;
-    folder.watcher =
-        FolderWatcher::Start(window_, kDocumentWatchMessage, folder.cookie, folder.path, folder.entry);
-    if (!folder.watcher) {
-        return false;
-    }
-    // Where the system offers no notice, the watch simply goes on without it.
-    folder.handle = folder.watcher->folder();
-    folder.removal = NotifyBeforeRemoval(window_, folder.handle);
-    return true;
-}
-
-void DocumentWatch::WatchFinalPath() noexcept {
-    WatchedFolder& target = folders_[1];
-    try {
-        const std::wstring resolved = FinalPath(readPath_);
-        if (resolved.empty()) {
-            return; // not there yet: tried again at the next delivery
-        }
-        finalPathKnown_ = true;
-        if (SamePath(resolved, readPath_) || !SplitPath(resolved, target.path, target.entry)) {
-            return;
-        }
-    } catch (...) {
-        target.path.clear();
+void DocumentWatch::RetryNotification() noexcept {
+    const bool findFinalPath = !finalPathKnown_; // the file was not there when the watch began
+    if (!findFinalPath && !polling_) {
         return;
     }
-    if (!Watch(target)) {
-        FallBackToPolling();
+    try {
+        auto look = std::make_unique<ReopenLook>();
+        const WPARAM finalCookie = findFinalPath ? FolderOpening::For(folders_[1]).cookie : 0;
+        for (size_t i = 0; i < 2 && polling_; ++i) {
+            const WatchedFolder& folder = folders_[i];
+            if (!folder.path.empty() && !folder.watcher && !folder.released) {
+                look->folders[i] = FolderOpening::For(folders_[i]);
+            }
+        }
+        const unsigned epoch = epoch_;
+        auto reopen = [look = std::move(look), readPath = readPath_, finalCookie,
+                       window = window_]() noexcept {
+            if (finalCookie != 0) {
+                look->final = LookAtFinalPath(readPath, finalCookie, window);
+            }
+            for (FolderOpening& opening : look->folders) {
+                opening.Open(window);
+            }
+            return std::move(*look);
+        };
+        auto reopened = [this, epoch](ReopenLook&& found) noexcept {
+            if (epoch == epoch_) {
+                Reopened(std::move(found));
+            }
+        };
+        SubmitSteps(jobs_, std::move(reopen), std::move(reopened)); // no worker: tried at the next delivery
+    } catch (...) {
+        // Out of memory: tried again at the next delivery.
     }
 }
 
-void DocumentWatch::RetryNotification() noexcept {
-    if (!finalPathKnown_) {
-        WatchFinalPath(); // the file was not there when the watch began
-    }
+void DocumentWatch::Reopened(ReopenLook&& look) noexcept {
+    ApplyFinalPath(look.final);
     if (!polling_) {
         return;
     }
     bool all = true;
-    for (WatchedFolder& folder : folders_) {
+    for (size_t i = 0; i < 2; ++i) {
+        WatchedFolder& folder = folders_[i];
         if (folder.path.empty() || folder.watcher) {
             continue;
         }
-        if (folder.released || !Watch(folder)) {
+        if (folder.released || !look.folders[i].IsAwaitedBy(folder) ||
+            !look.folders[i].InstallInto(folder, window_)) {
             all = false;
         }
     }
@@ -249,88 +214,10 @@ void DocumentWatch::RetryNotification() noexcept {
     }
 }
 
-bool DocumentWatch::HandleDeviceChange(WPARAM event, LPARAM lParam) noexcept {
-    const DEV_BROADCAST_HANDLE* notice = HandleNotice(lParam);
-    if (notice == nullptr) {
-        return false;
-    }
-    bool ours = false;
-    for (WatchedFolder& folder : folders_) {
-        if (!(folder.handle != nullptr && notice->dbch_handle == folder.handle) &&
-            !(folder.removal && notice->dbch_hdevnotify == folder.removal.get())) {
-            continue;
-        }
-        ours = true;
-        switch (event) {
-        case DBT_DEVICEQUERYREMOVE:
-            // The removal goes ahead only if no handle stays open on the device: let go at once. The
-            // registration stays, to hear whether the removal went ahead. Until then no timer looks
-            // at the device, lest a look hold it at the wrong moment: a check already due waits.
-            folder.watcher.reset();
-            folder.released = true;
-            if (armed_) {
-                ::KillTimer(window_, kDocumentSettleTimer);
-                armed_ = false;
-                checkPutOff_ = true;
-            }
-            break;
-        case DBT_DEVICEQUERYREMOVEFAILED:
-            // Something else kept the device in use: it stays, and so does the watch.
-            if (folder.released && !Watch(folder)) {
-                FallBackToPolling();
-            }
-            ResumeAfterRemoval();
-            break;
-        case DBT_DEVICEREMOVEPENDING:
-        case DBT_DEVICEREMOVECOMPLETE:
-            // Gone, with the document: the once-a-second look notices when it comes back, and the
-            // delivery that follows tries notification again.
-            folder.removal.reset();
-            folder.watcher.reset();
-            folder.handle = nullptr;
-            folder.released = false;
-            FallBackToPolling();
-            ResumeAfterRemoval();
-            break;
-        default:
-            break;
-        }
-    }
-    return ours;
-}
-
-bool DocumentWatch::Releasing() const noexcept {
-    for (const WatchedFolder& folder : folders_) {
-        if (folder.released) {
-            return true;
-        }
-    }
-    return false;
-}
-
-void DocumentWatch::ResumeAfterRemoval() noexcept {
-    if (checkPutOff_ && !Releasing()) {
-        checkPutOff_ = false;
-        NoteChange();
-    }
-}
-
 void DocumentWatch::NoteChange() noexcept {
-    const ULONGLONG now = ::GetTickCount64();
-    if (burstStart_ == 0) {
-        burstStart_ = now;
+    if (const std::optional<UINT> delay = settling_.DelayAfterChange(::GetTickCount64(), armed_)) {
+        Arm(*delay);
     }
-    const ULONGLONG deadline = burstStart_ + kLongestDelayMilliseconds;
-    if (now >= deadline) {
-        // Overdue: look now, unless a look is due anyway (a retry is not hurried by further changes).
-        if (!armed_) {
-            Arm(0);
-        }
-        return;
-    }
-    // Each change in a burst postpones the read, up to the deadline.
-    const ULONGLONG left = deadline - now;
-    Arm(left < kSettleMilliseconds ? static_cast<UINT>(left) : kSettleMilliseconds);
 }
 
 void DocumentWatch::Arm(UINT milliseconds) noexcept {
@@ -338,14 +225,44 @@ void DocumentWatch::Arm(UINT milliseconds) noexcept {
     armed_ = ::SetTimer(window_, kDocumentSettleTimer, milliseconds, nullptr) != 0;
 }
 
-void DocumentWatch::Poll() noexcept {
-    if (armed_ || Releasing()) {
-        return; // a check is due anyway (it compares with the look before it), or the device is going
+bool DocumentWatch::TakeWaitingCheck() noexcept {
+    if (!checkWaiting_) {
+        return false;
     }
-    const FileStamp now = StampOfPath(readPath_);
-    if (now != looked_) {
-        looked_ = now;
-        NoteChange();
+    checkWaiting_ = false;
+    if (!armed_) {
+        Arm(0);
+    }
+    return true;
+}
+
+void DocumentWatch::Poll() noexcept {
+    if (armed_ || Releasing() || looking_) {
+        return; // a check is due anyway (it compares with the look before it), the device is going, or
+                // a look is on its way
+    }
+    try {
+        const unsigned epoch = epoch_;
+        auto look = [readPath = readPath_]() noexcept { return StampOfPath(readPath); };
+        auto looked = [this, epoch](FileStamp&& now) noexcept {
+            if (epoch != epoch_) {
+                return;
+            }
+            looking_ = false;
+            if (TakeWaitingCheck() || armed_ || Releasing()) {
+                return;
+            }
+            if (now != looked_) {
+                looked_ = now;
+                NoteChange();
+            }
+        };
+        looking_ = true;
+        if (FAILED(SubmitSteps(jobs_, std::move(look), std::move(looked)))) {
+            looking_ = false; // looked at again in a second
+        }
+    } catch (...) {
+        looking_ = false;
     }
 }
 
@@ -362,62 +279,58 @@ void DocumentWatch::Check() noexcept {
         checkPutOff_ = true; // its timer message was already on its way
         return;
     }
+    if (looking_) {
+        checkWaiting_ = true;
+        return;
+    }
     // Within the deadline the file must hold still from one look to the next; past it, a file written
     // without pause is taken as soon as one read of it is not disturbed.
-    const bool overdue = burstStart_ != 0 && ::GetTickCount64() - burstStart_ >= kLongestDelayMilliseconds;
-    FileStamp seen;
-    if (!overdue) {
-        seen = StampOfPath(readPath_);
-        if (seen != looked_) {
-            looked_ = seen;
-            Arm(kQuietMilliseconds);
+    const bool overdue = settling_.Overdue(::GetTickCount64());
+    try {
+        const unsigned epoch = epoch_;
+        auto look = [readPath = readPath_, overdue, looked = looked_, shown = shown_]() noexcept {
+            return LookAndRead(readPath, overdue, looked, shown.get());
+        };
+        auto checked = [this, epoch, overdue](CheckedRead&& found) noexcept {
+            if (epoch == epoch_) {
+                Checked(overdue, std::move(found));
+            }
+        };
+        looking_ = true;
+        if (SUCCEEDED(SubmitSteps(jobs_, std::move(look), std::move(checked)))) {
             return;
         }
+    } catch (...) {
     }
-    DocumentRead read = ReadDocumentBytes(readPath_);
-    if (read.stamp.exists || read.outcome == ReadOutcome::Absent) {
-        looked_ = read.stamp;
+    // No worker to be had, or no memory: as a busy file, looked at again later.
+    looking_ = false;
+    Arm(kPollMilliseconds);
+}
+
+void DocumentWatch::Checked(bool overdue, CheckedRead&& checked) noexcept {
+    looking_ = false;
+    if (checked.moved) {
+        looked_ = checked.seen;
+    } else if (checked.read.stamp.exists || checked.read.outcome == ReadOutcome::Absent) {
+        looked_ = checked.read.stamp;
     }
-    switch (read.outcome) {
-    case ReadOutcome::Absent:
-        // Deleted, or half-way through a safe save: what is shown stays, and the file's return is a
-        // change like any other.
-        burstStart_ = 0;
-        busyReads_ = 0;
-        emptySince_ = 0;
-        return;
-    case ReadOutcome::Busy:
-        ++busyReads_;
-        Arm(RetryDelay(busyReads_));
-        return;
-    case ReadOutcome::Complete:
+    const Verdict verdict = settling_.Judge(checked, overdue, ::GetTickCount64());
+    switch (verdict.kind) {
+    case Verdict::Kind::LookAgain:
+        Arm(verdict.afterMilliseconds);
+        break;
+    case Verdict::Kind::Nothing:
+        break;
+    case Verdict::Kind::Deliver:
+        try {
+            shown_ = std::make_shared<const std::string>(std::move(checked.read.bytes));
+        } catch (...) {
+            Arm(kPollMilliseconds); // no memory to keep them: read again later
+            break;
+        }
+        deliver_(name_, shown_);
+        RetryNotification();
         break;
     }
-    busyReads_ = 0;
-    if (!overdue && read.stamp != seen) {
-        Arm(kQuietMilliseconds); // written again between the look and the read
-        return;
-    }
-    if (read.bytes == shown_ && !showAgain_) {
-        burstStart_ = 0;
-        emptySince_ = 0;
-        return; // touched, or changed and changed back: nothing to show
-    }
-    if (read.bytes.empty()) {
-        const ULONGLONG now = ::GetTickCount64();
-        if (emptySince_ == 0) {
-            emptySince_ = now;
-        }
-        const ULONGLONG waited = now - emptySince_;
-        if (waited < kEmptyGraceMilliseconds) {
-            Arm(static_cast<UINT>(kEmptyGraceMilliseconds - waited));
-            return;
-        }
-    }
-    burstStart_ = 0;
-    emptySince_ = 0;
-    showAgain_ = false;
-    shown_ = std::move(read.bytes);
-    deliver_(name_, shown_);
-    RetryNotification();
+    TakeWaitingCheck();
 }

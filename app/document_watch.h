@@ -1,29 +1,25 @@
 // Live reload: the delivered document is watched on disk and delivered again when its bytes change.
 //
-// Everything here runs on the window's thread, driven by its messages: two timers of the window, the
-// reports of folder watcher threads and the system's notices of device removal. A change (or a hint of
-// one) starts a short settle delay that every further change restarts, so a burst of writes gives one
-// read; but never later than a second after the burst began, so that a file written without pause
-// still shows, about once a second. The read must be complete, judged without ever standing in a
-// writer's way: the file's size and time must hold still across a short wait, and must not change
-// while it is read (a file written without pause is taken whenever a read is not disturbed, once the
-// second is up). A file that is locked against reading is tried again shortly; a file found empty
-// while content is shown must stay empty a moment before it counts (editors truncate, then write); a
-// missing file leaves the last content on screen until it comes back. Only bytes different from those
-// last delivered are delivered.
+// The watch lives on the window's thread, driven by its messages: two timers of the window, the reports
+// of folder watcher threads (watched_folder.h) and the system's notices of device removal. Every look at
+// the disk (the file's size and time, its read, the opening of its folders) runs as a job on a worker,
+// and its result comes back to the window's thread; one look or read at a time, and a result of a watch
+// that has since stopped or moved on is dropped. When a read is complete is judged as read_settling.h
+// says; a missing file leaves the last content on screen until it comes back, and only bytes different
+// from those last delivered are delivered.
 //
-// The document's folder is watched with change notification, and so is the folder of its final path
-// when a symbolic link (of the file or of a folder on the way) leads elsewhere: a save to the target
-// shows too. Where notification breaks or is not available, the file's size and time are looked at once
-// a second instead, and notification is tried again at each delivery. A watched folder on a device the
-// user asks to remove is let go at once, and no timer looks at the file until the removal completes or
-// fails, so that the watch never keeps the device in use.
+// Where change notification breaks or is not available, the file's size and time are looked at once a
+// second instead, and notification is tried again at each delivery. A watched folder on a device the user
+// asks to remove is let go at once, and no timer looks at the file until the removal completes or fails,
+// so that the watch never keeps the device in use.
 #pragma once
 
 #include "app/document_text.h"
 #include "app/file_stamp.h"
-#include "app/folder_watcher.h"
-#include "platform/unique_handle.h"
+#include "app/read_settling.h"
+#include "app/watch_looks.h"
+#include "app/watched_folder.h"
+#include "webhost/tasks/worker_jobs.h"
 
 #include <windows.h>
 
@@ -31,23 +27,25 @@
 #include <string>
 #include <vector>
 
-// The messages and timers the watch uses on its window.
-inline constexpr UINT kDocumentWatchMessage = WM_APP + 0x10;
+// The timers the watch uses on its window (its folder watchers' message is kDocumentWatchMessage).
 inline constexpr UINT_PTR kDocumentSettleTimer = 0x4C52;
 inline constexpr UINT_PTR kDocumentPollTimer = 0x4C53;
 
 class DocumentWatch {
 public:
     // Hands changed bytes to the page, under the name the document was first delivered with.
-    using DeliverFunction = void (*)(const std::wstring& name, const std::string& bytes) noexcept;
+    using DeliverFunction = void (*)(const std::wstring& name,
+                                     std::shared_ptr<const std::string> bytes) noexcept;
 
-    explicit DocumentWatch(DeliverFunction deliver) noexcept : deliver_(deliver) {}
+    // Looks at the disk through `jobs`, which must outlive the watch's last job.
+    DocumentWatch(DeliverFunction deliver, JobRunner& jobs) noexcept : deliver_(deliver), jobs_(jobs) {}
     ~DocumentWatch() { Stop(); }
     DocumentWatch(const DocumentWatch&) = delete;
     DocumentWatch& operator=(const DocumentWatch&) = delete;
 
     // Watches `fullPath`, just delivered under `name` with what `delivered` read, in place of whatever
-    // was watched before. Nothing is watched without a window, or when the path names a folder.
+    // was watched before. Nothing is watched without a window, or when the path names a folder (found on
+    // a worker: the watch then stops).
     void Start(HWND window, const std::wstring& fullPath, const std::wstring& name,
                DocumentRead delivered) noexcept;
 
@@ -68,45 +66,37 @@ public:
     std::vector<HANDLE> heldFolders() const;
 
 private:
-    // A folder watched for the document's entry in it.
-    struct WatchedFolder {
-        std::wstring path;
-        std::wstring entry;
-        std::unique_ptr<FolderWatcher> watcher;
-        WPARAM cookie = 0; // tells this watcher's reports from those of an earlier one still queued
-        // The folder's handle as it was registered for notice of removal; the notices name it even
-        // after it has been closed.
-        HANDLE handle = nullptr;
-        UniqueDeviceNotification removal;
-        bool released = false; // let go because its device is about to be removed
-    };
-
-    bool Watch(WatchedFolder& folder) noexcept;
-    void WatchFinalPath() noexcept;
+    void Started(StartLook&& look, ReadOutcome deliveredOutcome, const FileStamp& deliveredStamp) noexcept;
+    void ApplyFinalPath(FinalPathLook& look) noexcept;
     void RetryNotification() noexcept;
+    void Reopened(ReopenLook&& look) noexcept;
+    void ReopenAfterFailedRemoval(size_t index) noexcept;
     bool HandleDeviceChange(WPARAM event, LPARAM lParam) noexcept;
     bool Releasing() const noexcept;
     void ResumeAfterRemoval() noexcept;
     void NoteChange() noexcept;
     void Arm(UINT milliseconds) noexcept;
     void Check() noexcept;
+    void Checked(bool overdue, CheckedRead&& checked) noexcept;
+    bool TakeWaitingCheck() noexcept;
     void Poll() noexcept;
     void FallBackToPolling() noexcept;
 
     DeliverFunction deliver_;
+    JobRunner& jobs_;
     HWND window_ = nullptr;
-    std::wstring readPath_; // extended-length form
+    unsigned epoch_ = 0;    // counts starts and stops: a job of an earlier one finds it changed
+    std::wstring readPath_; // extended-length, long-named form; empty until the start's look is back
     std::wstring name_;
-    std::string shown_; // the bytes last delivered
+    std::shared_ptr<const std::string> shown_; // the bytes last delivered, shared with a read comparing them
     // The document's own folder, then the folder of its final path when that is elsewhere.
     WatchedFolder folders_[2];
     FileStamp looked_;            // the file as the last look (poll, check or read) found it
     bool finalPathKnown_ = false; // the final path was found (once is enough: it costs a disk access)
     bool polling_ = false;
-    bool armed_ = false;       // the settle timer runs
-    ULONGLONG burstStart_ = 0; // when the first change not yet shown was noticed; 0: none
-    bool showAgain_ = false;   // deliver the next complete read even when unchanged
-    bool checkPutOff_ = false; // a check fell due while a folder was let go: it follows when that ends
-    unsigned busyReads_ = 0;
-    ULONGLONG emptySince_ = 0; // when the file was first found empty while content is shown; 0: not
+    bool armed_ = false;        // the settle timer runs
+    bool looking_ = false;      // the start's look, a check or a poll is on a worker
+    bool checkWaiting_ = false; // the settle timer fell due meanwhile: a check follows that look
+    bool checkPutOff_ = false;  // a check fell due while a folder was let go: it follows when that ends
+    ReadSettling settling_;
 };

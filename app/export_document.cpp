@@ -1,6 +1,7 @@
 #include "app/export_document.h"
 
 #include "app/current_document.h"
+#include "app/page_outbox.h"
 #include "platform/long_path.h"
 #include "platform/unique_handle.h"
 #include "platform/utf8.h"
@@ -168,7 +169,7 @@ void RequestCommandLineExport() noexcept {
     try {
         const std::wstring message =
             ComposeExportRequest(g_commandLineExport.format, g_commandLineExport.dialect);
-        g_webView->PostWebMessageAsJson(message.c_str());
+        PostToPage(message);
     } catch (...) {
     }
 }

@@ -55,6 +55,7 @@ struct RunOptions {
     std::vector<std::string> script;
     std::wstring mode;
     Road road = Road::FixedFolder;
+    std::map<std::wstring, std::wstring> environment; // more variables for the program
 };
 
 RunOptions Options(std::wstring commandLineTail, std::vector<std::string> script) {
@@ -271,7 +272,8 @@ protected:
     }
 
     std::unique_ptr<ViewerProcess> Start(const RunOptions& options) const {
-        std::map<std::wstring, std::wstring> environment{{test_runtime::kLogVariable, logPath_}};
+        std::map<std::wstring, std::wstring> environment = options.environment;
+        environment[test_runtime::kLogVariable] = logPath_;
         if (!options.script.empty()) {
             const std::wstring scriptPath = Path(L"page.script");
             std::ofstream script(fs::path(scriptPath), std::ios::binary);
@@ -338,9 +340,9 @@ TEST_F(EndToEnd, CommandLineDocumentArrivesOnceAfterReadyExactlyAsWritten) {
     const std::string bytes = std::string("\xEF\xBB\xBF# Title\r\nTab\there\r\nNul ") + '\0' +
                               "end\r\nQuote \" back \\ slash\r\nLone \xFF byte\r\n\xE4\xB8\xAD\xE6\x96\x87\n";
     const std::wstring document = WriteDocument(L"\u6587\u6863 notes.md", bytes);
-    const RunResult run =
-        Run(Options(Quoted(document), {Step("await", {L"navigation"}), Step("ready"), Step("wait", {L"50"}),
-                                       Step("ready"), Step("wait", {L"50"}), Step("close")}));
+    const RunResult run = Run(Options(Quoted(document), {Step("await", {L"navigation"}), Step("ready"),
+                                                         Step("await", {L"post", L"1"}), Step("ready"),
+                                                         Step("wait", {L"50"}), Step("close")}));
     const RuntimeLog& log = run.log;
     ASSERT_TRUE(run.exited);
     EXPECT_EQ(run.exitCode, 0u);
@@ -915,9 +917,9 @@ TEST_F(EndToEnd, DropsBeforeReadyOnlyTheLastDropsFirstFileIsDeliveredOnce) {
     const std::wstring b = WriteDocument(L"b.md", "bee");
     const std::wstring c = WriteDocument(L"c.md", "sea");
     const std::wstring d = WriteDocument(L"d.md", "dee");
-    const RunResult run =
-        Run(Options(Quoted(a), {Step("await", {L"navigation"}), Step("drop", {b}), Step("drop", {c, d}),
-                                Step("wait", {L"50"}), Step("ready"), Step("wait", {L"50"}), Step("close")}));
+    const RunResult run = Run(Options(Quoted(a), {Step("await", {L"navigation"}), Step("drop", {b}),
+                                                  Step("drop", {c, d}), Step("wait", {L"50"}), Step("ready"),
+                                                  Step("await", {L"post", L"1"}), Step("close")}));
     const RuntimeLog& log = run.log;
     ASSERT_TRUE(run.exited);
     EXPECT_EQ(run.exitCode, 0u);
@@ -931,15 +933,17 @@ TEST_F(EndToEnd, AfterReadyDropsArriveAtOnceAndCloseDocResetsTheTitle) {
     const std::wstring folder = Path(L"Some Folder");
     fs::create_directories(fs::path(folder));
     const RunResult run = Run(Options(
-        L"", {Step("await", {L"navigation"}), Step("ready"), Step("drop", {e}), Step("log-dialogs"),
-              Step("drop", {folder}), Step("log-dialogs"), Step("set-title", {L"Something else"}),
-              Step("log-title"), Step("close-doc"), Step("log-title"), Step("drop", {e}), Step("log-dialogs"),
-              Step("resize", {L"900", L"640"}), Step("wait", {L"50"}), Step("close")}));
+        L"",
+        {Step("await", {L"navigation"}), Step("ready"), Step("drop", {e}), Step("await", {L"post", L"1"}),
+         Step("log-dialogs"), Step("drop", {folder}), Step("await", {L"post", L"3"}), Step("log-dialogs"),
+         Step("set-title", {L"Something else"}), Step("log-title"), Step("close-doc"), Step("log-title"),
+         Step("drop", {e}), Step("await", {L"post", L"5"}), Step("log-dialogs"),
+         Step("resize", {L"900", L"640"}), Step("wait", {L"50"}), Step("close")}));
     const RuntimeLog& log = run.log;
     ASSERT_TRUE(run.exited);
     EXPECT_EQ(run.exitCode, 0u);
 
-    // Each drop is posted before the script's next step runs.
+    // Each drop is read on a worker and posted soon after, the history's news behind it.
     const std::vector<size_t> drops = log.Positions("drop");
     const std::vector<size_t> markers = log.Positions("dialogs");
     const std::vector<size_t> posts = log.Positions("post");
@@ -975,7 +979,7 @@ TEST_F(EndToEnd, RuntimeRegisteredForTheStableChannelIsFound) {
     RuntimeRegistration registration(kRegisteredFolder);
     ASSERT_TRUE(registration.registered());
     RunOptions options = Options(Quoted(document), {Step("await", {L"navigation"}), Step("ready"),
-                                                    Step("wait", {L"50"}), Step("close")});
+                                                    Step("await", {L"post", L"1"}), Step("close")});
     options.road = Road::Installed;
     const RunResult run = Run(options);
     const RuntimeLog& log = run.log;
@@ -1091,8 +1095,8 @@ TEST_F(EndToEnd, RefusedEnvironmentShowsTheMessageBox) {
 TEST_F(EndToEnd, OneFailedEnvironmentCompletionIsRetriedAndTheDocumentStillArrives) {
     const std::wstring document = WriteDocument(L"retried.md", "again");
     RunOptions options =
-        Options(Quoted(document), {Step("await", {L"navigation"}), Step("ready"), Step("wait", {L"50"}),
-                                   Step("log-dialogs"), Step("close")});
+        Options(Quoted(document), {Step("await", {L"navigation"}), Step("ready"),
+                                   Step("await", {L"post", L"1"}), Step("log-dialogs"), Step("close")});
     options.mode = L"fail-environment-completion=1";
     const RunResult run = Run(options);
     const RuntimeLog& log = run.log;
@@ -1190,6 +1194,7 @@ struct ReloadCase {
     // For a writer whose pace no list can follow: checks the log and the posts between first and last.
     void (*between)(const RuntimeLog& log, const std::vector<std::wstring>& posts) = nullptr;
     std::wstring linkTo = {}; // when given, the document is a symbolic link to this file, which holds "one"
+    std::wstring readDelay = {}; // when given, every read of a document takes so many milliseconds
 };
 
 // 30 appends, 100 ms apart: each write holds all lines so far.
@@ -1265,6 +1270,15 @@ bool MakeSymbolicLink(const std::wstring& folder, const std::wstring& link, cons
     return ::GetFileAttributesW(linkPath.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// The window answered a message within 50 ms while the read of the change was held, before it arrived.
+void AnsweredWhileTheReadWasHeld(const RuntimeLog& log, const std::vector<std::wstring>&) {
+    const std::vector<LogEntry> probes = log.All("window-answered");
+    ASSERT_EQ(probes.size(), 1u) << log.Describe();
+    EXPECT_EQ(probes[0].fields.at(0), L"1") << "the window did not answer within 50 ms";
+    EXPECT_LE(std::stoul(probes[0].fields.at(1)), 50u);
+    EXPECT_LT(FirstPosition(log, "window-answered"), log.Positions("post").back()) << "the read was not held";
+}
+
 void PrintTo(const ReloadCase& test, std::ostream* out) {
     *out << test.name;
 }
@@ -1307,7 +1321,11 @@ TEST_P(LiveReload, DeliversEachCompleteChangeOnce) {
         script.push_back(step);
     }
     script.push_back(Step("close"));
-    const RunResult run = Run(Options(Quoted(test.document), script));
+    RunOptions options = Options(Quoted(test.document), script);
+    if (!test.readDelay.empty()) {
+        options.environment[L"TALLOWMERE_TEST_READ_DELAY_MS"] = test.readDelay;
+    }
+    const RunResult run = Run(options);
     const RuntimeLog& log = run.log;
     ASSERT_TRUE(run.exited);
     EXPECT_EQ(run.exitCode, 0u);
@@ -1411,7 +1429,17 @@ INSTANTIATE_TEST_SUITE_P(
                    {OpenFileJson(L"notes.md", L"one"), OpenFileJson(L"notes.md", L"two"),
                     OpenFileJson(L"notes.md", L"three")},
                    nullptr,
-                   L"real\\notes.md"}),
+                   L"real\\notes.md"},
+        // A slow disk, or a share whose server has gone: the window goes on answering while a change is
+        // read (from about 200 ms after the write, for 1.5 s).
+        ReloadCase{"SlowReadsLeaveTheWindowAnswering",
+                   L"notes.md",
+                   {Step("write", {L"notes.md", L"two"}), Step("wait", {L"500"}),
+                    Step("probe-window", {L"50"}), Step("await", {L"post", L"2"})},
+                   {OpenFileJson(L"notes.md", L"one"), OpenFileJson(L"notes.md", L"two")},
+                   AnsweredWhileTheReadWasHeld,
+                   {},
+                   L"1500"}),
     [](const ::testing::TestParamInfo<ReloadCase>& info) { return std::string(info.param.name); });
 
 class RegistrationCleanup : public ::testing::Environment {

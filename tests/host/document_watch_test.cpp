@@ -3,6 +3,7 @@
 #include "app/document_watch.h"
 #include "app/folder_watcher.h"
 
+#include "support/inline_jobs.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <windows.h>
 #include <dbt.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,8 +23,8 @@ constexpr ULONGLONG kPatience = 10000;
 std::vector<LPARAM> g_reports;
 std::vector<std::string> g_delivered;
 
-void Record(const std::wstring&, const std::string& bytes) noexcept {
-    g_delivered.push_back(bytes);
+void Record(const std::wstring&, std::shared_ptr<const std::string> bytes) noexcept {
+    g_delivered.push_back(*bytes);
 }
 
 // A message-only window that records a folder watcher's reports and hands everything else to a watch.
@@ -115,7 +117,9 @@ TEST(FolderWatcher, ALostCountMeansLookNowAndTheWatchGoesOn) {
 TEST(DocumentWatch, LetsGoOfTheFolderWhenItsDeviceIsToBeRemoved) {
     TempFolder folder;
     const std::wstring path = folder.WriteFile(L"doc.md", "one");
-    DocumentWatch watch(Record);
+    // Its looks at the disk run at once, so that each notice's effect can be seen as it returns.
+    InlineJobs jobs;
+    DocumentWatch watch(Record, jobs);
     const TestWindow window(&watch);
     watch.Start(window, path, L"doc.md", ReadDocumentBytes(path));
     const std::vector<HANDLE> held = watch.heldFolders();

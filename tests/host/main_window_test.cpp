@@ -1,10 +1,12 @@
 #include "app/current_document.h"
+#include "app/document_jobs.h"
 #include "app/host_state.h"
 #include "app/main_window.h"
 
 #include "platform/com_adopt.h"
 #include "support/com_stubs.h"
 #include "support/dropped_files.h"
+#include "support/inline_jobs.h"
 #include "support/recording_web_view.h"
 #include "webhost/browser/browser_references.h"
 
@@ -66,12 +68,15 @@ protected:
     }
 
     void SetUp() override {
+        // Each delivery is read and posted before the call that asks for it returns.
+        UseDocumentJobRunner(&jobs_);
         ASSERT_NE(window_, nullptr);
         view_ = AdoptComPtr(new RecordingWebView());
         g_pendingDocumentPath.clear();
         g_pageReady = false;
     }
     void TearDown() override {
+        UseDocumentJobRunner(nullptr);
         g_webViewController.Reset();
         g_webView.Reset();
         g_pendingDocumentPath.clear();
@@ -85,6 +90,7 @@ protected:
 
     static inline HWND window_ = nullptr;
     ComPtr<RecordingWebView> view_;
+    InlineJobs jobs_;
 };
 
 TEST_F(MainWindowTest, IsCreatedAsTabled) {

@@ -1,8 +1,10 @@
 #include "app/open_document.h"
 
 #include "app/current_document.h"
+#include "app/document_jobs.h"
 
 #include "platform/com_adopt.h"
+#include "support/inline_jobs.h"
 #include "support/recording_web_view.h"
 #include "support/temp_folder.h"
 #include "webhost/browser/browser_references.h"
@@ -29,14 +31,20 @@ std::wstring Generation(uint32_t back, const std::wstring& path) {
 class OpenDocumentTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Each delivery is read and posted before the call that asks for it returns.
+        UseDocumentJobRunner(&jobs_);
         view_ = AdoptComPtr(new RecordingWebView());
         g_webView = view_.Get();
     }
-    void TearDown() override { g_webView.Reset(); }
+    void TearDown() override {
+        UseDocumentJobRunner(nullptr);
+        g_webView.Reset();
+    }
 
     const std::vector<std::wstring>& posted() const { return view_->posted; }
 
     ComPtr<RecordingWebView> view_;
+    InlineJobs jobs_;
     TempFolder folder_;
 };
 

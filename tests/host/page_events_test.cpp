@@ -2,8 +2,10 @@
 #include "app/page_events.h"
 
 #include "app/current_document.h"
+#include "app/document_jobs.h"
 #include "app/host_state.h"
 #include "platform/com_adopt.h"
+#include "support/inline_jobs.h"
 #include "support/recording_web_view.h"
 #include "support/temp_folder.h"
 #include "webhost/browser/browser_references.h"
@@ -36,16 +38,20 @@ public:
 class PageEventsTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Each delivery is read and posted before the call that asks for it returns.
+        UseDocumentJobRunner(&jobs_);
         view_ = AdoptComPtr(new RecordingWebView());
         g_webView = view_.Get();
     }
     void TearDown() override {
+        UseDocumentJobRunner(nullptr);
         g_webView.Reset();
         g_pageReady = false;
         g_pendingDocumentPath.clear();
     }
 
     Microsoft::WRL::ComPtr<RecordingWebView> view_;
+    InlineJobs jobs_;
     TempFolder folder_;
 };
 

@@ -12,10 +12,13 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace test_runtime {
@@ -303,6 +306,41 @@ void Await(RuntimeEvent event, size_t posts, unsigned timeout) {
     }
 }
 
+// A message sent to the main window from a thread of its own, as the system sends one before it calls a
+// window "Not responding": whether it was answered within the patience, and how long that took.
+struct WindowProbe {
+    std::thread thread;
+    std::atomic<bool> done{false};
+    bool answered = false;
+    ULONGLONG took = 0;
+};
+
+// Waits on the script's own thread, through its message loop, for the probe; logs it and goes on.
+void AwaitProbe(std::shared_ptr<WindowProbe> probe) {
+    RunAfter(10, [probe] {
+        if (!probe->done) {
+            AwaitProbe(probe);
+            return;
+        }
+        probe->thread.join();
+        Log("window-answered",
+            {NumberField(probe->answered ? 1 : 0), NumberField(static_cast<long long>(probe->took))});
+        ContinueLater();
+    });
+}
+
+void ProbeWindow(UINT patience) {
+    auto probe = std::make_shared<WindowProbe>();
+    probe->thread = std::thread([probe, window = MainWindow(), patience] {
+        DWORD_PTR result = 0;
+        const ULONGLONG start = ::GetTickCount64();
+        probe->answered = ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, patience, &result) != 0;
+        probe->took = ::GetTickCount64() - start;
+        probe->done = true;
+    });
+    AwaitProbe(probe);
+}
+
 // Runs one step; returns false when the step continues the script itself (wait, await).
 bool RunStep(const Step& step) {
     const std::string& command = step.command;
@@ -324,6 +362,10 @@ bool RunStep(const Step& step) {
         const bool navigation = args.empty() || args[0] == L"navigation";
         Await(navigation ? RuntimeEvent::Navigated : RuntimeEvent::ControllerCompleted, 0,
               ArgumentNumber(step, 1, kDefaultAwaitTimeout));
+        return false;
+    }
+    if (command == "probe-window") {
+        ProbeWindow(ArgumentNumber(step, 0, 50));
         return false;
     }
     if (IsFileStep(command)) {
