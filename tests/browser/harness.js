@@ -136,10 +136,14 @@ function installWebViewStandIn() {
 // A new page showing the viewer from the server, with the host channel stand-in unless
 // { webView: false }.
 // Loads `html` (the stand-alone page by default) in `page` from an address the browser answers itself:
-// the stand-alone page is too long for a data: address, which Chromium caps at 2 MiB.
-const LOADED_PAGE_URL = 'https://viewer.invalid/pagewright.html';
+// the stand-alone page is too long for a data: address, which Chromium caps at 2 MiB. Every other
+// request to that origin (a document's pictures) fails at once, as under a data: address.
+const LOADED_PAGE_ORIGIN = 'https://viewer.invalid';
+const LOADED_PAGE_URL = LOADED_PAGE_ORIGIN + '/pagewright.html';
 async function loadPage(page, html = pageHtml(), options = {}) {
-  await page.route(LOADED_PAGE_URL, (route) => route.fulfill({ contentType: 'text/html; charset=utf-8', body: html }));
+  await page.route(LOADED_PAGE_ORIGIN + '/**', (route) => (route.request().url() === LOADED_PAGE_URL
+    ? route.fulfill({ contentType: 'text/html; charset=utf-8', body: html })
+    : route.abort()));
   await page.goto(LOADED_PAGE_URL, options);
 }
 
