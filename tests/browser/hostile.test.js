@@ -185,6 +185,13 @@ after(async () => {
   await server.close();
 });
 
+// The pointer rests where it hovers none of the page's own controls, as it did when their clean look was
+// taken: where an earlier test left it, a button would look hovered.
+async function restPointer() {
+  const { height } = page.viewportSize() ?? { height: 600 };
+  await page.mouse.move(2, height - 2);
+}
+
 // What a hostile document could have done to the page, as seen from inside it.
 async function pageState() {
   return { ...(await documentState()), pageLook: await page.evaluate(pageLook) };
@@ -235,8 +242,10 @@ function documentState() {
   });
 }
 
-// The computed look of the page's own elements that a document's styles could change (in the page).
-function pageLook() {
+// The computed look of the page's own elements that a document's styles could change (in the page),
+// once the transitions of hover and focus have settled: a look caught halfway is neither state.
+async function pageLook() {
+  await Promise.all(document.getAnimations().filter((a) => a instanceof CSSTransition).map((a) => a.finished.catch(() => {})));
   const look = (selector, pseudo) => {
     const style = getComputedStyle(document.querySelector(selector), pseudo);
     return [style.display, style.fontSize, style.fontFamily, style.color, style.backgroundColor, style.position, style.content].join(' ');
@@ -279,6 +288,7 @@ for (const dialect of DIALECTS) {
       await page.goto(server.pageUrl + DIALECT_QUERY[dialect]);
       pageUrl = page.url();
       cleanNext = await nextDocument();
+      await restPointer();
       cleanLook = await page.evaluate(pageLook);
     });
 
@@ -292,6 +302,7 @@ for (const dialect of DIALECTS) {
       await page.evaluate(() => {
         window.__pwned.length = 0;
       });
+      await restPointer();
     }
 
     for (const [name, markdown, options] of payloads()) {
