@@ -35,6 +35,9 @@ const CONTENT_REACHING_OUT =
   '[style="font-size:13px;font-weight:500"], [style="font-size:10px;color:#64748b"]), [align], [clear], ' +
   '[width]:not(img, video, iframe, svg, canvas, table, col, colgroup, td, th), textarea, select, input, button, ' +
   'nobr, xmp, listing, plaintext, marquee, math';
+// The reader's text size, which parts carry in place of the content area (see page/screen/reading-look.js):
+// a new part takes the area's.
+const PART_TEXT_SIZE_ATTRIBUTE = 'data-text-size';
 // Blocks a part may start with: their top margin is zero (see canStartPart).
 const PART_START_ELEMENTS = new Set(['p', 'pre', 'blockquote', 'ul', 'ol', 'h1']);
 const TABLE_BOX_CLASS = 'table-scroll';
@@ -91,6 +94,8 @@ function placeInParts(state, units) {
 function openPart(state, first) {
   const el = createElement('div');
   el.className = state.plainParts ? 'part plain' : 'part';
+  const textSize = contentEl.getAttribute(PART_TEXT_SIZE_ATTRIBUTE);
+  if (textSize !== null) el.setAttribute(PART_TEXT_SIZE_ATTRIBUTE, textSize);
   const part = { el, units: 0, first };
   state.parts.push(part);
   contentEl.appendChild(el);

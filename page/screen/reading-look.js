@@ -2,10 +2,11 @@
 //
 // Both are the page's own styles, not the browser control's zoom, so the top bar, the panels and the
 // dialogs keep their size. Each is an attribute on the content area itself (one on the root would
-// have the browser restyle far more than the content), present only when the reader
-// chose something other than the default (so that a reader who changes nothing sees the page exactly
-// as before), and the style sheet reads it on screen only: paper keeps the print look. Both are
-// remembered in local storage like the theme, across documents and runs.
+// have the browser restyle far more than the content), and the text size also on each part of a
+// large document (see showTextSizeInParts); present only when the reader chose something other than
+// the default (so that a reader who changes nothing sees the page exactly as before), and the style
+// sheet reads it on screen only: paper keeps the print look. Both are remembered in local storage
+// like the theme, across documents and runs.
 //
 // A change keeps the reader's place: the place is read before the attribute changes (the layout is
 // clean then, so reading it costs nothing), and the reader's element is put back once the next frame
@@ -15,8 +16,8 @@
 //
 // viewer.js calls installReadingLook at start-up, before the first screen.
 //
-// Uses: contentEl, elementOfPlace, elementRect, holdPlace, nodeIsConnected, readersPlace,
-//   shownDocument, ui
+// Uses: contentEl, elementOfPlace, elementRect, holdPlace, nextTask, nodeIsConnected, readersPlace,
+//   shownDocument, shownParts, ui
 
 const TEXT_SIZE_STORAGE_KEY = 'md-text-size';
 const READING_WIDTH_STORAGE_KEY = 'md-reading-width';
@@ -32,6 +33,10 @@ const READING_WIDTH_ATTRIBUTE = 'data-reading-width';
 const LARGER_KEYS = ['=', '+'];
 const SMALLER_KEYS = ['-', '_'];
 const DEFAULT_SIZE_KEY = '0';
+// A large document's parts that take a new text size in the change's own task (the one at the
+// reader's place and those around it that may show), and how many more each later task takes.
+const PARTS_RESIZED_AT_ONCE = 5;
+const PARTS_RESIZED_PER_TASK = 48;
 
 const lookPanel = document.getElementById('lookPanel');
 const lookBtn = document.getElementById('lookBtn');
@@ -44,6 +49,8 @@ let readingWidth = DEFAULT_READING_WIDTH;
 // ends the hold on the place of the change before.
 let placeToKeep = null;
 let endPlaceHold = null;
+// Counts the changes of size, so that a slice of an earlier one stops once a later one has begun.
+let partsResizeJob = 0;
 
 function storedChoice(key, allowed, fallback) {
   try {
@@ -62,11 +69,50 @@ function storeChoice(key, value) {
   }
 }
 
-// Sets the root's attribute for a choice, or takes it away for the default.
+// Sets an element's attribute for a choice, or takes it away for the default.
+function setChoiceAttribute(el, attribute, value, fallback) {
+  if (value === fallback) el.removeAttribute(attribute);
+  else el.setAttribute(attribute, value);
+}
+
+// Sets the content area's attribute for a choice and shows it pressed in the panel.
 function showChoice(attribute, value, fallback, buttons, dataKey) {
-  if (value === fallback) contentEl.removeAttribute(attribute);
-  else contentEl.setAttribute(attribute, value);
+  setChoiceAttribute(contentEl, attribute, value, fallback);
   for (const button of buttons) button.setAttribute('aria-pressed', String(button.dataset[dataKey] === value));
+}
+
+// A large document's parts carry the text size themselves (the content area's size is not inherited
+// there; see the style sheet), and take a new one a slice at a time: the browser restyles every
+// part whose size changes, far or near, and all of them at once took longer than a frame. The part
+// at the reader's place and its neighbours change at once, the others outward from there in the
+// tasks after; a part far away is skipped by layout, so until its turn nothing shows it.
+function showTextSizeInParts(size, nearEl) {
+  const job = ++partsResizeJob;
+  if (!contentEl.classList.contains('large')) return;
+  const parts = shownParts.map((part) => part.el);
+  const near = nearEl ? parts.indexOf(nearEl.closest('#content > .part')) : -1;
+  const order = partsOutwardFrom(Math.max(0, near), parts.length).map((index) => parts[index]);
+  const resize = (slice) => {
+    for (const el of slice) setChoiceAttribute(el, TEXT_SIZE_ATTRIBUTE, size, DEFAULT_TEXT_SIZE);
+  };
+  resize(order.slice(0, PARTS_RESIZED_AT_ONCE));
+  (async () => {
+    for (let at = PARTS_RESIZED_AT_ONCE; at < order.length; at += PARTS_RESIZED_PER_TASK) {
+      await nextTask();
+      if (job !== partsResizeJob) return;
+      resize(order.slice(at, at + PARTS_RESIZED_PER_TASK).filter(nodeIsConnected));
+    }
+  })();
+}
+
+// The indices 0 .. count-1 by their distance from start, the nearer first.
+function partsOutwardFrom(start, count) {
+  const order = [start];
+  for (let step = 1; order.length < count; step++) {
+    if (start + step < count) order.push(start + step);
+    if (start - step >= 0) order.push(start - step);
+  }
+  return order.slice(0, count);
 }
 
 // Applies a look (either part may be left as it is) and keeps the reader's place in the document.
@@ -80,6 +126,7 @@ function setReadingLook(size = textSize, width = readingWidth) {
   readingWidth = width;
   showChoice(TEXT_SIZE_ATTRIBUTE, size, DEFAULT_TEXT_SIZE, textSizeButtons, 'textSize');
   showChoice(READING_WIDTH_ATTRIBUTE, width, DEFAULT_READING_WIDTH, readingWidthButtons, 'readingWidth');
+  showTextSizeInParts(size, placeToKeep ? placeToKeep.el : null);
   storeChoice(TEXT_SIZE_STORAGE_KEY, size);
   storeChoice(READING_WIDTH_STORAGE_KEY, width);
   if (keeping || placeToKeep === null) return;

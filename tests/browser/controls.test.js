@@ -237,20 +237,24 @@ describe('text size and reading width', () => {
   const look = (page) => page.evaluate(() => {
     const content = document.getElementById('content');
     const pressed = (attribute) => document.querySelector(`#lookPanel [${attribute}][aria-pressed="true"]`).getAttribute(attribute);
+    // The size of the text at the window's top line: a large document's part carries its own.
+    const line = document.getElementById('topbar').getBoundingClientRect().bottom;
+    const part = document.elementFromPoint(640, line + 1)?.closest('#content > .part');
     return {
-      fontSize: getComputedStyle(content).fontSize,
+      fontSize: getComputedStyle(part ?? content).fontSize,
       maxWidth: getComputedStyle(content).maxWidth,
       pressed: [pressed('data-text-size'), pressed('data-reading-width')],
       stored: [localStorage.getItem('md-text-size'), localStorage.getItem('md-reading-width')],
     };
   });
-  const doc = Array.from({ length: 150 }, (_, i) => `## Section ${i}\n\n${'Words of the section to wrap. '.repeat(12)}`).join('\n\n');
+  // Large enough to be grouped in parts, which take a new size a few at a time.
+  const doc = Array.from({ length: 400 }, (_, i) => `## Section ${i}\n\n${'Words of the section to wrap. '.repeat(12)}`).join('\n\n');
   // The block at the window's top line and the share of it above the line.
   const atLine = (page) => page.evaluate(() => {
     const line = document.getElementById('topbar').getBoundingClientRect().bottom;
-    const block = document.elementFromPoint(640, line + 1).closest('#content > *');
+    const block = document.elementFromPoint(640, line + 1).closest('#content > :not(.part), #content > .part > *');
     const box = block.getBoundingClientRect();
-    return { block: [...block.parentNode.children].indexOf(block), share: (line - box.top) / box.height };
+    return { block: [...document.querySelectorAll('#content > :not(.part), #content > .part > *')].indexOf(block), share: (line - box.top) / box.height };
   });
   const samePlace = (seen, expected, what) => {
     assert.equal(seen.block, expected.block, what);
@@ -265,7 +269,8 @@ describe('text size and reading width', () => {
     assert.equal(await page.evaluate(() => document.getElementById('content').hasAttribute('data-text-size')), false,
       'the default look sets nothing');
     await openDocument(page, doc, 'sections.md');
-    await page.$eval('#content h2:nth-of-type(90)', (h) => h.scrollIntoView());
+    assert.equal(await page.$eval('#content', (content) => content.classList.contains('large')), true, 'the document is in parts');
+    await page.evaluate(() => document.querySelectorAll('#content h2')[200].scrollIntoView());
     await page.evaluate(() => window.scrollBy(0, 90));
     await frames(page);
     // Opened as a click would, without the test's scrolling of the sticky bar into view.
@@ -287,6 +292,8 @@ describe('text size and reading width', () => {
       assert.equal((await look(page)).fontSize, fontSize, key);
       samePlace(await atLine(page), place, `${key} keeps the place`);
     }
+    await page.waitForFunction(() => [...document.querySelectorAll('#content > .part')].every((part) => getComputedStyle(part).fontSize === '18px'),
+      null, { timeout: 5000 });
     await page.keyboard.press('Escape');
     assert.equal(await isShown(page, '#lookPanel'), false, 'Escape closes the panel');
     assert.equal(await page.evaluate(() => document.activeElement.id), 'lookBtn');
