@@ -17,7 +17,7 @@
 // result that has arrived by then, and the rest print as plain code.
 //
 // Uses: createElement, disarmFragment, drawDiagram, drawPrintCopies, finishDocumentInsertion,
-//   libraryText
+//   libraryText, partEnclosing
 
 // Blocks within one window height above or below the viewport are dealt with.
 const NEAR_WINDOW_MARGIN = '100% 0px';
@@ -55,6 +55,10 @@ const codeBlocks = {
   observer: null,
   // Elements watched and not yet dealt with, in document order of arrival.
   waiting: new Set(),
+  // What the observer watches for them, and their elements: in a large document the part that holds
+  // them (the browser computes every watched element's place in each frame, and parts are far fewer
+  // than a large document's blocks), elsewhere each element itself.
+  watchedFor: new Map(),
   // Elements that came near, to be dealt with in the next task.
   near: [],
   // Results of the workers and diagrams, put into the page in the next task.
@@ -159,6 +163,7 @@ function resetCodeBlocks(dialect = 'classic') {
   codeBlocks.dialect = dialect;
   if (codeBlocks.observer) codeBlocks.observer.disconnect();
   codeBlocks.waiting.clear();
+  codeBlocks.watchedFor.clear();
   codeBlocks.near = [];
   codeBlocks.results = [];
 }
@@ -176,7 +181,14 @@ function watchCodeBlocks(slice) {
     for (const el of found) {
       if (!el.isConnected) continue;
       codeBlocks.waiting.add(el);
-      codeBlocks.observer.observe(el);
+      const watched = partEnclosing(el) ?? el;
+      const elements = codeBlocks.watchedFor.get(watched);
+      if (elements) {
+        elements.push(el);
+      } else {
+        codeBlocks.watchedFor.set(watched, [el]);
+        codeBlocks.observer.observe(watched);
+      }
     }
   });
 }
@@ -200,7 +212,10 @@ function blocksNearWindow(entries) {
   for (const entry of entries) {
     if (!entry.isIntersecting) continue;
     codeBlocks.observer.unobserve(entry.target);
-    if (codeBlocks.waiting.delete(entry.target)) codeBlocks.near.push(entry.target);
+    for (const el of codeBlocks.watchedFor.get(entry.target) ?? []) {
+      if (codeBlocks.waiting.delete(el)) codeBlocks.near.push(el);
+    }
+    codeBlocks.watchedFor.delete(entry.target);
   }
   scheduleBlockWork();
 }
@@ -349,10 +364,9 @@ function copyBySelection(code) {
 // printing and export. Resolves when everything is in the page, or after mostMs with what is.
 async function completeCodeBlocks(mostMs = PRINT_WAIT_MOST_MS) {
   finishDocumentInsertion();
-  for (const el of codeBlocks.waiting) {
-    codeBlocks.observer.unobserve(el);
-    codeBlocks.near.push(el);
-  }
+  if (codeBlocks.observer) codeBlocks.observer.disconnect();
+  codeBlocks.watchedFor.clear();
+  for (const el of codeBlocks.waiting) codeBlocks.near.push(el);
   codeBlocks.waiting.clear();
   while (codeBlocks.near.length > 0) startBlock(codeBlocks.near.shift());
   let inTime = true;

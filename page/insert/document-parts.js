@@ -38,6 +38,7 @@ const CONTENT_REACHING_OUT =
 // The reader's text size, which parts carry in place of the content area (see page/screen/reading-look.js):
 // a new part takes the area's.
 const PART_TEXT_SIZE_ATTRIBUTE = 'data-text-size';
+const PART_SELECTOR = '#content.large > .part';
 // Blocks a part may start with: their top margin is zero (see canStartPart).
 const PART_START_ELEMENTS = new Set(['p', 'pre', 'blockquote', 'ul', 'ol', 'h1']);
 const TABLE_BOX_CLASS = 'table-scroll';
@@ -100,6 +101,11 @@ function openPart(state, first) {
   state.parts.push(part);
   contentEl.appendChild(el);
   return part;
+}
+
+// The part of a large document that holds el, or null.
+function partEnclosing(el) {
+  return el.closest(PART_SELECTOR);
 }
 
 // The height a part stands in with until it is first laid out; it keeps its real height after.

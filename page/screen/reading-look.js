@@ -33,10 +33,11 @@ const READING_WIDTH_ATTRIBUTE = 'data-reading-width';
 const LARGER_KEYS = ['=', '+'];
 const SMALLER_KEYS = ['-', '_'];
 const DEFAULT_SIZE_KEY = '0';
-// A large document's parts that take a new text size in the change's own task (the one at the
-// reader's place and those around it that may show), and how many more each later task takes.
-const PARTS_RESIZED_AT_ONCE = 5;
-const PARTS_RESIZED_PER_TASK = 48;
+// A large document's parts that take a new text size in the change's own task: the one at the
+// reader's place and the next, which fill the window (a part is two screens or more); and how many
+// more each later task takes.
+const PARTS_RESIZED_AT_ONCE = 2;
+const PARTS_RESIZED_PER_TASK = 12;
 
 const lookPanel = document.getElementById('lookPanel');
 const lookBtn = document.getElementById('lookBtn');
@@ -92,8 +93,11 @@ function showTextSizeInParts(size, nearEl) {
   const parts = shownParts.map((part) => part.el);
   const near = nearEl ? parts.indexOf(nearEl.closest('#content > .part')) : -1;
   const order = partsOutwardFrom(Math.max(0, near), parts.length).map((index) => parts[index]);
+  // Each slice is restyled and laid out in its own task (by asking for a height): left to the next
+  // frame, its work would come on top of the frame's own.
   const resize = (slice) => {
     for (const el of slice) setChoiceAttribute(el, TEXT_SIZE_ATTRIBUTE, size, DEFAULT_TEXT_SIZE);
+    return contentEl.offsetHeight;
   };
   resize(order.slice(0, PARTS_RESIZED_AT_ONCE));
   (async () => {
