@@ -31,8 +31,7 @@ function renderDoc(md, name, blocksAtOnce = 0, onShown = null) {
   cancelConversion();
   const dialect = chosenDialect === 'github' ? 'github' : 'classic';
   if (dialect === 'classic' && md.length < CLASSIC_ON_PAGE_UNITS) {
-    showDocumentHtml(md, name, parse(md), 'classic', blocksAtOnce);
-    if (onShown) onShown();
+    showDocumentHtml(md, name, parse(md), 'classic', blocksAtOnce, 0, onShown);
     return;
   }
   contentEl.setAttribute('aria-busy', 'true');
@@ -54,8 +53,7 @@ function renderDoc(md, name, blocksAtOnce = 0, onShown = null) {
     const awaitedUnits = last ? 0 : md.length;
     if (piece === null) {
       // No worker (the browser refused it): the classic converter shows the document still.
-      showDocumentHtml(md, name, parse(md), 'classic', blocksAtOnce);
-      if (onShown) onShown();
+      showDocumentHtml(md, name, parse(md), 'classic', blocksAtOnce, 0, onShown);
     } else if (start && insertion === null) {
       pieces = [piece];
       insertion = showDocumentHtml(md, name, pieces, dialect, blocksAtOnce, awaitedUnits, onShown);
