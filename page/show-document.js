@@ -5,12 +5,12 @@
 // leaveDocument ends whatever the content area was showing.
 //
 // Uses: appendOutline, boxWideTables, cancelConversion, chosenDialect, closeCloseView, contentEl,
-//   convertDocument, documentDialect, documentStatistics, endLanding, extendDocumentHtml,
-//   followThemeInPictures, forgetEncoding, gatherAnchors, insertDocumentHtml, newAnchorGathering,
+//   convertDocument, documentDialect, endLanding, extendDocumentHtml, followThemeInPictures,
+//   forgetEncoding, forgetStatistics, gatherAnchors, insertDocumentHtml, newAnchorGathering,
 //   nodeText, noticeLandingTarget, offerPicturesCloseView, parse, pointDocumentLinks, readersPlace,
-//   refreshPictures, resetCodeBlocks, returnToPlace, setDocumentTitle, setTocOpen,
-//   settleDocumentLinks, showEncodingName, showFileName, showPanelButton, stopDocumentInsertion,
-//   ui, watchCodeBlocks
+//   refreshPictures, resetCodeBlocks, returnToPlace, setDocumentTitle, settleDocumentLinks,
+//   setTocOpen, showDocumentStatistics, showEncodingName, showFileName, showPanelButton,
+//   stopDocumentInsertion, ui, watchCodeBlocks
 
 const TITLE_SUFFIX = ' - Quillpane';
 const PAGE_TITLE = 'Pagewright';
@@ -80,7 +80,7 @@ function showDocumentHtml(md, name, html, dialect, blocksAtOnce, awaitedUnits = 
   showFileName(name || '');
   ui.closeBtn.style.display = '';
   ui.exportMenu.style.display = '';
-  ui.meta.textContent = documentStatistics(md);
+  showDocumentStatistics(md);
   showEncodingName();
   if (name) setDocumentTitle(name + TITLE_SUFFIX);
   ui.tocList.textContent = '';
@@ -126,7 +126,7 @@ function leaveDocument() {
 
 // Takes what is left of a closed document out of the top bar, the outline and the title.
 function forgetDocument() {
-  ui.meta.textContent = '';
+  forgetStatistics();
   forgetEncoding();
   ui.tocList.textContent = '';
   setTocOpen(false);
