@@ -4,7 +4,7 @@
 // While investigating: `--dialects github` measures only the dialects named, `--no-baseline` skips
 // the baseline (no ratios then), `--no-plain` skips the documents without media lines, and
 // `--trace` records a Chromium trace of each dialect's measurement and lists what ran in every
-// main-thread task over 100 ms after the first screen.
+// main-thread task over 100 ms after the first screen, and in the live reload and the switch.
 //
 // Opens realistic documents of 1 and 10 MiB, with and without the media lines, in headless
 // Chromium, through the page's openFile message in each dialect (classic, GitHub) and once as a
@@ -169,9 +169,11 @@ function measureAgainInPage({ action, text, down }) {
           return;
         }
         const complete = performance.now() - t0;
+        const after = longTasks.filter((t) => t.startTime + t.duration > t0);
         requestIdleCallback(() => setTimeout(() => resolve({
           complete,
-          longest: Math.max(0, ...longTasks.filter((t) => t.startTime + t.duration > t0).map((t) => t.startTime + t.duration - Math.max(t0, t.startTime))),
+          longest: Math.max(0, ...after.map((t) => t.startTime + t.duration - Math.max(t0, t.startTime))),
+          longTaskTimes: after.map((t) => [t.startTime, t.duration]),
         }), 0));
       };
       setTimeout(waitForComplete, 20);
@@ -193,8 +195,8 @@ async function rendererMemory(browser) {
   return { peak, resident };
 }
 
-// What ran in each long task after the first screen that took over TRACED_TASK_MS (times as the
-// page's long-task entries give them): the main thread's trace events of TRACED_EVENT_MS or more
+// What ran in each long task that took over TRACED_TASK_MS (times as the page's long-task entries
+// give them, each with what it belongs to: the opening, the live reload or the switch): the main thread's trace events of TRACED_EVENT_MS or more
 // within it, outermost first, nested ones indented. The first-screen mark gives the page's time
 // in the trace's clock.
 function longTasksInTrace(events, longTaskTimes) {
@@ -202,7 +204,7 @@ function longTasksInTrace(events, longTaskTimes) {
   if (!mark) return [];
   const toTrace = (ms) => mark.ts + (ms - mark.args.data.startTime) * 1000;
   const main = events.filter((e) => e.pid === mark.pid && e.tid === mark.tid && e.ph === 'X' && !TRACE_WRAPPERS.has(e.name));
-  return longTaskTimes.filter(([, duration]) => duration > TRACED_TASK_MS).map(([start, duration]) => {
+  return longTaskTimes.filter(([, duration]) => duration > TRACED_TASK_MS).map(([start, duration, during]) => {
     const from = toTrace(start);
     const to = toTrace(start + duration);
     const inside = main.filter((e) => e.ts < to && e.ts + e.dur > from).sort((a, b) => a.ts - b.ts || b.dur - a.dur);
@@ -216,7 +218,7 @@ function longTasksInTrace(events, longTaskTimes) {
         ? ` ${data.functionName || '(anonymous)'}:${data.lineNumber}` : '';
       return `${'  '.repeat(depth)}${e.name}${where} ${(e.dur / 1000).toFixed(0)} ms`;
     });
-    return { at: (from - mark.ts) / 1000, duration, lines };
+    return { at: (from - mark.ts) / 1000, duration, during, lines };
   });
 }
 
@@ -274,7 +276,12 @@ async function measure(text, baseline, dialect = 'classic', trace = false) {
       result.reload = await page.evaluate(measureAgainInPage, { action: 'reload', text, down: READER_DOWN });
       result.switch = await page.evaluate(measureAgainInPage, { action: 'switch', text, down: READER_DOWN });
     }
-    const tracedTasks = tracing ? longTasksInTrace(await tracing.stop(), result.longTaskTimes) : null;
+    const taskTimes = (during, times) => (times || []).map(([start, duration]) => [start, duration, during]);
+    const tracedTasks = tracing ? longTasksInTrace(await tracing.stop(), [
+      ...taskTimes('opening', result.longTaskTimes),
+      ...taskTimes('live reload', result.reload && result.reload.longTaskTimes),
+      ...taskTimes('dialect switch', result.switch && result.switch.longTaskTimes),
+    ]) : null;
     return { ...result, ...memory, tracedTasks };
   } finally {
     await browser.close();
@@ -319,7 +326,7 @@ function report(dialect, base, ours, goals) {
   console.log(`    memory: peak ${megabytes(ours.peak)}, settled ${megabytes(ours.resident)}; peak / baseline ${ratio(ours.peak, base.peak)}, ` +
     `settled / baseline ${ratio(ours.resident, base.resident)}` + (goals.memory ? ` (goal <= ${goals.memory}x)` : ''));
   for (const task of ours.tracedTasks || []) {
-    console.log(`    traced task of ${task.duration.toFixed(0)} ms, ${seconds(task.at).trim()} after the first screen:`);
+    console.log(`    traced task of ${task.duration.toFixed(0)} ms (${task.during}), ${seconds(task.at).trim()} after the first screen:`);
     for (const line of task.lines) console.log(`      ${line}`);
   }
 }

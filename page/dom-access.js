@@ -20,6 +20,7 @@ const ownMethod = (proto, name) => uncurryThis(Object.getOwnPropertyDescriptor(p
 const nodeType = ownGetter(Node.prototype, 'nodeType');
 const nodeText = ownGetter(Node.prototype, 'textContent');
 const nodeIsConnected = ownGetter(Node.prototype, 'isConnected');
+const nodeParent = ownGetter(Node.prototype, 'parentNode');
 const nodeFirstChild = ownGetter(Node.prototype, 'firstChild');
 const nodeOwnerDocument = ownGetter(Node.prototype, 'ownerDocument');
 

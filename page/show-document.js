@@ -5,12 +5,12 @@
 // leaveDocument ends whatever the content area was showing.
 //
 // Uses: appendOutline, boxWideTables, cancelConversion, chosenDialect, closeCloseView, contentEl,
-//   convertDocument, documentDialect, documentStatistics, endLanding, extendDocumentHtml,
-//   followThemeInPictures, forgetEncoding, gatherAnchors, insertDocumentHtml, newAnchorGathering,
+//   convertDocument, documentDialect, endLanding, extendDocumentHtml, followThemeInPictures,
+//   forgetEncoding, forgetStatistics, gatherAnchors, insertDocumentHtml, newAnchorGathering,
 //   nodeText, noticeLandingTarget, offerPicturesCloseView, parse, pointDocumentLinks, readersPlace,
-//   refreshPictures, resetCodeBlocks, returnToPlace, setDocumentTitle, setTocOpen,
-//   settleDocumentLinks, showEncodingName, showFileName, showPanelButton, stopDocumentInsertion,
-//   ui, watchCodeBlocks
+//   refreshPictures, resetCodeBlocks, returnToPlace, setDocumentTitle, settleDocumentLinks,
+//   setTocOpen, showDocumentStatistics, showEncodingName, showFileName, showPanelButton,
+//   stopDocumentInsertion, ui, watchCodeBlocks
 
 const TITLE_SUFFIX = ' - Quillpane';
 const PAGE_TITLE = 'Pagewright';
@@ -31,8 +31,7 @@ function renderDoc(md, name, blocksAtOnce = 0, onShown = null) {
   cancelConversion();
   const dialect = chosenDialect === 'github' ? 'github' : 'classic';
   if (dialect === 'classic' && md.length < CLASSIC_ON_PAGE_UNITS) {
-    showDocumentHtml(md, name, parse(md), 'classic', blocksAtOnce);
-    if (onShown) onShown();
+    showDocumentHtml(md, name, parse(md), 'classic', blocksAtOnce, 0, onShown);
     return;
   }
   contentEl.setAttribute('aria-busy', 'true');
@@ -54,8 +53,7 @@ function renderDoc(md, name, blocksAtOnce = 0, onShown = null) {
     const awaitedUnits = last ? 0 : md.length;
     if (piece === null) {
       // No worker (the browser refused it): the classic converter shows the document still.
-      showDocumentHtml(md, name, parse(md), 'classic', blocksAtOnce);
-      if (onShown) onShown();
+      showDocumentHtml(md, name, parse(md), 'classic', blocksAtOnce, 0, onShown);
     } else if (start && insertion === null) {
       pieces = [piece];
       insertion = showDocumentHtml(md, name, pieces, dialect, blocksAtOnce, awaitedUnits, onShown);
@@ -82,7 +80,7 @@ function showDocumentHtml(md, name, html, dialect, blocksAtOnce, awaitedUnits = 
   showFileName(name || '');
   ui.closeBtn.style.display = '';
   ui.exportMenu.style.display = '';
-  ui.meta.textContent = documentStatistics(md);
+  showDocumentStatistics(md);
   showEncodingName();
   if (name) setDocumentTitle(name + TITLE_SUFFIX);
   ui.tocList.textContent = '';
@@ -128,7 +126,7 @@ function leaveDocument() {
 
 // Takes what is left of a closed document out of the top bar, the outline and the title.
 function forgetDocument() {
-  ui.meta.textContent = '';
+  forgetStatistics();
   forgetEncoding();
   ui.tocList.textContent = '';
   setTocOpen(false);

@@ -9,7 +9,8 @@
 //   for each run of top-level blocks of pieceUnits characters or more, in order, cut where blocks
 //   end; joined, the pieces are the whole's HTML.
 //
-// Each request { id, text, opening } is answered with the whole document's HTML in pieces,
+// Each request { id, text, opening } (its text in one message or more, each but the last with more
+// true) is answered with the whole document's HTML in pieces,
 // { id, piece, start, last }, and a large document, when the page asks for its opening (opening
 // true), first with { id, part }; then the whole waits for { id, resume: true }, which the page sends
 // once it has shown the part, so that on a machine with few processors the whole's conversion does
@@ -28,6 +29,8 @@ function conversionWorkerMain(converter) {
   // up for longer than a frame may take.
   const PIECE_UNITS = 64 * 1024;
   let waiting = null;
+  // The messages of the text of the request arriving: { id, texts }.
+  let arriving = null;
 
   const postWhole = (id, text, part) => {
     // The whole's first pieces, gathered until they are as long as the part, to compare with it.
@@ -48,13 +51,18 @@ function conversionWorkerMain(converter) {
   };
 
   self.onmessage = (event) => {
-    const { id, text, opening, resume } = event.data;
+    const { id, opening, resume, more } = event.data;
     if (resume) {
       if (waiting && waiting.id === id) postWhole(id, waiting.text, waiting.part);
       waiting = null;
       return;
     }
     waiting = null;
+    if (arriving === null || arriving.id !== id) arriving = { id, texts: [] };
+    arriving.texts.push(event.data.text);
+    if (more) return;
+    const text = arriving.texts.join('');
+    arriving = null;
     const part = opening ? converter.renderOpening(text) : null;
     if (part === null) {
       postWhole(id, text, null);

@@ -24,6 +24,9 @@
 const GITHUB_CONVERTER_LIBRARY = 'githubConverter';
 // How long the whole's conversion waits at most for the frame that shows the opening part.
 const RESUME_AT_LATEST_MS = 250;
+// UTF-16 units of a document's text per message to its worker, one message per task: copying a
+// large document's text into one message held the page up for longer than a task may take.
+const TEXT_MESSAGE_UNITS = 2 * 1024 * 1024;
 // The export statements of the converter's module: "export { name };" and the "export" of "export const".
 const MODULE_EXPORT_RE = /^export (?:\{[^}\n]*\};?|(?=const ))/gm;
 
@@ -133,8 +136,29 @@ function sendConversion(request, md) {
     request.onPiece(null);
     return;
   }
-  state.worker.postMessage({ id: request.id, text: md, opening: Boolean(request.onPart) });
   state.busy = true;
+  postText(request, state.worker, md);
+}
+
+// Posts md to the worker in messages of TEXT_MESSAGE_UNITS, one per task, while the request is still
+// awaited; the last says so (more false).
+function postText(request, worker, md) {
+  const channel = new MessageChannel();
+  let at = 0;
+  const next = () => {
+    if (conversionRequest !== request || conversionWorkers[request.dialect].worker !== worker) {
+      channel.port1.close();
+      return;
+    }
+    const end = Math.min(md.length, at + TEXT_MESSAGE_UNITS);
+    const more = end < md.length;
+    worker.postMessage({ id: request.id, text: md.slice(at, end), more, opening: Boolean(request.onPart) });
+    at = end;
+    if (more) channel.port2.postMessage(null);
+    else channel.port1.close();
+  };
+  channel.port1.onmessage = next;
+  next();
 }
 
 function cancelConversion() {

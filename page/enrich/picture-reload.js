@@ -12,8 +12,8 @@
 // look the same. Pictures are <img> elements with their source sets and <picture> sources; other
 // addresses (players, posters, backgrounds) take the new count at once.
 //
-// Uses: elementChildren, elementLocalName, elementSetAttribute, nodeIsConnected, nodeType,
-//   ownGetter, uncurryThis
+// Uses: elementChildren, elementLocalName, elementSetAttribute, nodeIsConnected, nodeParent,
+//   nodeType, ownGetter, uncurryThis
 
 const RELOAD_PARAMETER = 'reload=';
 // The reload count at the end of an address's query, before any fragment.
@@ -23,7 +23,6 @@ const imageDecode = uncurryThis(HTMLImageElement.prototype.decode);
 const imageCurrentSrc = ownGetter(HTMLImageElement.prototype, 'currentSrc');
 const imageComplete = ownGetter(HTMLImageElement.prototype, 'complete');
 const imageNaturalWidth = ownGetter(HTMLImageElement.prototype, 'naturalWidth');
-const nodeParent = ownGetter(Node.prototype, 'parentNode');
 
 // Deliveries of the shown document since it was opened.
 let documentReloads = 0;

@@ -22,7 +22,14 @@
 //
 // A new document, a screen or printing ends the insertion in progress: the first two drop it, the
 // third completes it at once. A caller that must return to a place further down (live reload)
-// asks for the blocks up to that place at once (as they arrive, when the HTML comes in pieces).
+// asks for the blocks up to that place before the document shows.
+//
+// A large document (one grouped in parts) comes in behind what the content area shows: its parts
+// arrive hidden, slice by slice, until they reach the caller's place (at once, for a document that
+// starts at its top), and then take the place of the old content in one short step, the old
+// hidden at once and taken out a slice at a time. Putting the blocks up to a place far down a large
+// document in at once, or dropping the old tree of one whole, each held the page up for longer
+// than a task may take. Anything smaller replaces the old content at once.
 //
 // A slice that fails on its way in (a fault in the page that a document has found) is left out
 // alone, and the next one follows: nothing of it stays in the holder where slices are disarmed,
@@ -31,8 +38,8 @@
 // Uses: DEFERRED_STAND_INS, ESTIMATED_PX_PER_UNIT, LARGE_DOCUMENT_UNITS, MEDIA_STAND_INS,
 //   RENAMED_MEDIA_START_TAG_RE, accountForRenamedTags, calibrateEstimates, contentEl,
 //   createElement, createFragment, disarmFragment, elementBefore, elementMatches,
-//   elementReplaceWith, hasMediaStandInName, inertHolder, mediaObserver, observeStandIns,
-//   placeInParts, playerFor, renameMediaTags, shownParts
+//   elementReplaceWith, elementSetAttribute, hasMediaStandInName, inertHolder, mediaObserver,
+//   nodeParent, nodeType, observeStandIns, placeInParts, playerFor, renameMediaTags, shownParts
 
 // HTML characters parsed before the first screen is shown: a screenful of dense text with room to
 // spare, small enough to parse and lay out at once.
@@ -47,8 +54,18 @@ const DOCUMENT_STYLE_SHEET_RE = /<style[\s>/]/i;
 // Puts the parser of a fresh inert document in the state that parsing inside a div gives: in the
 // body, no-quirks, and past the point where a frameset could replace the body (the hr sets that).
 const PARSER_PRELUDE = '<!DOCTYPE html><body><hr>';
+// Milliseconds per task of taking out the content a large document replaced.
+const LEAVING_BUDGET_MS = 20;
+// Hides content on its way out, whatever style the document gave it.
+const LEAVING_STYLE = 'display:none!important';
 
 let insertion = null;
+// The hidden elements of the content a large document replaced, still to be taken out; and whether
+// a task to take out more is on its way.
+let leavingNodes = [];
+let leavingScheduled = false;
+const leavingChannel = new MessageChannel();
+leavingChannel.port1.onmessage = takeOutLeaving;
 
 // Shows html (the converter's output: a string, or its pieces in order) in the content area,
 // replacing what it held. onNodes(root) is called with an inert element holding each slice's nodes
@@ -57,14 +74,20 @@ let insertion = null;
 // With awaitedUnits (the expected size of the whole), more HTML follows through extendDocumentHtml,
 // and the insertion completes only after it. onPlaced(), when given, is called once blocksAtOnce
 // blocks are in place, or all there are: at once, or when more HTML brings them. Returns the
-// insertion, for extendDocumentHtml.
+// insertion, for extendDocumentHtml. A large document shows only from then on (see the top).
 function insertDocumentHtml(html, onNodes, onComplete, blocksAtOnce = 0, awaitedUnits = 0, onPlaced = null) {
-  stopDocumentInsertion();
-  contentEl.textContent = '';
   const pieces = (typeof html === 'string' ? [html] : html).filter((piece) => piece !== '');
   const units = pieces.reduce((sum, piece) => sum + piece.length, 0);
   const parted = Math.max(units, awaitedUnits) >= LARGE_DOCUMENT_UNITS && !pieces.some(hasDocumentStyleSheet);
-  if (parted) contentEl.classList.add('large');
+  // What the content area holds stays, while a large document arrives behind it.
+  let former = null;
+  if (parted) {
+    former = [...contentEl.childNodes];
+    endInsertionTasks();
+  } else {
+    stopDocumentInsertion();
+    contentEl.textContent = '';
+  }
   const parserDocument = document.implementation.createHTMLDocument('');
   parserDocument.open();
   parserDocument.write(PARSER_PRELUDE);
@@ -103,8 +126,14 @@ function insertDocumentHtml(html, onNodes, onComplete, blocksAtOnce = 0, awaited
     awaiting: awaitedUnits > 0,
     blocksAtOnce,
     onPlaced,
+    // Whether the new content shows; until it does, what the content area held before, which it
+    // replaces then.
+    shown: !parted,
+    former,
   };
-  shownParts = insertion.parts;
+  if (!parted) shownParts = insertion.parts;
+  // A document shown from its top replaces the old content before its first slice.
+  else if (placeReached(insertion)) showInsertion(insertion);
   contentEl.setAttribute('aria-busy', 'true');
   writeHtml(insertion, FIRST_SLICE_UNITS);
   moveFinishedNodes(insertion);
@@ -142,16 +171,24 @@ function htmlLeft(state) {
 }
 
 // Puts in at once the blocks the caller asked for, as far as the HTML reaches, and tells it once
-// they are in place (or all there will be).
+// they are in place (or all there will be). A large document arriving behind the old content
+// takes them in slices instead (see continueInsertion).
 function placeAtOnce(state) {
-  while (state.blocks < state.blocksAtOnce && htmlLeft(state)) {
+  while (state.shown && state.blocks < state.blocksAtOnce && htmlLeft(state)) {
     writeHtml(state, STEP_UNITS);
     moveFinishedNodes(state);
   }
-  if (state.blocks >= state.blocksAtOnce || !state.awaiting) tellPlaced(state);
+  if (placeReached(state)) tellPlaced(state);
 }
 
+// Whether the blocks the caller asked for are in, or all there will be.
+function placeReached(state) {
+  return state.blocks >= state.blocksAtOnce || (!state.awaiting && !htmlLeft(state));
+}
+
+// Shows the new content, then tells the caller that its blocks are in place.
 function tellPlaced(state) {
+  showInsertion(state);
   const onPlaced = state.onPlaced;
   state.onPlaced = null;
   if (onPlaced) onPlaced();
@@ -213,7 +250,7 @@ function placeSlice(state, units) {
     while (inertHolder.firstChild) fragment.appendChild(inertHolder.firstChild);
     contentEl.appendChild(fragment);
   }
-  if (standIns.length > 0) observeStandIns(standIns, state.first);
+  if (standIns.length > 0) observeStandIns(standIns, state.first && state.shown);
 }
 
 // Inserts one slice, a task's worth of steps, then yields to the page and comes back, until all
@@ -221,14 +258,60 @@ function placeSlice(state, units) {
 function continueInsertion(state) {
   state.scheduled = false;
   if (state !== insertion) return;
-  if (state.parted && !state.calibrated) calibrateEstimates(state);
-  const started = performance.now();
-  do {
-    writeHtml(state, STEP_UNITS);
-    moveFinishedNodes(state);
-  } while (htmlLeft(state) && performance.now() - started < SLICE_BUDGET_MS);
-  if (htmlLeft(state)) scheduleSlice(state);
+  if (!state.shown && placeReached(state)) {
+    // The new content replaces the old in a task of its own.
+    tellPlaced(state);
+  } else {
+    if (state.shown && state.parted && !state.calibrated) calibrateEstimates(state);
+    const started = performance.now();
+    do {
+      writeHtml(state, STEP_UNITS);
+      moveFinishedNodes(state);
+    } while (htmlLeft(state) && (state.shown || !placeReached(state)) && performance.now() - started < SLICE_BUDGET_MS);
+  }
+  if (htmlLeft(state) || (!state.shown && placeReached(state))) scheduleSlice(state);
   else if (!state.awaiting) completeInsertion(state);
+}
+
+// The new content of a large document takes the place of what the content area showed, which is
+// hidden at once and taken out in slices.
+function showInsertion(state) {
+  if (state.shown) return;
+  state.shown = true;
+  leavingNodes = [];
+  for (const node of state.former) {
+    if (nodeParent(node) !== contentEl) continue;
+    if (nodeType(node) === Node.ELEMENT_NODE) {
+      elementSetAttribute(node, 'style', LEAVING_STYLE);
+      elementSetAttribute(node, 'hidden', '');
+      leavingNodes.push(node);
+    } else {
+      contentEl.removeChild(node);
+    }
+  }
+  state.former = null;
+  contentEl.classList.add('large');
+  for (const part of state.parts) part.el.hidden = false;
+  shownParts = state.parts;
+  scheduleLeaving();
+}
+
+function scheduleLeaving() {
+  if (leavingScheduled || leavingNodes.length === 0) return;
+  leavingScheduled = true;
+  leavingChannel.port2.postMessage(null);
+}
+
+// Takes out a task's worth of the replaced content, from its end: each element is one of its parts or
+// blocks, so no step is large.
+function takeOutLeaving() {
+  leavingScheduled = false;
+  const started = performance.now();
+  while (leavingNodes.length > 0 && performance.now() - started < LEAVING_BUDGET_MS) {
+    const node = leavingNodes.pop();
+    if (nodeParent(node) === contentEl) contentEl.removeChild(node);
+  }
+  scheduleLeaving();
 }
 
 // A message task, not a timer: timers chained this way are slowed down to 4 ms apart.
@@ -250,9 +333,15 @@ function completeInsertion(state) {
   if (state.onComplete) state.onComplete();
 }
 
-// Puts every remaining node in place at once (printing needs the whole document).
+// Puts every remaining node in place at once, and takes out all that leaves (printing and export
+// need the whole document, and nothing else).
 function finishDocumentInsertion() {
   const state = insertion;
+  if (state) showInsertion(state);
+  for (const node of leavingNodes) {
+    if (nodeParent(node) === contentEl) contentEl.removeChild(node);
+  }
+  leavingNodes = [];
   if (!state) return;
   while (htmlLeft(state)) writeHtml(state, Infinity);
   moveFinishedNodes(state);
@@ -263,15 +352,21 @@ function finishDocumentInsertion() {
 // Drops the insertion in progress, if any, and every deferred media element with it. The caller
 // replaces the content area.
 function stopDocumentInsertion() {
+  endInsertionTasks();
+  leavingNodes = [];
+  shownParts = [];
+  contentEl.removeAttribute('aria-busy');
+  contentEl.classList.remove('large');
+  if (mediaObserver) mediaObserver.disconnect();
+}
+
+// Ends the insertion in progress, if any, leaving what it put in the content area there.
+function endInsertionTasks() {
   if (insertion) {
     if (insertion.channel) insertion.channel.port1.close();
     insertion = null;
   }
   inertHolder.textContent = '';
-  shownParts = [];
-  contentEl.removeAttribute('aria-busy');
-  contentEl.classList.remove('large');
-  if (mediaObserver) mediaObserver.disconnect();
 }
 
 // Puts every table of a parsed document in a box of its own, which scrolls sideways when the table

@@ -97,6 +97,8 @@ function openPart(state, first) {
   el.className = state.plainParts ? 'part plain' : 'part';
   const textSize = contentEl.getAttribute(PART_TEXT_SIZE_ATTRIBUTE);
   if (textSize !== null) el.setAttribute(PART_TEXT_SIZE_ATTRIBUTE, textSize);
+  // Until the document shows, its parts arrive behind what is shown (see page/insert/document-insertion.js).
+  el.hidden = !state.shown;
   const part = { el, units: 0, first };
   state.parts.push(part);
   contentEl.appendChild(el);
@@ -157,9 +159,9 @@ function blockAtLine(line) {
 }
 
 // The document's top-level blocks in order, whether or not it is grouped in parts (a list of every
-// block: for looking through them, not for finding one).
+// block: for looking through them, not for finding one). Hidden parts are arriving or leaving.
 function documentBlocks() {
-  return contentEl.classList.contains('large') ? contentEl.querySelectorAll(':scope > .part > *') : contentEl.children;
+  return contentEl.classList.contains('large') ? contentEl.querySelectorAll(':scope > .part:not([hidden]) > *') : contentEl.children;
 }
 
 // The position of the last part whose first block is at or before index.
