@@ -15,10 +15,12 @@
 //   DIAGRAM_PRINT_CLASS, DIAGRAM_THEME_ATTRIBUTE, MEDIA_STAND_INS, PRINT_THEME,
 //   READING_WIDTH_ATTRIBUTE, TEXT_SIZE_ATTRIBUTE, completeCodeBlocks, contentEl, elementAttributes,
 //   elementGetAttribute, elementLocalName, elementRemove, elementRemoveAttribute,
-//   elementRemoveAttributeNode, elementReplaceWith, elementSetAttribute, imageCurrentSrc,
-//   isScriptUrl, nodeParent, nodeText, nodeType, pageBody, playerFor
+//   elementRemoveAttributeNode, elementReplaceWith, elementSetAttribute, imageComplete, imageCurrentSrc,
+//   imageNaturalWidth, isScriptUrl, nodeParent, nodeText, nodeType, pageBody, playerFor
 
 const EXPORT_PICTURE_BUDGET_BYTES = 10 * 1024 * 1024;
+// Pictures fetched for embedding at the same time.
+const EXPORT_PICTURE_FETCHES = 8;
 const EXPORT_LOOK_PRINT = 'print';
 const EXPORT_LOOK_THEME = 'theme';
 // The path under the page's origin where the host answers with the files beside a document:
@@ -122,9 +124,9 @@ function blobAsDataUrl(blob) {
   });
 }
 
-// The picture as a data: address when the page's origin serves it and it fits the budget; null
-// otherwise. budget.left counts down.
-async function embeddedPicture(address, budget) {
+// The picture's bytes when the page's origin serves it and it could fit the budget at all; null
+// otherwise.
+async function fetchedPicture(address) {
   let url;
   try {
     url = new URL(address, location.href);
@@ -136,24 +138,51 @@ async function embeddedPicture(address, budget) {
     const response = await fetch(url.href);
     if (!response.ok) return null;
     const blob = await response.blob();
-    if (blob.size > budget.left) return null;
-    budget.left -= blob.size;
-    return await blobAsDataUrl(blob);
+    return blob.size > EXPORT_PICTURE_BUDGET_BYTES ? null : blob;
   } catch (e) {
     return null;
   }
 }
 
-// Each picture shows what it shows in the page (its chosen source), embedded or as a link.
-async function embedPictures(root, shownPictures) {
-  const budget = { left: EXPORT_PICTURE_BUDGET_BYTES };
-  const pictures = root.querySelectorAll('img');
+// The bytes of every address, fetched EXPORT_PICTURE_FETCHES at a time: one after another, a
+// document's hundreds of pictures kept the export waiting on each in turn. A picture shown twice is
+// fetched once.
+async function fetchedPictures(addresses) {
+  const unique = [...new Set(addresses)];
+  const blobs = new Map();
+  let next = 0;
+  const fetchRest = async () => {
+    while (next < unique.length) {
+      const address = unique[next++];
+      blobs.set(address, await fetchedPicture(address));
+    }
+  };
+  await Promise.all(Array.from({ length: Math.min(EXPORT_PICTURE_FETCHES, unique.length) }, fetchRest));
+  return blobs;
+}
+
+// Each picture shows what it shows in the page (the source its element there chose, from shownOf),
+// embedded as a data: address while the budget lasts (in document order), or as a link.
+async function embedPictures(root, shownOf) {
+  let budgetLeft = EXPORT_PICTURE_BUDGET_BYTES;
+  const pictures = [...root.querySelectorAll('img')];
+  const shown = pictures.map((img) => shownOf.get(img));
+  const addresses = pictures.map((img, i) => (shown[i] ? imageCurrentSrc(shown[i]) : '') || elementGetAttribute(img, 'src') || '');
+  // A file beside the document that the page could not show is not asked of the host again: it
+  // stays a link relative to the document, as when it cannot be read.
+  const missing = (i) => shown[i] && imageComplete(shown[i]) && imageNaturalWidth(shown[i]) === 0 &&
+    relativeToDocument(addresses[i]) !== null;
+  const blobs = await fetchedPictures(addresses.filter((address, i) => address !== '' && !missing(i)));
   for (let i = 0; i < pictures.length; i++) {
     const img = pictures[i];
-    const shown = shownPictures[i] ? imageCurrentSrc(shownPictures[i]) : '';
-    const address = shown || elementGetAttribute(img, 'src') || '';
+    const address = addresses[i];
     if (address === '') continue;
-    const data = await embeddedPicture(address, budget);
+    const blob = blobs.get(address);
+    let data = null;
+    if (blob && blob.size <= budgetLeft) {
+      data = await blobAsDataUrl(blob).catch(() => null);
+      if (data) budgetLeft -= blob.size;
+    }
     elementSetAttribute(img, 'src', data || relativeToDocument(address) || address);
     elementRemoveAttribute(img, 'srcset');
     const parent = nodeParent(img);
@@ -198,24 +227,18 @@ function pictureSources(root) {
 
 // Nothing but a picture loads: other elements' addresses (players, SVG images, backgrounds) and the
 // url()s of style text that are not data: addresses go.
-function keepOnlyPicturesLoading(root) {
-  for (const el of root.getElementsByTagName('*')) {
-    const name = elementLocalName(el);
-    if (EXPORT_LINK_ELEMENTS.includes(name)) continue;
-    for (const attribute of EXPORT_LOADING_ATTRIBUTES) {
-      if (name === 'img' && (attribute === 'src' || attribute === 'srcset')) continue;
-      const value = elementGetAttribute(el, attribute);
-      if (value === null) continue;
-      const kept = value.trim().startsWith('data:') || (attribute.endsWith('href') && value.trim().startsWith('#'));
-      if (!kept) elementRemoveAttribute(el, attribute);
-    }
-    const style = elementGetAttribute(el, 'style');
-    const cleaned = style === null ? null : style.replace(EXPORT_STYLE_URL_RE, 'none');
-    if (cleaned !== style) elementSetAttribute(el, 'style', cleaned);
+function keepOnlyPicturesLoading(el, name) {
+  if (EXPORT_LINK_ELEMENTS.includes(name)) return;
+  for (const attribute of EXPORT_LOADING_ATTRIBUTES) {
+    if (name === 'img' && (attribute === 'src' || attribute === 'srcset')) continue;
+    const value = elementGetAttribute(el, attribute);
+    if (value === null) continue;
+    const kept = value.trim().startsWith('data:') || (attribute.endsWith('href') && value.trim().startsWith('#'));
+    if (!kept) elementRemoveAttribute(el, attribute);
   }
-  for (const style of root.querySelectorAll('style')) {
-    style.textContent = nodeText(style).replace(EXPORT_STYLE_URL_RE, 'none').replace(EXPORT_STYLE_END_RE, '\\3c ');
-  }
+  const style = elementGetAttribute(el, 'style');
+  const cleaned = style === null ? null : style.replace(EXPORT_STYLE_URL_RE, 'none');
+  if (cleaned !== style) elementSetAttribute(el, 'style', cleaned);
 }
 
 function exportPolicy(imageSources) {
@@ -223,29 +246,42 @@ function exportPolicy(imageSources) {
     "object-src 'none'", "base-uri 'none'", "form-action 'none'"].join('; ');
 }
 
-// The last look at the file as it will be read: parsed again, nothing in the document's part of it
-// runs script, loads another document or ends a style element early.
-function withoutScript(html) {
-  const parsed = new DOMParser().parseFromString(html, 'text/html');
-  parsed.body.querySelectorAll(EXPORT_REMOVED_ELEMENTS).forEach(elementRemove);
-  for (const el of parsed.body.getElementsByTagName('*')) {
+// The last look at the file, on the tree it was parsed into: nothing in the document's part of it
+// runs script, loads another document, loads anything but a picture or ends a style element early.
+function disarmExport(body) {
+  body.querySelectorAll(EXPORT_REMOVED_ELEMENTS).forEach(elementRemove);
+  for (const el of body.getElementsByTagName('*')) {
     const attrs = elementAttributes(el);
     for (let j = attrs.length - 1; j >= 0; j--) {
       const name = attrs[j].name.toLowerCase();
       const scriptUrl = EXPORT_URL_ATTRIBUTES.includes(name) && isScriptUrl(attrs[j].value, false);
       if ((name.startsWith('on') && name !== 'open') || scriptUrl) elementRemoveAttributeNode(el, attrs[j]);
     }
+    keepOnlyPicturesLoading(el, elementLocalName(el));
   }
-  keepOnlyPicturesLoading(parsed.body);
-  return '<!DOCTYPE html>\n' + parsed.documentElement.outerHTML;
+  for (const style of body.querySelectorAll('style')) {
+    style.textContent = nodeText(style).replace(EXPORT_STYLE_URL_RE, 'none').replace(EXPORT_STYLE_END_RE, '\\3c ');
+  }
 }
 
-// The shown document as one HTML file, in the look asked for.
+// The shown document as one HTML file, in the look asked for. The content area is serialised once
+// and parsed into the file's own document, where everything else happens: the file is the tree the
+// checks saw, read back as a browser will read it, not a copy of the page's tree that a parser could
+// read otherwise. No copy of the page's tree is made, which at ten megabytes of text was the largest
+// thing the export held.
 async function exportDocumentHtml(look = EXPORT_LOOK_PRINT) {
   await whenDocumentConverted();
   await completeCodeBlocks(EXPORT_WAIT_MOST_MS);
-  const copy = contentEl.cloneNode(true);
   const shownPictures = [...contentEl.querySelectorAll('img')];
+  const file = new DOMParser().parseFromString(
+    '<!DOCTYPE html><html><head></head><body><div id="contentArea">' + contentEl.outerHTML + '</div></body></html>',
+    'text/html');
+  const copy = file.getElementById('contentArea').firstElementChild;
+  // Each picture read back with the page's own element, which knows the source it chose; a tree the
+  // parser rearranged could hold its pictures in another order, and then none is paired.
+  const readBack = copy.getElementsByTagName('img');
+  const shownOf = new Map();
+  if (readBack.length === shownPictures.length) shownPictures.forEach((shown, i) => shownOf.set(readBack[i], shown));
   copy.querySelectorAll('.' + COPY_BUTTON_CLASS).forEach(elementRemove);
   // Nothing of the reader's look goes with it: no up-close buttons, no chosen text size or width.
   copy.querySelectorAll('.' + CLOSE_VIEW_BUTTON_CLASS).forEach(elementRemove);
@@ -253,20 +289,18 @@ async function exportDocumentHtml(look = EXPORT_LOOK_PRINT) {
   copy.removeAttribute(READING_WIDTH_ATTRIBUTE);
   for (const standIn of copy.querySelectorAll(MEDIA_STAND_INS)) elementReplaceWith(standIn, playerFor(standIn));
   keepDiagramsOfLook(copy, look);
-  await embedPictures(copy, shownPictures);
+  await embedPictures(copy, shownOf);
   relinkDocumentFiles(copy);
-  keepOnlyPicturesLoading(copy);
   copy.classList.remove('large');
   copy.removeAttribute('aria-busy');
+  disarmExport(file.body);
 
-  const file = document.implementation.createHTMLDocument('');
   file.documentElement.setAttribute('lang', document.documentElement.lang);
   const meta = (attributes) => {
     const el = file.createElement('meta');
     for (const [name, value] of attributes) el.setAttribute(name, value);
     file.head.appendChild(el);
   };
-  file.head.textContent = '';
   meta([['charset', 'UTF-8']]);
   meta([['http-equiv', 'Content-Security-Policy'], ['content', exportPolicy(pictureSources(copy))]]);
   meta([['name', 'viewport'], ['content', 'width=device-width, initial-scale=1.0']]);
@@ -277,9 +311,5 @@ async function exportDocumentHtml(look = EXPORT_LOOK_PRINT) {
   file.head.append(title, style);
   const theme = look === EXPORT_LOOK_PRINT ? null : pageBody.getAttribute('data-theme');
   if (theme) file.body.setAttribute('data-theme', theme);
-  const area = file.createElement('div');
-  area.id = 'contentArea';
-  area.appendChild(file.adoptNode(copy));
-  file.body.appendChild(area);
-  return withoutScript('<!DOCTYPE html>' + file.documentElement.outerHTML);
+  return '<!DOCTYPE html>\n' + file.documentElement.outerHTML;
 }
