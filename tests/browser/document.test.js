@@ -40,6 +40,8 @@ describe(`${dialect} dialect`, () => {
       ['the size counts UTF-8 bytes, not characters', '中'.repeat(349525) + 'ab', '349527 字符 · 1 词 · 1 行 · 1.00 MB'],
       ['an emoji is four bytes', '😀'.repeat(MIB / 4), `${MIB / 2} 字符 · 1 词 · 1 行 · 1024.0 KB`],
       ['an emoji is four bytes, one byte more', '😀'.repeat(MIB / 4) + '!', `${MIB / 2 + 1} 字符 · 1 词 · 1 行 · 1.00 MB`],
+      // Counted a step per task past 1 M units: a word and an emoji's surrogate pair across the cut.
+      ['counted in steps, a pair across the cut', 'a'.repeat(MIB - 1) + '😀 b\nc', `${MIB + 5} 字符 · 3 词 · 2 行 · 1.00 MB`],
       // Counted without rendering: Chromium takes 15 s and more to lay out a third of a million
       // replacement glyphs, and the count is what is under test here.
       ['a lone surrogate is written as three bytes', '\ud800'.repeat(349525) + 'a', '349526 字符 · 1 词 · 1 行 · 1024.0 KB', { counted: true }],
