@@ -289,7 +289,7 @@ protected:
             environment[L"WEBVIEW2_BROWSER_EXECUTABLE_FOLDER"] = kRuntimeFolder;
         }
         auto process = std::make_unique<ViewerProcess>(options.commandLineTail, environment, folder_);
-        EXPECT_TRUE(process->started()) << "tallowmere.exe did not start";
+        EXPECT_TRUE(process->started()) << "tallowmere.exe did not start, error " << process->startError();
         return process;
     }
 

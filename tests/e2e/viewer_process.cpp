@@ -53,9 +53,19 @@ ViewerProcess::ViewerProcess(const std::wstring& commandLineTail,
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(TALLOWMERE_EXE_PATH, commandLine.data(), nullptr, nullptr, FALSE,
-                          CREATE_UNICODE_ENVIRONMENT, block.data(), currentFolder.c_str(), &startup, &info)) {
-        return;
+    // Wine's process creation has failed now and then on a heavily loaded machine; a missing or broken
+    // program fails every attempt.
+    for (int attempt = 0;; ++attempt) {
+        if (::CreateProcessW(TALLOWMERE_EXE_PATH, commandLine.data(), nullptr, nullptr, FALSE,
+                             CREATE_UNICODE_ENVIRONMENT, block.data(), currentFolder.c_str(), &startup,
+                             &info)) {
+            break;
+        }
+        startError_ = ::GetLastError();
+        if (attempt + 1 == kStartAttempts) {
+            return;
+        }
+        ::Sleep(kStartRetryMilliseconds);
     }
     process_.reset(info.hProcess);
     thread_.reset(info.hThread);

@@ -21,13 +21,19 @@ public:
     ~ViewerProcess();
 
     bool started() const noexcept { return process_.valid(); }
+    // Why the last attempt to start failed (GetLastError), or 0.
+    DWORD startError() const noexcept { return startError_; }
     DWORD id() const noexcept { return processId_; }
 
     // The exit code, or nothing (false) when the process has not ended within `milliseconds`.
     bool WaitForExit(DWORD milliseconds, DWORD& exitCode) noexcept;
 
 private:
+    static constexpr int kStartAttempts = 3;
+    static constexpr DWORD kStartRetryMilliseconds = 500;
+
     UniqueKernelHandle process_;
     UniqueKernelHandle thread_;
     DWORD processId_ = 0;
+    DWORD startError_ = 0;
 };
