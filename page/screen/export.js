@@ -51,6 +51,15 @@ const EXPORT_PRINT_SCREEN_CSS = '@media screen { #content { max-width: 860px; pa
 // line gives the whole export 120 s.
 const EXPORT_WAIT_MOST_MS = 60000;
 const EXPORT_HTML_TYPE = 'text/html;charset=utf-8';
+// About how much markup of the content area is parsed and checked at a time.
+const EXPORT_CHUNK_CHARS = 256 * 1024;
+// Characters a text node's serialisation writes as references (as the platform's serialiser does).
+const EXPORT_TEXT_ESCAPE_RE = /[&<>\u00a0]/g;
+const EXPORT_TEXT_ESCAPES = { '&': '&amp;', '<': '&lt;', '>': '&gt;', '\u00a0': '&nbsp;' };
+// A comment's opening in markup, written apart: the page's inline script may not hold it whole.
+const EXPORT_COMMENT_OPEN = '<' + '!--';
+// The comment that stands where the content goes in the file's frame.
+const EXPORT_CONTENT_MARK = 'tallowmere-export-content';
 // How often the export looks whether a document still converting is in place.
 const EXPORT_CONVERSION_POLL_MS = 50;
 
@@ -162,9 +171,9 @@ async function fetchedPictures(addresses) {
 }
 
 // Each picture shows what it shows in the page (the source its element there chose, from shownOf),
-// embedded as a data: address while the budget lasts (in document order), or as a link.
-async function embedPictures(root, shownOf) {
-  let budgetLeft = EXPORT_PICTURE_BUDGET_BYTES;
+// embedded as a data: address while the budget ({ left: bytes }, shared by the whole file) lasts (in
+// document order), or as a link.
+async function embedPictures(root, shownOf, budget) {
   const pictures = [...root.querySelectorAll('img')];
   const shown = pictures.map((img) => shownOf.get(img));
   const addresses = pictures.map((img, i) => (shown[i] ? imageCurrentSrc(shown[i]) : '') || elementGetAttribute(img, 'src') || '');
@@ -179,9 +188,9 @@ async function embedPictures(root, shownOf) {
     if (address === '') continue;
     const blob = blobs.get(address);
     let data = null;
-    if (blob && blob.size <= budgetLeft) {
+    if (blob && blob.size <= budget.left) {
       data = await blobAsDataUrl(blob).catch(() => null);
-      if (data) budgetLeft -= blob.size;
+      if (data) budget.left -= blob.size;
     }
     elementSetAttribute(img, 'src', data || relativeToDocument(address) || address);
     elementRemoveAttribute(img, 'srcset');
@@ -204,10 +213,10 @@ function relinkDocumentFiles(root) {
   }
 }
 
-// The sources the file's policy lets load: data: and exactly the pictures that stayed links (those
-// beside the file by its own origin; a web address that cannot be written in a policy does not load).
-function pictureSources(root) {
-  const sources = new Set(['data:']);
+// Adds the sources the file's policy lets load for these pictures: exactly those that stayed links
+// (those beside the file by its own origin; a web address that cannot be written in a policy does not
+// load). data: is always among them.
+function addPictureSources(root, sources) {
   for (const img of root.querySelectorAll('img[src]')) {
     const src = elementGetAttribute(img, 'src');
     if (src.startsWith('data:')) continue;
@@ -222,7 +231,6 @@ function pictureSources(root) {
       sources.add(url.href);
     }
   }
-  return [...sources].join(' ');
 }
 
 // Nothing but a picture loads: other elements' addresses (players, SVG images, backgrounds) and the
@@ -264,36 +272,109 @@ function disarmExport(body) {
   }
 }
 
-// The shown document as one HTML file, in the look asked for. The content area is serialised once
-// and parsed into the file's own document, where everything else happens: the file is the tree the
-// checks saw, read back as a browser will read it, not a copy of the page's tree that a parser could
-// read otherwise. No copy of the page's tree is made, which at ten megabytes of text was the largest
-// thing the export held.
+// The page's pieces of a chunk, and their pictures in document order.
+function picturesOf(nodes) {
+  const pictures = [];
+  for (const node of nodes) {
+    if (nodeType(node) !== Node.ELEMENT_NODE) continue;
+    if (elementLocalName(node) === 'img') pictures.push(node);
+    pictures.push(...node.querySelectorAll('img'));
+  }
+  return pictures;
+}
+
+// A child of the content area as markup, as its parent's serialisation would write it.
+function serialisedChild(node) {
+  switch (nodeType(node)) {
+    case Node.ELEMENT_NODE:
+      return node.outerHTML;
+    case Node.TEXT_NODE:
+      return nodeText(node).replace(EXPORT_TEXT_ESCAPE_RE, (c) => EXPORT_TEXT_ESCAPES[c]);
+    case Node.COMMENT_NODE:
+      return EXPORT_COMMENT_OPEN + nodeText(node) + '-->';
+    default:
+      return '';
+  }
+}
+
+// The content area's children in runs of about EXPORT_CHUNK_CHARS of markup (a large document's
+// parts one or a few at a time), each run with the page's own nodes it was made from.
+function* contentChunks() {
+  let markup = [];
+  let nodes = [];
+  let length = 0;
+  for (const node of contentEl.childNodes) {
+    const piece = serialisedChild(node);
+    markup.push(piece);
+    nodes.push(node);
+    length += piece.length;
+    if (length >= EXPORT_CHUNK_CHARS) {
+      yield { html: markup.join(''), nodes };
+      markup = [];
+      nodes = [];
+      length = 0;
+    }
+  }
+  if (nodes.length) yield { html: markup.join(''), nodes };
+}
+
+// Markup parsed where the file holds it (inside the content area), in a document of its own.
+function parsedInContentArea(parser, html) {
+  const parsed = parser.parseFromString(
+    '<!DOCTYPE html><html><head></head><body><div id="contentArea"><div>' + html + '</div></div></body></html>',
+    'text/html');
+  return { body: parsed.body, holder: parsed.getElementById('contentArea').firstElementChild };
+}
+
+// One run of the content made ready for the file: parsed, changed and checked in a document of its
+// own, then serialised from that tree; sources collects the pictures the file's policy must allow.
+async function exportedChunk(parser, chunk, look, budget, sources) {
+  const shownPictures = picturesOf(chunk.nodes);
+  const { body, holder } = parsedInContentArea(parser, chunk.html);
+  // Each picture read back with the page's own element, which knows the source it chose; a tree the
+  // parser rearranged could hold its pictures in another order, and then none is paired.
+  const readBack = holder.getElementsByTagName('img');
+  const shownOf = new Map();
+  if (readBack.length === shownPictures.length) shownPictures.forEach((shown, i) => shownOf.set(readBack[i], shown));
+  holder.querySelectorAll('.' + COPY_BUTTON_CLASS).forEach(elementRemove);
+  // Nothing of the reader's look goes with it: no up-close buttons.
+  holder.querySelectorAll('.' + CLOSE_VIEW_BUTTON_CLASS).forEach(elementRemove);
+  for (const standIn of holder.querySelectorAll(MEDIA_STAND_INS)) elementReplaceWith(standIn, playerFor(standIn));
+  keepDiagramsOfLook(holder, look);
+  await embedPictures(holder, shownOf, budget);
+  relinkDocumentFiles(holder);
+  disarmExport(body);
+  addPictureSources(holder, sources);
+  return holder.innerHTML;
+}
+
+// The shown document as one HTML file, in the look asked for. The content area goes a run of its
+// children at a time: each run is serialised, parsed into a document of its own, where everything
+// else happens, and serialised again from there, so the file is the tree the checks saw, read back as
+// a browser will read it. Neither a copy of the page's tree nor a second tree of the whole document
+// is ever held: at ten megabytes of text those were the largest things the export held.
 async function exportDocumentHtml(look = EXPORT_LOOK_PRINT) {
   await whenDocumentConverted();
   await completeCodeBlocks(EXPORT_WAIT_MOST_MS);
-  const shownPictures = [...contentEl.querySelectorAll('img')];
-  const file = new DOMParser().parseFromString(
-    '<!DOCTYPE html><html><head></head><body><div id="contentArea">' + contentEl.outerHTML + '</div></body></html>',
-    'text/html');
+  const parser = new DOMParser();
+  const budget = { left: EXPORT_PICTURE_BUDGET_BYTES };
+  const sources = new Set(['data:']);
+  const chunks = [];
+  for (const chunk of contentChunks()) chunks.push(await exportedChunk(parser, chunk, look, budget, sources));
+
+  // The file around the content: the content area's own element, emptied, holds a mark where the
+  // runs go.
+  const file = parser.parseFromString(
+    '<!DOCTYPE html><html><head></head><body><div id="contentArea">' + contentEl.cloneNode(false).outerHTML +
+    '</div></body></html>', 'text/html');
   const copy = file.getElementById('contentArea').firstElementChild;
-  // Each picture read back with the page's own element, which knows the source it chose; a tree the
-  // parser rearranged could hold its pictures in another order, and then none is paired.
-  const readBack = copy.getElementsByTagName('img');
-  const shownOf = new Map();
-  if (readBack.length === shownPictures.length) shownPictures.forEach((shown, i) => shownOf.set(readBack[i], shown));
-  copy.querySelectorAll('.' + COPY_BUTTON_CLASS).forEach(elementRemove);
-  // Nothing of the reader's look goes with it: no up-close buttons, no chosen text size or width.
-  copy.querySelectorAll('.' + CLOSE_VIEW_BUTTON_CLASS).forEach(elementRemove);
+  // Nothing of the reader's look goes with it: no chosen text size or width.
   copy.removeAttribute(TEXT_SIZE_ATTRIBUTE);
   copy.removeAttribute(READING_WIDTH_ATTRIBUTE);
-  for (const standIn of copy.querySelectorAll(MEDIA_STAND_INS)) elementReplaceWith(standIn, playerFor(standIn));
-  keepDiagramsOfLook(copy, look);
-  await embedPictures(copy, shownOf);
-  relinkDocumentFiles(copy);
   copy.classList.remove('large');
   copy.removeAttribute('aria-busy');
   disarmExport(file.body);
+  copy.appendChild(file.createComment(EXPORT_CONTENT_MARK));
 
   file.documentElement.setAttribute('lang', document.documentElement.lang);
   const meta = (attributes) => {
@@ -302,7 +383,7 @@ async function exportDocumentHtml(look = EXPORT_LOOK_PRINT) {
     file.head.appendChild(el);
   };
   meta([['charset', 'UTF-8']]);
-  meta([['http-equiv', 'Content-Security-Policy'], ['content', exportPolicy(pictureSources(copy))]]);
+  meta([['http-equiv', 'Content-Security-Policy'], ['content', exportPolicy([...sources].join(' '))]]);
   meta([['name', 'viewport'], ['content', 'width=device-width, initial-scale=1.0']]);
   const title = file.createElement('title');
   title.textContent = document.title;
@@ -311,5 +392,9 @@ async function exportDocumentHtml(look = EXPORT_LOOK_PRINT) {
   file.head.append(title, style);
   const theme = look === EXPORT_LOOK_PRINT ? null : pageBody.getAttribute('data-theme');
   if (theme) file.body.setAttribute('data-theme', theme);
-  return '<!DOCTYPE html>\n' + file.documentElement.outerHTML;
+  const shell = file.documentElement.outerHTML;
+  // The mark is the last comment of the file: the content area is the body's last element.
+  const mark = EXPORT_COMMENT_OPEN + EXPORT_CONTENT_MARK + '-->';
+  const at = shell.lastIndexOf(mark);
+  return '<!DOCTYPE html>\n' + shell.slice(0, at) + chunks.join('') + shell.slice(at + mark.length);
 }

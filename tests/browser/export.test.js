@@ -11,6 +11,9 @@ const { ROOT, SCREENSHOT_DIR, startSuite, endSuite, openViewer, openDocument, se
   require('./harness');
 
 const PICTURE = fs.readFileSync(path.join(ROOT, 'docs', 'screenshot.png'));
+// Enough text between the link and its heading that the export takes the content in several runs.
+const FILLER = Array.from({ length: 800 }, (_, i) => `Paragraph ${i} of the filler, with *emphasis* & an ampersand. ${'Words. '.repeat(50)}`)
+  .join('\n\n');
 const DOCUMENT = `# Exported
 
 ![shot](img/shot.png) ![far](https://pictures.example/far.png)
@@ -25,6 +28,8 @@ graph LR
 \`\`\`js
 const answer = 42;
 \`\`\`
+
+${FILLER}
 
 ## Second part
 
@@ -51,6 +56,7 @@ function inspectFile(page) {
       diagramCodeShown: [...document.querySelectorAll('#content pre.diagram > code')].some((c) => c.getClientRects().length > 0),
       highlighted: document.querySelectorAll('#content pre code [class^="hljs-"]').length > 0,
       copyButtons: document.querySelectorAll('.copy-code').length,
+      paragraphs: [...document.querySelectorAll('#content p')].filter((p) => !p.closest('pre')).map((p) => p.textContent).join('\n'),
       background: getComputedStyle(document.body).backgroundColor,
       h1: getComputedStyle(document.querySelector('#content h1')).color,
       theme: document.body.getAttribute('data-theme'),
@@ -82,6 +88,8 @@ describe('export to HTML', () => {
       await viewer.click('#exportBtn');
       await viewer.click('#exportList [data-export="html"]');
       await viewer.waitForFunction(() => window.__host.posted.some((m) => JSON.parse(m.json).action === 'exportHtml'));
+      const shownParagraphs = await viewer.evaluate(() =>
+        [...document.querySelectorAll('#content p')].filter((p) => !p.closest('pre')).map((p) => p.textContent).join('\n'));
       const message = await viewer.evaluate(() =>
         JSON.parse(window.__host.posted.find((m) => JSON.parse(m.json).action === 'exportHtml').json));
       assert.equal(message.name, 'notes.html');
@@ -100,7 +108,7 @@ describe('export to HTML', () => {
       await page.waitForLoadState('load');
       const file = await inspectFile(page);
       fs.mkdirSync(SCREENSHOT_DIR, { recursive: true });
-      await page.screenshot({ path: path.join(SCREENSHOT_DIR, `export-${dialect}.png`), fullPage: true });
+      await page.screenshot({ path: path.join(SCREENSHOT_DIR, `export-${dialect}.png`) });
 
       assert.equal(file.title, 'Exported - Quillpane');
       assert.equal(file.scripts, 0);
@@ -116,6 +124,7 @@ describe('export to HTML', () => {
       assert.equal(file.diagramCodeShown, false);
       assert.ok(file.highlighted);
       assert.equal(file.copyButtons, 0);
+      assert.ok(file.paragraphs === shownParagraphs, 'every paragraph, once, in order');
       assert.equal(file.background, 'rgb(255, 255, 255)');
       assert.equal(file.h1, 'rgb(17, 17, 17)');
       assert.deepEqual(requests, ['http://export.invalid/notes.html', 'https://pictures.example/far.png']);
