@@ -41,7 +41,7 @@
 //   createElement, createFragment, disarmFragment, dropLeavingContent, elementBefore,
 //   elementMatches, elementReplaceWith, forgetLeavingContent, hasMediaStandInName, inertHolder,
 //   mediaObserver, observeStandIns, placeInParts, playerFor, renameMediaTags, replaceFormerContent,
-//   retireShownParts, shownParts
+//   retireFarParts, retireShownParts, shownParts
 
 // HTML characters parsed before the first screen is shown: a screenful of dense text with room to
 // spare, small enough to parse and lay out at once.
@@ -256,6 +256,8 @@ function continueInsertion(state) {
     tellPlaced(state);
   } else {
     if (state.shown && state.parted && !state.calibrated) calibrateEstimates(state);
+    // Before this slice's parts: see page/insert/leaving-content.js.
+    if (!state.shown) retireFarParts();
     const started = performance.now();
     do {
       writeHtml(state, STEP_UNITS);

@@ -3,12 +3,16 @@
 // A large document shown again (live reload, a switch of dialect) arrives hidden behind the old one
 // and takes its place in one task once it reaches the reader's place (see
 // page/insert/document-insertion.js). Hiding a whole large document in that task took the browser
-// longer than a task may: every part once laid out has its boxes taken down. So while the new one
-// arrives, the old document's parts far from the window are hidden already, a few per task, the
-// farthest first; a spacer at the old document's start stands in for the hidden ones above the
-// window, so that nothing the reader sees moves. The swap then hides only the window's
-// neighbourhood. Hidden content is taken out of the page in short tasks as well: dropping it in one
-// go held the page up as long.
+// longer than a task may. So while the new one arrives, the old document's parts far from the
+// window are hidden already, a batch in each of the new one's slices, the farthest first; a spacer
+// at the old document's start stands in for the hidden ones above the window, so that nothing the
+// reader sees moves. The swap then hides only the window's neighbourhood. Hidden content is taken
+// out of the page in short tasks as well: dropping it in one go held the page up as long.
+//
+// The browser's style pass that follows a change in the parts it lays out costs it about the same
+// (tens of milliseconds for a large document) whether one part comes or goes or a few hundred do.
+// So parts go in batches, in the slice's own task before its new parts are put in: the places are
+// read while the last frame's layout still holds, and one style pass, the frame's, takes both.
 //
 // Uses: contentEl, createElement, elementRect, elementSetAttribute, nodeParent, nodeType, shownParts
 
@@ -19,6 +23,8 @@ const LEAVING_STYLE = 'display:none!important';
 // Screens above and below the window whose old content stays until the swap: what the reader sees,
 // and what a short scroll reaches.
 const LEAVING_KEPT_SCREENS = 1;
+// Old parts hidden per task at most.
+const LEAVING_BATCH_PARTS = 128;
 
 // The hidden elements still to be taken out; the elements hidden already (so that the swap skips
 // them); the spacer standing in for the hidden old parts above the window; whether the old parts
@@ -31,11 +37,10 @@ let leavingScheduled = false;
 const leavingChannel = new MessageChannel();
 leavingChannel.port1.onmessage = leaveStep;
 
-// A large document starts arriving behind the one shown: its parts far from the window begin to go.
+// A large document starts arriving behind the one shown: its parts far from the window go with its
+// slices (see retireFarParts).
 function retireShownParts() {
-  if (shownParts.length < 2) return;
-  retiringParts = true;
-  scheduleLeaving();
+  retiringParts = shownParts.length >= 2;
 }
 
 // The new content takes the place of former (what the content area showed when it began to arrive):
@@ -81,57 +86,81 @@ function hideLeaving(node) {
 }
 
 function scheduleLeaving() {
-  if (leavingScheduled || (leavingNodes.length === 0 && !retiringParts)) return;
+  if (leavingScheduled || leavingNodes.length === 0) return;
   leavingScheduled = true;
   leavingChannel.port2.postMessage(null);
 }
 
-// One task's worth: old parts far from the window hidden, then hidden content taken out.
+// One task's worth of taking out hidden content.
 function leaveStep() {
   leavingScheduled = false;
   const started = performance.now();
-  const inTime = () => performance.now() - started < LEAVING_BUDGET_MS;
-  while (retiringParts && inTime()) {
-    if (!retireFarthestPart()) retiringParts = false;
-  }
   // Taken out from the end: each element is one part or block, so no step is large.
-  while (leavingNodes.length > 0 && inTime()) {
+  while (leavingNodes.length > 0 && performance.now() - started < LEAVING_BUDGET_MS) {
     const node = leavingNodes.pop();
     if (nodeParent(node) === contentEl) contentEl.removeChild(node);
   }
   scheduleLeaving();
 }
 
-// Hides the shown old part farthest from the window (the first or the last), when it lies beyond the
-// screens kept; false when none does. Reading the places lays out what the last step hid, so each
-// step's cost is counted within the budget.
-function retireFarthestPart() {
-  if (shownParts.length < 2) return false;
-  const first = shownParts[0].el;
-  const last = shownParts.at(-1).el;
-  if (nodeParent(first) !== contentEl || nodeParent(last) !== contentEl) return false;
+// Hides up to LEAVING_BATCH_PARTS of the shown old parts that lie beyond the screens kept, the farthest
+// first, while a large document arrives behind them (called by each of its slices).
+function retireFarParts() {
+  if (retiringParts && !retireBatch()) retiringParts = false;
+  scheduleLeaving();
+}
+
+// One batch; false when no part is left to hide.
+function retireBatch() {
+  const parts = shownParts.map((part) => part.el);
+  if (parts.length < 2 || parts.some((el) => nodeParent(el) !== contentEl)) return false;
   const kept = innerHeight * LEAVING_KEPT_SCREENS;
-  const below = elementRect(last).top - (innerHeight + kept);
-  const above = -kept - elementRect(first).bottom;
-  if (below <= 0 && above <= 0) return false;
-  if (below >= above) {
-    hideLeaving(last);
-    shownParts.pop();
-    return true;
+  // Distances beyond the kept screens, read before anything changes: above from the first part on,
+  // below from the last one back.
+  const above = [];
+  for (let i = 0; i < parts.length && above.length < LEAVING_BATCH_PARTS; i++) {
+    const distance = -kept - elementRect(parts[i]).bottom;
+    if (distance <= 0) break;
+    above.push(distance);
   }
-  // The spacer grows by what the part took, so the parts after it stay where they are.
-  const next = shownParts[1].el;
+  const below = [];
+  for (let i = parts.length - 1; i > above.length && below.length < LEAVING_BATCH_PARTS; i--) {
+    const distance = elementRect(parts[i]).top - innerHeight - kept;
+    if (distance <= 0) break;
+    below.push(distance);
+  }
+  // The farthest of both ends, merged.
+  let taken = 0;
+  let fromAbove = 0;
+  let fromBelow = 0;
+  while (taken < LEAVING_BATCH_PARTS && (fromAbove < above.length || fromBelow < below.length)) {
+    if (fromBelow >= below.length || (fromAbove < above.length && above[fromAbove] > below[fromBelow])) fromAbove++;
+    else fromBelow++;
+    taken++;
+  }
+  if (taken === 0) return false;
+  for (const el of parts.slice(parts.length - fromBelow)) hideLeaving(el);
+  if (fromAbove > 0) retireAbove(parts, fromAbove);
+  shownParts = shownParts.slice(fromAbove, shownParts.length - fromBelow);
+  return true;
+}
+
+// Hides the first count parts, above the window; the spacer grows by what they took, so the parts
+// after them stay where they are.
+function retireAbove(parts, count) {
+  const next = parts[count];
   const nextTop = elementRect(next).top;
-  const height = spacerHeight() + nextTop - elementRect(first).top;
+  const height = spacerHeight() + nextTop - elementRect(parts[0]).top;
   if (leavingSpacer === null) {
     leavingSpacer = createElement('div');
-    contentEl.insertBefore(leavingSpacer, first);
+    contentEl.insertBefore(leavingSpacer, parts[0]);
   }
   leavingSpacer.style.height = height + 'px';
-  hideLeaving(first);
-  shownParts.shift();
-  // Margins that met across the part's edges (parts that contain nothing) are put right.
+  const hidden = parts.slice(0, count);
+  for (const el of hidden) hideLeaving(el);
+  // Margins may meet across the edges of parts that contain nothing: those are laid out at once
+  // and put right.
+  if (!hidden.some((el) => el.classList.contains('plain'))) return;
   const drift = elementRect(next).top - nextTop;
   if (drift !== 0) leavingSpacer.style.height = height - drift + 'px';
-  return true;
 }
