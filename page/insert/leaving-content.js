@@ -16,14 +16,14 @@
 //
 // Uses: contentEl, createElement, elementRect, elementSetAttribute, nodeParent, nodeType, shownParts
 
-// Milliseconds per task of hiding and taking out leaving content.
+// Milliseconds per task of taking out hidden content.
 const LEAVING_BUDGET_MS = 20;
 // Hides content on its way out, whatever style the document gave it.
 const LEAVING_STYLE = 'display:none!important';
 // Screens above and below the window whose old content stays until the swap: what the reader sees,
 // and what a short scroll reaches.
 const LEAVING_KEPT_SCREENS = 1;
-// Old parts hidden per task at most.
+// Old parts hidden per slice of the new document at most.
 const LEAVING_BATCH_PARTS = 128;
 
 // The hidden elements still to be taken out; the elements hidden already (so that the swap skips
