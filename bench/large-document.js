@@ -48,7 +48,7 @@ const MEMORY_GOAL = 1.2;
 // Media this far below the viewport (in viewport heights) count as far away.
 const FAR_VIEWPORTS = 3;
 // With --trace: the tasks listed, and the events within them that are shown.
-const TRACED_TASK_MS = 100;
+const TRACED_TASK_MS = Number(option('--trace-over', 100));
 const TRACED_EVENT_MS = 10;
 const TRACE_CATEGORIES = ['devtools.timeline', 'disabled-by-default-devtools.timeline', 'v8', 'blink.user_timing'];
 // Room for a whole run's trace (the browser keeps it until the end), in KiB.
@@ -216,9 +216,14 @@ function longTasksInTrace(events, longTaskTimes) {
       const data = (e.args && (e.args.data || e.args.beginData)) || {};
       const where = data.functionName !== undefined || data.lineNumber !== undefined
         ? ` ${data.functionName || '(anonymous)'}:${data.lineNumber}` : '';
-      return `${'  '.repeat(depth)}${e.name}${where} ${(e.dur / 1000).toFixed(0)} ms`;
+      const thread = e.tdur === undefined ? '' : ` (thread ${(e.tdur / 1000).toFixed(0)} ms)`;
+      return `${'  '.repeat(depth)}${e.name}${where} ${(e.dur / 1000).toFixed(0)} ms${thread}`;
     });
-    return { at: (from - mark.ts) / 1000, duration, during, lines };
+    // The task itself, by the main thread's time: steadier than the wall time on a loaded machine.
+    const task = events.filter((e) => e.pid === mark.pid && e.tid === mark.tid && e.ph === 'X' && (e.name === 'RunTask' || e.name === 'ThreadControllerImpl::RunTask') &&
+      e.ts < to && e.ts + e.dur > from).sort((a, b) => b.dur - a.dur)[0];
+    const threadMs = task && task.tdur !== undefined ? task.tdur / 1000 : null;
+    return { at: (from - mark.ts) / 1000, duration, threadMs, during, lines };
   });
 }
 
@@ -326,7 +331,8 @@ function report(dialect, base, ours, goals) {
   console.log(`    memory: peak ${megabytes(ours.peak)}, settled ${megabytes(ours.resident)}; peak / baseline ${ratio(ours.peak, base.peak)}, ` +
     `settled / baseline ${ratio(ours.resident, base.resident)}` + (goals.memory ? ` (goal <= ${goals.memory}x)` : ''));
   for (const task of ours.tracedTasks || []) {
-    console.log(`    traced task of ${task.duration.toFixed(0)} ms (${task.during}), ${seconds(task.at).trim()} after the first screen:`);
+    const thread = task.threadMs === null ? '' : `, thread ${task.threadMs.toFixed(0)} ms`;
+    console.log(`    traced task of ${task.duration.toFixed(0)} ms${thread} (${task.during}), ${seconds(task.at).trim()} after the first screen:`);
     for (const line of task.lines) console.log(`      ${line}`);
   }
 }

@@ -24,6 +24,7 @@ set(PAGE_MAIN_SCRIPTS
     insert/document-styles.js
     insert/deferred-media.js
     insert/document-parts.js
+    insert/leaving-content.js
     insert/document-insertion.js
     # Enrich: pictures, diagrams, code blocks and formulas.
     enrich/picture-reload.js

@@ -26,10 +26,11 @@
 //
 // A large document (one grouped in parts) comes in behind what the content area shows: its parts
 // arrive hidden, slice by slice, until they reach the caller's place (at once, for a document that
-// starts at its top), and then take the place of the old content in one short step, the old
-// hidden at once and taken out a slice at a time. Putting the blocks up to a place far down a large
-// document in at once, or dropping the old tree of one whole, each held the page up for longer
-// than a task may take. Anything smaller replaces the old content at once.
+// starts at its top), and then take the place of the old content in one short step; the old
+// content goes a step at a time, far from the window first (see page/insert/leaving-content.js).
+// Putting the blocks up to a place far down a large document in at once, or dropping the old tree
+// of one whole, each held the page up for longer than a task may take. Anything smaller replaces
+// the old content at once.
 //
 // A slice that fails on its way in (a fault in the page that a document has found) is left out
 // alone, and the next one follows: nothing of it stays in the holder where slices are disarmed,
@@ -37,9 +38,10 @@
 //
 // Uses: DEFERRED_STAND_INS, ESTIMATED_PX_PER_UNIT, LARGE_DOCUMENT_UNITS, MEDIA_STAND_INS,
 //   RENAMED_MEDIA_START_TAG_RE, accountForRenamedTags, calibrateEstimates, contentEl,
-//   createElement, createFragment, disarmFragment, elementBefore, elementMatches,
-//   elementReplaceWith, elementSetAttribute, hasMediaStandInName, inertHolder, mediaObserver,
-//   nodeParent, nodeType, observeStandIns, placeInParts, playerFor, renameMediaTags, shownParts
+//   createElement, createFragment, disarmFragment, dropLeavingContent, elementBefore,
+//   elementMatches, elementReplaceWith, forgetLeavingContent, hasMediaStandInName, inertHolder,
+//   mediaObserver, observeStandIns, placeInParts, playerFor, renameMediaTags, replaceFormerContent,
+//   retireFarParts, retireShownParts, shownParts
 
 // HTML characters parsed before the first screen is shown: a screenful of dense text with room to
 // spare, small enough to parse and lay out at once.
@@ -54,18 +56,8 @@ const DOCUMENT_STYLE_SHEET_RE = /<style[\s>/]/i;
 // Puts the parser of a fresh inert document in the state that parsing inside a div gives: in the
 // body, no-quirks, and past the point where a frameset could replace the body (the hr sets that).
 const PARSER_PRELUDE = '<!DOCTYPE html><body><hr>';
-// Milliseconds per task of taking out the content a large document replaced.
-const LEAVING_BUDGET_MS = 20;
-// Hides content on its way out, whatever style the document gave it.
-const LEAVING_STYLE = 'display:none!important';
 
 let insertion = null;
-// The hidden elements of the content a large document replaced, still to be taken out; and whether
-// a task to take out more is on its way.
-let leavingNodes = [];
-let leavingScheduled = false;
-const leavingChannel = new MessageChannel();
-leavingChannel.port1.onmessage = takeOutLeaving;
 
 // Shows html (the converter's output: a string, or its pieces in order) in the content area,
 // replacing what it held. onNodes(root) is called with an inert element holding each slice's nodes
@@ -134,6 +126,7 @@ function insertDocumentHtml(html, onNodes, onComplete, blocksAtOnce = 0, awaited
   if (!parted) shownParts = insertion.parts;
   // A document shown from its top replaces the old content before its first slice.
   else if (placeReached(insertion)) showInsertion(insertion);
+  else retireShownParts();
   contentEl.setAttribute('aria-busy', 'true');
   writeHtml(insertion, FIRST_SLICE_UNITS);
   moveFinishedNodes(insertion);
@@ -263,6 +256,8 @@ function continueInsertion(state) {
     tellPlaced(state);
   } else {
     if (state.shown && state.parted && !state.calibrated) calibrateEstimates(state);
+    // Before this slice's parts: see page/insert/leaving-content.js.
+    if (!state.shown) retireFarParts();
     const started = performance.now();
     do {
       writeHtml(state, STEP_UNITS);
@@ -273,45 +268,16 @@ function continueInsertion(state) {
   else if (!state.awaiting) completeInsertion(state);
 }
 
-// The new content of a large document takes the place of what the content area showed, which is
-// hidden at once and taken out in slices.
+// The new content of a large document takes the place of what the content area showed (see
+// page/insert/leaving-content.js).
 function showInsertion(state) {
   if (state.shown) return;
   state.shown = true;
-  leavingNodes = [];
-  for (const node of state.former) {
-    if (nodeParent(node) !== contentEl) continue;
-    if (nodeType(node) === Node.ELEMENT_NODE) {
-      elementSetAttribute(node, 'style', LEAVING_STYLE);
-      elementSetAttribute(node, 'hidden', '');
-      leavingNodes.push(node);
-    } else {
-      contentEl.removeChild(node);
-    }
-  }
+  replaceFormerContent(state.former);
   state.former = null;
   contentEl.classList.add('large');
   for (const part of state.parts) part.el.hidden = false;
   shownParts = state.parts;
-  scheduleLeaving();
-}
-
-function scheduleLeaving() {
-  if (leavingScheduled || leavingNodes.length === 0) return;
-  leavingScheduled = true;
-  leavingChannel.port2.postMessage(null);
-}
-
-// Takes out a task's worth of the replaced content, from its end: each element is one of its parts or
-// blocks, so no step is large.
-function takeOutLeaving() {
-  leavingScheduled = false;
-  const started = performance.now();
-  while (leavingNodes.length > 0 && performance.now() - started < LEAVING_BUDGET_MS) {
-    const node = leavingNodes.pop();
-    if (nodeParent(node) === contentEl) contentEl.removeChild(node);
-  }
-  scheduleLeaving();
 }
 
 // A message task, not a timer: timers chained this way are slowed down to 4 ms apart.
@@ -338,10 +304,7 @@ function completeInsertion(state) {
 function finishDocumentInsertion() {
   const state = insertion;
   if (state) showInsertion(state);
-  for (const node of leavingNodes) {
-    if (nodeParent(node) === contentEl) contentEl.removeChild(node);
-  }
-  leavingNodes = [];
+  dropLeavingContent();
   if (!state) return;
   while (htmlLeft(state)) writeHtml(state, Infinity);
   moveFinishedNodes(state);
@@ -353,7 +316,7 @@ function finishDocumentInsertion() {
 // replaces the content area.
 function stopDocumentInsertion() {
   endInsertionTasks();
-  leavingNodes = [];
+  forgetLeavingContent();
   shownParts = [];
   contentEl.removeAttribute('aria-busy');
   contentEl.classList.remove('large');

@@ -324,7 +324,32 @@ describe('a large document', () => {
     const nextFrames = () => page.evaluate(() => new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve))));
     await nextFrames();
     const before = await page.evaluate(headingAt, index);
+    const scrolled = await page.evaluate(() => scrollY);
+    // While the new document arrives behind the old, the old one's far parts are hidden: in every
+    // frame until the swap, the reader's heading of the old one stays where it was, and so does the
+    // scroll position.
+    await page.evaluate((i) => {
+      const heading = document.querySelectorAll('#content :is(h1, h2, h3)')[i];
+      const parts = () => document.querySelectorAll('#content > .part:not([hidden])').length;
+      const shownBefore = parts();
+      window.__oldFrames = [];
+      const sample = () => {
+        if (!heading.checkVisibility()) {
+          window.__swapped = true;
+          return;
+        }
+        window.__oldFrames.push({ top: heading.getBoundingClientRect().top, y: scrollY, fewer: parts() < shownBefore });
+        requestAnimationFrame(sample);
+      };
+      requestAnimationFrame(sample);
+    }, index);
     await openDocument(page, LARGE, 'large.md', shown);
+    await page.waitForFunction(() => window.__swapped);
+    const oldFrames = await page.evaluate(() => window.__oldFrames);
+    assert.ok(oldFrames.some((frame) => frame.fewer), `no old part left before the swap: ${JSON.stringify(oldFrames)}`);
+    for (const frame of oldFrames) {
+      assert.ok(Math.abs(frame.top - before[1]) <= 1 && frame.y === scrolled, `before the swap: ${JSON.stringify(frame)}, not ${before[1]}px at ${scrolled}`);
+    }
     await nextFrames();
     for (const when of ['in the first frames', 'once complete']) {
       if (when === 'once complete') await whenComplete(page);
