@@ -19,7 +19,7 @@
 // HTML, the pieces continue the insertion that is under way, so nothing shown moves. Otherwise (a
 // construct reached across the cut, which is rare) the whole replaces the part at the reader's place.
 //
-// Uses: classicPieceConverter, conversionWorkerMain, embeddedLibraryText, libraryText, parse
+// Uses: classicPieceConverter, conversionWorkerMain, embeddedLibraryText, libraryText, nextTask, parse
 
 const GITHUB_CONVERTER_LIBRARY = 'githubConverter';
 // How long the whole's conversion waits at most for the frame that shows the opening part.
@@ -142,23 +142,15 @@ function sendConversion(request, md) {
 
 // Posts md to the worker in messages of TEXT_MESSAGE_UNITS, one per task, while the request is still
 // awaited; the last says so (more false).
-function postText(request, worker, md) {
-  const channel = new MessageChannel();
-  let at = 0;
-  const next = () => {
-    if (conversionRequest !== request || conversionWorkers[request.dialect].worker !== worker) {
-      channel.port1.close();
-      return;
-    }
+async function postText(request, worker, md) {
+  for (let at = 0; ; await nextTask()) {
+    if (conversionRequest !== request || conversionWorkers[request.dialect].worker !== worker) return;
     const end = Math.min(md.length, at + TEXT_MESSAGE_UNITS);
     const more = end < md.length;
     worker.postMessage({ id: request.id, text: md.slice(at, end), more, opening: Boolean(request.onPart) });
+    if (!more) return;
     at = end;
-    if (more) channel.port2.postMessage(null);
-    else channel.port1.close();
-  };
-  channel.port1.onmessage = next;
-  next();
+  }
 }
 
 function cancelConversion() {

@@ -16,8 +16,8 @@
 //
 // viewer.js calls installReadingLook at start-up, before the first screen.
 //
-// Uses: contentEl, elementOfPlace, elementRect, holdPlace, nextTask, nodeIsConnected, readersPlace,
-//   shownDocument, shownParts, ui
+// Uses: contentEl, elementOfPlace, elementRect, holdPlace, nextTask, nodeIsConnected, partEnclosing,
+//   readersPlace, shownDocument, shownParts, ui
 
 const TEXT_SIZE_STORAGE_KEY = 'md-text-size';
 const READING_WIDTH_STORAGE_KEY = 'md-reading-width';
@@ -91,7 +91,7 @@ function showTextSizeInParts(size, nearEl) {
   const job = ++partsResizeJob;
   if (!contentEl.classList.contains('large')) return;
   const parts = shownParts.map((part) => part.el);
-  const near = nearEl ? parts.indexOf(nearEl.closest('#content > .part')) : -1;
+  const near = nearEl ? parts.indexOf(partEnclosing(nearEl)) : -1;
   const order = partsOutwardFrom(Math.max(0, near), parts.length).map((index) => parts[index]);
   // Each slice is restyled and laid out in its own task (by asking for a height): left to the next
   // frame, its work would come on top of the frame's own.

@@ -1,6 +1,6 @@
 // The top bar's statistics of the shown document: characters, words, lines and the file's size.
 //
-// Uses: shownFileSize, ui
+// Uses: nextTask, shownFileSize, ui
 
 // The page's own texts. String literals hold non-ASCII text as \u escapes; each comment shows it.
 const TEXT_CHARACTERS = ' \u5b57\u7b26 \u00b7 '; // " 字符 · "
@@ -78,7 +78,7 @@ function showDocumentStatistics(md) {
   const step = () => {
     if (counting !== statisticsCountings) return;
     countText(md, counts, Math.min(md.length, counts.at + STATISTICS_STEP_UNITS));
-    if (counts.at < md.length) setTimeout(step, 0);
+    if (counts.at < md.length) nextTask().then(step);
     else ui.meta.textContent = statisticsText(md, counts);
   };
   if (md.length > STATISTICS_STEP_UNITS) ui.meta.textContent = '';

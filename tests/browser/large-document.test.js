@@ -180,19 +180,22 @@ describe('a large document', () => {
       }
       // The page's own worker, made from the page's text of the converter, with all of them as one
       // document (whose raw HTML, left open by one case, takes in what follows: cuts are not looked at).
-      const fromWorker = await new Promise((resolve) => {
+      const fromWorker = (text) => new Promise((resolve) => {
         const pieces = [];
-        convertDocument('classic', all, null, (piece, start, last) => {
+        convertDocument('classic', text, null, (piece, start, last) => {
           if (piece === null) resolve(null);
           pieces.push(piece);
           if (last) resolve(pieces.join(''));
         });
       });
-      return { faults, cuts, worker: fromWorker === parse(all) };
+      // Past the size the text goes to the worker in several messages.
+      const long = all.repeat(Math.ceil((TEXT_MESSAGE_UNITS * 2 + 1) / all.length));
+      return { faults, cuts, worker: (await fromWorker(all)) === parse(all), long: (await fromWorker(long)) === parse(long) };
     }, [cases, all]);
     assert.deepEqual(outcome.faults, []);
     assert.ok(outcome.cuts > 20, `${outcome.cuts} cuts`);
     assert.equal(outcome.worker, true, 'the worker gives parse\'s HTML');
+    assert.equal(outcome.long, true, 'the worker gives parse\'s HTML of a text sent in several messages');
     await page.close();
   });
 
