@@ -7,8 +7,8 @@ const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
-const { ROOT, SCREENSHOT_DIR, startSuite, endSuite, openViewer, openDocument, serveDiagramLibrary, DIALECTS, DIALECT_QUERY } =
-  require('./harness');
+const { ROOT, SCREENSHOT_DIR, startSuite, endSuite, openViewer, openDocument, documentShown, serveDiagramLibrary, DIALECTS,
+  DIALECT_QUERY } = require('./harness');
 
 const PICTURE = fs.readFileSync(path.join(ROOT, 'docs', 'screenshot.png'));
 // Enough text between the link and its heading that the export takes the content in several runs.
@@ -141,6 +141,8 @@ describe('export to HTML', () => {
     const context = await browser.newContext({ acceptDownloads: true });
     const viewer = await openViewer(context, server, { webView: false });
     await viewer.evaluate((md) => renderOwnDoc(md, 'notes.md'), DOCUMENT);
+    // The document is long enough to be converted in the worker: the button comes with its first part.
+    await documentShown(viewer);
     await viewer.evaluate(() => setTheme('hc'));
     // Keyboard: the menu opens onto its first entry, the arrows go round, Escape closes it.
     await viewer.focus('#exportBtn');
