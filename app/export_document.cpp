@@ -22,6 +22,27 @@ namespace {
 constexpr wchar_t kExportFailedText[] = L"\u5BFC\u51FA\u5931\u8D25\uFF1A";
 constexpr wchar_t kHtmlFilter[] = L"HTML (*.html)";
 constexpr wchar_t kPdfFilter[] = L"PDF (*.pdf)";
+// "导出失败：120 秒内未能完成渲染" (the render did not finish within 120 s) and "导出失败：30 分钟内未能写完 "
+// (not written within 30 minutes) and OUT.
+constexpr wchar_t kRenderTimedOutLine[] =
+    L"\u5BFC\u51FA\u5931\u8D25\uFF1A120 \u79D2\u5185\u672A\u80FD\u5B8C\u6210\u6E32\u67D3";
+constexpr wchar_t kWriteTimedOutLine[] =
+    L"\u5BFC\u51FA\u5931\u8D25\uFF1A30 \u5206\u949F\u5185\u672A\u80FD\u5199\u5B8C ";
+constexpr UINT_PTR kExportTimer = 0x7E;
+
+ExportStage g_exportStage = ExportStage::Rendering;
+
+void CALLBACK ExportTimedOut(HWND window, UINT, UINT_PTR, DWORD) noexcept {
+    ::KillTimer(window, kExportTimer);
+    try {
+        FinishCommandLineExport(window, kExportTimedOut,
+                                g_exportStage == ExportStage::Rendering
+                                    ? std::wstring(kRenderTimedOutLine)
+                                    : kWriteTimedOutLine + g_commandLineExport.out);
+    } catch (...) {
+        FinishCommandLineExport(window, kExportTimedOut, {});
+    }
+}
 
 std::wstring FolderOf(const std::wstring& path) {
     const size_t slash = path.find_last_of(L"\\/");
@@ -122,6 +143,12 @@ void PrintPdf(HWND mainWindow, const std::wstring& destination) {
 
 } // namespace
 
+void StartExportClock(HWND mainWindow, ExportStage stage) noexcept {
+    g_exportStage = stage;
+    ::SetTimer(mainWindow, kExportTimer,
+               stage == ExportStage::Rendering ? kExportRenderLimitMs : kExportWriteLimitMs, ExportTimedOut);
+}
+
 void WriteConsoleLine(const std::wstring& line) noexcept {
     try {
         const std::string bytes = EncodeUtf8(line + L"\r\n");
@@ -179,6 +206,7 @@ void OnPageExportHtml(HWND mainWindow, const std::wstring& name, const std::wstr
         if (g_commandLineExport.format != ExportFormat::Html) {
             return;
         }
+        StartExportClock(mainWindow, ExportStage::Writing);
         auto write = std::make_unique<HtmlWrite>();
         write->window = mainWindow;
         write->destination = g_commandLineExport.out;
@@ -207,6 +235,7 @@ void OnPageExportHtml(HWND mainWindow, const std::wstring& name, const std::wstr
 void OnPageExportPdf(HWND mainWindow, const std::wstring& name) {
     if (g_commandLineExport.active) {
         if (g_commandLineExport.format == ExportFormat::Pdf) {
+            StartExportClock(mainWindow, ExportStage::Writing);
             PrintPdfOnPaper(mainWindow, g_commandLineExport.out);
         }
         return;

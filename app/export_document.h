@@ -16,9 +16,19 @@ enum ExportExitCode : int {
     kExportMissingDocument = 2, // DOCUMENT is not there
     kExportUnwritable = 3,      // nothing can be written where OUT is
     kExportNoRuntime = 4,       // the browser environment could not be created
-    kExportTimedOut = 5,        // the render did not finish in kExportTimeLimitMs
+    kExportTimedOut = 5,        // a stage did not finish within its limit (below)
 };
-inline constexpr UINT kExportTimeLimitMs = 120000;
+
+// The stages of an export from the command line, each with its own time limit: rendering ends when the
+// page hands the finished document over; writing OUT then takes time of its own (printing a PDF lays
+// out and paints every page again, minutes for a document of many megabytes), and its limit only keeps
+// a runtime that never answers from holding the program forever.
+enum class ExportStage { Rendering, Writing };
+inline constexpr UINT kExportRenderLimitMs = 120 * 1000;
+inline constexpr UINT kExportWriteLimitMs = 30 * 60 * 1000;
+
+// (Re)starts the limit of `stage`; when it passes, the export ends with kExportTimedOut and its line.
+void StartExportClock(HWND mainWindow, ExportStage stage) noexcept;
 
 // An export from the command line, while one runs.
 struct CommandLineExport {

@@ -22,9 +22,6 @@ constexpr wchar_t kMissingDocumentLine[] = L"\u5BFC\u51FA\u5931\u8D25\uFF1A\u627
 constexpr wchar_t kUnwritableLine[] = L"\u5BFC\u51FA\u5931\u8D25\uFF1A\u65E0\u6CD5\u5199\u5165 ";
 constexpr wchar_t kNoRuntimeLine[] =
     L"\u5BFC\u51FA\u5931\u8D25\uFF1AWebView2 \u73AF\u5883\u521B\u5EFA\u5931\u8D25\u3002";
-constexpr wchar_t kTimedOutLine[] =
-    L"\u5BFC\u51FA\u5931\u8D25\uFF1A120 \u79D2\u5185\u672A\u80FD\u5B8C\u6210\u6E32\u67D3";
-constexpr UINT_PTR kExportTimer = 0x7E;
 
 int RunMessageLoop() noexcept {
     MSG message{};
@@ -39,11 +36,6 @@ int RunMessageLoop() noexcept {
 int WINAPI NoRuntimeForExport(HWND owner, LPCWSTR, LPCWSTR, UINT) {
     FinishCommandLineExport(owner, kExportNoRuntime, kNoRuntimeLine);
     return IDOK;
-}
-
-void CALLBACK ExportTimedOut(HWND window, UINT, UINT_PTR, DWORD) {
-    ::KillTimer(window, kExportTimer);
-    FinishCommandLineExport(window, kExportTimedOut, kTimedOutLine);
 }
 
 bool IsFile(const std::wstring& path) {
@@ -113,7 +105,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR commandLin
         return 1;
     }
     if (exporting) {
-        ::SetTimer(g_mainWindow, kExportTimer, kExportTimeLimitMs, ExportTimedOut);
+        StartExportClock(g_mainWindow, ExportStage::Rendering);
     }
     InitWebView(g_mainWindow, kPageMessageActions);
     const int exitCode = RunMessageLoop();
