@@ -22,8 +22,8 @@ namespace {
 constexpr wchar_t kExportFailedText[] = L"\u5BFC\u51FA\u5931\u8D25\uFF1A";
 constexpr wchar_t kHtmlFilter[] = L"HTML (*.html)";
 constexpr wchar_t kPdfFilter[] = L"PDF (*.pdf)";
-// "导出失败：120 秒内未能完成渲染" (the render did not finish within 120 s) and "导出失败：30 分钟内未能写完 "
-// (not written within 30 minutes) and OUT.
+// "导出失败：120 秒内未能完成渲染" (the render did not finish within 120 s), and
+// "导出失败：30 分钟内未能写完 " (not written within 30 minutes) before OUT.
 constexpr wchar_t kRenderTimedOutLine[] =
     L"\u5BFC\u51FA\u5931\u8D25\uFF1A120 \u79D2\u5185\u672A\u80FD\u5B8C\u6210\u6E32\u67D3";
 constexpr wchar_t kWriteTimedOutLine[] =
