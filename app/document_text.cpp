@@ -1,13 +1,13 @@
 #include "app/document_text.h"
 
 #include "app/document_decoding.h"
+#include "app/test_seams.h"
 #include "platform/long_path.h"
 #include "platform/unique_handle.h"
 #include "platform/utf8.h"
 
 #include <windows.h>
 
-#include <cstdlib>
 #include <string>
 
 namespace {
@@ -64,20 +64,14 @@ ReadOutcome OpenFailure(DWORD error, const std::wstring& path) noexcept {
     }
 }
 
-#if defined(TALLOWMERE_TEST_SEAMS)
-// Test builds only: the end-to-end tests stand in for a slow disk or a share whose server has gone with
+// The end-to-end tests stand in for a slow disk or a share whose server has gone with
 // TALLOWMERE_TEST_READ_DELAY_MS, which holds every read of a document so many milliseconds.
 void WaitAsASlowDiskWould() noexcept {
-    wchar_t value[16] = {};
-    const DWORD length = ::GetEnvironmentVariableW(L"TALLOWMERE_TEST_READ_DELAY_MS", value, 16);
-    if (length > 0 && length < 16) {
-        ::Sleep(static_cast<DWORD>(std::wcstoul(value, nullptr, 10)));
+    const DWORD delay = TestSeamMilliseconds(L"TALLOWMERE_TEST_READ_DELAY_MS", 0);
+    if (delay > 0) {
+        ::Sleep(delay);
     }
 }
-#else
-void WaitAsASlowDiskWould() noexcept {
-}
-#endif
 
 DocumentRead Read(const std::wstring& path) {
     DocumentRead read;

@@ -2,6 +2,7 @@
 
 #include "app/current_document.h"
 #include "app/page_outbox.h"
+#include "app/test_seams.h"
 #include "platform/long_path.h"
 #include "platform/unique_handle.h"
 #include "platform/utf8.h"
@@ -11,7 +12,6 @@
 #include "webhost/downloads/save_dialog.h"
 #include "webhost/tasks/window_tasks.h"
 
-#include <cwchar>
 #include <memory>
 #include <utility>
 
@@ -144,26 +144,13 @@ void PrintPdf(HWND mainWindow, const std::wstring& destination) {
 
 } // namespace
 
-namespace {
-
-UINT ExportStageLimitMs(ExportStage stage) noexcept {
-#if defined(TALLOWMERE_TEST_SEAMS)
-    // Test builds only: the end-to-end tests see a stage run out without waiting minutes, with
-    // TALLOWMERE_TEST_EXPORT_LIMIT_MS in place of every stage's limit.
-    wchar_t value[16] = {};
-    const DWORD length = ::GetEnvironmentVariableW(L"TALLOWMERE_TEST_EXPORT_LIMIT_MS", value, 16);
-    if (length > 0 && length < 16) {
-        return static_cast<UINT>(std::wcstoul(value, nullptr, 10));
-    }
-#endif
-    return stage == ExportStage::Rendering ? kExportRenderLimitMs : kExportWriteLimitMs;
-}
-
-} // namespace
-
 void StartExportClock(HWND mainWindow, ExportStage stage) noexcept {
     g_exportStage = stage;
-    ::SetTimer(mainWindow, kExportTimer, ExportStageLimitMs(stage), ExportTimedOut);
+    // The end-to-end tests see a stage run out without waiting minutes.
+    const DWORD limit =
+        TestSeamMilliseconds(L"TALLOWMERE_TEST_EXPORT_LIMIT_MS",
+                             stage == ExportStage::Rendering ? kExportRenderLimitMs : kExportWriteLimitMs);
+    ::SetTimer(mainWindow, kExportTimer, limit, ExportTimedOut);
 }
 
 void WriteConsoleLine(const std::wstring& line) noexcept {

@@ -14,7 +14,8 @@
 // So parts go in batches, in the slice's own task before its new parts are put in: the places are
 // read while the last frame's layout still holds, and one style pass, the frame's, takes both.
 //
-// Uses: contentEl, createElement, elementRect, elementSetAttribute, nodeParent, nodeType, shownParts
+// Uses: contentEl, createElement, elementRect, elementSetAttribute, nextTask, nodeParent, nodeType,
+//   shownParts
 
 // Milliseconds per task of taking out hidden content.
 const LEAVING_BUDGET_MS = 20;
@@ -34,8 +35,6 @@ let leavingHidden = new WeakSet();
 let leavingSpacer = null;
 let retiringParts = false;
 let leavingScheduled = false;
-const leavingChannel = new MessageChannel();
-leavingChannel.port1.onmessage = leaveStep;
 
 // A large document starts arriving behind the one shown: its parts far from the window go with its
 // slices (see retireFarParts).
@@ -88,7 +87,7 @@ function hideLeaving(node) {
 function scheduleLeaving() {
   if (leavingScheduled || leavingNodes.length === 0) return;
   leavingScheduled = true;
-  leavingChannel.port2.postMessage(null);
+  nextTask().then(leaveStep);
 }
 
 // One task's worth of taking out hidden content.
