@@ -5,9 +5,16 @@
 // its player (made then, and disarmed like the rest) as it nears the viewport. A renamed tag
 // that made no element gets its old name back before its slice enters the page.
 //
+// The browser works out where every watched element is in each frame that changed the layout, so
+// a large document's stand-ins are watched by their part (a 50 MiB document has tens of thousands
+// of players, and watching each took tens of milliseconds a frame): once a part nears the window,
+// its stand-ins are watched one by one, and a player is made only for those that near it too.
+// Each document has a watch of its own: a large document arriving behind the one shown takes over
+// when it takes its place, and the old document's watch ends there.
+//
 // Uses: disarmFragment, elementAttributes, elementGetAttribute, elementGetAttributeNames,
 //   elementLocalName, elementNamespace, elementRect, elementReplaceWith, inertHolder,
-//   nodeFirstChild, nodeIsConnected, nodeOwnerDocument, nodeType, templateContent
+//   nodeFirstChild, nodeIsConnected, nodeOwnerDocument, nodeType, partEnclosing, templateContent
 
 const HTML_NAMESPACE = 'http://www.w3.org/1999/xhtml';
 // Media players within one viewport height above or below the window are brought in.
@@ -25,7 +32,8 @@ const MEDIA_STAND_INS = 'video-deferred, audio-deferred';
 // Stand-ins that stay until their player nears the viewport: players whose size before loading
 // is the same for all, so that the stand-in holds their place exactly (see the style sheet).
 const DEFERRED_STAND_INS = 'video-deferred[controls]:not([width], [height], [poster]), audio-deferred[controls]';
-let mediaObserver = null;
+// The watch of the document shown (see newMediaWatch).
+let shownMediaWatch = null;
 // Where a player is made and disarmed before it replaces its stand-in: a document without a window.
 const playerHolder = document.implementation.createHTMLDocument('').createElement('div');
 
@@ -99,23 +107,67 @@ function playerFor(standIn) {
   return player;
 }
 
-function observeStandIns(standIns, first) {
-  if (!mediaObserver) mediaObserver = new IntersectionObserver(restoreNearMedia, { rootMargin: MEDIA_NEAR_MARGIN });
-  for (const standIn of standIns) mediaObserver.observe(standIn);
+// A document's watch over its stand-ins: the observer (made with the first stand-in) and, for each
+// part watched, the stand-ins it holds.
+function newMediaWatch() {
+  return { observer: null, partStandIns: new Map() };
+}
+
+// Ends a document's watch (its content has left, or is leaving, the page).
+function endMediaWatch(watch) {
+  if (watch === null) return;
+  if (watch.observer) watch.observer.disconnect();
+  watch.partStandIns.clear();
+}
+
+// The document whose watch is given now shows: the one shown before it has gone.
+function showMediaWatch(watch) {
+  if (shownMediaWatch !== watch) endMediaWatch(shownMediaWatch);
+  shownMediaWatch = watch;
+}
+
+// Watches the stand-ins of a slice that has just entered the page; first: the first screen's slice.
+function observeStandIns(watch, standIns, first) {
+  if (!watch.observer) watch.observer = new IntersectionObserver((entries) => restoreNearMedia(watch, entries), { rootMargin: MEDIA_NEAR_MARGIN });
+  for (const standIn of standIns) {
+    const part = partEnclosing(standIn);
+    if (part === null) {
+      watch.observer.observe(standIn);
+      continue;
+    }
+    const held = watch.partStandIns.get(part);
+    if (held) {
+      held.push(standIn);
+    } else {
+      watch.partStandIns.set(part, [standIn]);
+      watch.observer.observe(part);
+    }
+  }
   // The first screen's players are in place before it is first shown.
   if (first) {
     const near = [...standIns].filter((standIn) => elementRect(standIn).top < innerHeight * 2);
-    near.forEach(restoreMedia);
+    for (const standIn of near) restoreMedia(watch, standIn);
   }
 }
 
-function restoreNearMedia(entries) {
+function restoreNearMedia(watch, entries) {
   for (const entry of entries) {
-    if (entry.isIntersecting) restoreMedia(entry.target);
+    if (!entry.isIntersecting) continue;
+    const held = watch.partStandIns.get(entry.target);
+    if (held === undefined) {
+      restoreMedia(watch, entry.target);
+      continue;
+    }
+    // A part near the window: its stand-ins are watched one by one from now on.
+    watch.observer.unobserve(entry.target);
+    watch.partStandIns.delete(entry.target);
+    for (const standIn of held) {
+      if (nodeIsConnected(standIn)) watch.observer.observe(standIn);
+    }
   }
 }
 
-function restoreMedia(standIn) {
-  mediaObserver.unobserve(standIn);
+function restoreMedia(watch, standIn) {
+  watch.observer.unobserve(standIn);
   if (nodeIsConnected(standIn)) elementReplaceWith(standIn, playerFor(standIn));
 }

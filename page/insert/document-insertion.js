@@ -39,9 +39,10 @@
 // Uses: DEFERRED_STAND_INS, ESTIMATED_PX_PER_UNIT, LARGE_DOCUMENT_UNITS, MEDIA_STAND_INS,
 //   RENAMED_MEDIA_START_TAG_RE, accountForRenamedTags, calibrateEstimates, contentEl,
 //   createElement, createFragment, disarmFragment, dropLeavingContent, elementBefore,
-//   elementMatches, elementReplaceWith, forgetLeavingContent, hasMediaStandInName, inertHolder,
-//   mediaObserver, observeStandIns, placeInParts, playerFor, renameMediaTags, replaceFormerContent,
-//   retireFarParts, retireShownParts, shownParts
+//   elementMatches, elementReplaceWith, endMediaWatch, forgetLeavingContent, hasMediaStandInName,
+//   inertHolder, newMediaWatch, observeStandIns, partUnitsFor, placeInParts, playerFor,
+//   renameMediaTags, replaceFormerContent, retireFarParts, retireShownParts, showMediaWatch,
+//   shownMediaWatch, shownParts
 
 // HTML characters parsed before the first screen is shown: a screenful of dense text with room to
 // spare, small enough to parse and lay out at once.
@@ -102,6 +103,7 @@ function insertDocumentHtml(html, onNodes, onComplete, blocksAtOnce = 0, awaited
     blocks: 0,
     parted,
     parts: [],
+    partUnits: partUnitsFor(Math.max(units, awaitedUnits)),
     pxPerUnit: ESTIMATED_PX_PER_UNIT,
     calibrated: false,
     // Parts from here on contain nothing (see the top of this file).
@@ -122,8 +124,13 @@ function insertDocumentHtml(html, onNodes, onComplete, blocksAtOnce = 0, awaited
     // replaces then.
     shown: !parted,
     former,
+    // The watch over this document's media stand-ins (see page/insert/deferred-media.js).
+    media: newMediaWatch(),
   };
-  if (!parted) shownParts = insertion.parts;
+  if (!parted) {
+    shownParts = insertion.parts;
+    showMediaWatch(insertion.media);
+  }
   // A document shown from its top replaces the old content before its first slice.
   else if (placeReached(insertion)) showInsertion(insertion);
   else retireShownParts();
@@ -243,7 +250,7 @@ function placeSlice(state, units) {
     while (inertHolder.firstChild) fragment.appendChild(inertHolder.firstChild);
     contentEl.appendChild(fragment);
   }
-  if (standIns.length > 0) observeStandIns(standIns, state.first && state.shown);
+  if (standIns.length > 0) observeStandIns(state.media, standIns, state.first && state.shown);
 }
 
 // Inserts one slice, a task's worth of steps, then yields to the page and comes back, until all
@@ -278,6 +285,7 @@ function showInsertion(state) {
   contentEl.classList.add('large');
   for (const part of state.parts) part.el.hidden = false;
   shownParts = state.parts;
+  showMediaWatch(state.media);
 }
 
 // A message task, not a timer: timers chained this way are slowed down to 4 ms apart.
@@ -320,13 +328,15 @@ function stopDocumentInsertion() {
   shownParts = [];
   contentEl.removeAttribute('aria-busy');
   contentEl.classList.remove('large');
-  if (mediaObserver) mediaObserver.disconnect();
+  endMediaWatch(shownMediaWatch);
 }
 
 // Ends the insertion in progress, if any, leaving what it put in the content area there.
 function endInsertionTasks() {
   if (insertion) {
     if (insertion.channel) insertion.channel.port1.close();
+    // Its content never showed: it leaves with the next one's arrival.
+    if (!insertion.shown) endMediaWatch(insertion.media);
     insertion = null;
   }
   inertHolder.textContent = '';

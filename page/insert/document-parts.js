@@ -24,6 +24,11 @@
 const LARGE_DOCUMENT_UNITS = 128 * 1024;
 // HTML characters per part (two or three screens).
 const PART_UNITS = 16 * 1024;
+// Parts of a huge document, about, at most: the browser's work in every frame that changes the
+// layout (finding which parts near the window, style passes over the content area) grows with
+// their number, and at 50 MiB (4,000 parts) took frames of 150 ms; a huge document's parts are
+// larger instead (about ten screens at 50 MiB), and a part still lays out within a frame.
+const MOST_PARTS = 768;
 // A part's height per HTML character, for its estimate before it is first laid out, until the
 // first part has shown the real figure for this document and window.
 const ESTIMATED_PX_PER_UNIT = 0.5;
@@ -80,7 +85,7 @@ function placeInParts(state, units) {
     estimatePartHeight(state, part);
   };
   for (const node of [...inertHolder.childNodes]) {
-    if (!part || (part.units >= PART_UNITS && canStartPart(node))) {
+    if (!part || (part.units >= state.partUnits && canStartPart(node))) {
       if (part) close();
       part = openPart(state, blocks);
       fragment = createFragment();
@@ -90,6 +95,12 @@ function placeInParts(state, units) {
     fragment.appendChild(node);
   }
   close();
+}
+
+// HTML characters per part of a document of units characters (or of its Markdown text, when its
+// HTML is still to come).
+function partUnitsFor(units) {
+  return Math.max(PART_UNITS, Math.ceil(units / MOST_PARTS));
 }
 
 function openPart(state, first) {

@@ -199,9 +199,9 @@ describe('a large document', () => {
     await page.close();
   });
 
-  it('creates media players only near the viewport', async () => {
+  it('creates media players only near the viewport, also after a live reload', async () => {
     const page = await openViewer(context, server);
-    await openDocument(page, LARGE, 'large.md');
+    const generation = await openDocument(page, LARGE, 'large.md');
     await whenComplete(page);
     const near = await page.$$eval('#content video, #content audio', (media) =>
       media.map((m) => m.getBoundingClientRect().top / innerHeight),
@@ -224,6 +224,13 @@ describe('a large document', () => {
     );
     assert.deepEqual(await video.evaluate(box), before, 'the player takes the place and size of its stand-in');
     assert.equal(await video.evaluate((v) => v.querySelector('source') !== null), true);
+
+    // Delivered again: the new document watches its own stand-ins (by their part) once it shows.
+    await openDocument(page, LARGE, 'large.md', generation);
+    await whenComplete(page);
+    const far = await page.evaluateHandle(() => [...document.querySelectorAll('#content audio-deferred')].at(-1));
+    await far.evaluate((s) => s.scrollIntoView());
+    await page.waitForFunction((s) => !s.isConnected, far);
     await page.close();
   });
 
