@@ -9,6 +9,7 @@ const setDocumentTitle = Object.getOwnPropertyDescriptor(Document.prototype, 'ti
 const createElement = document.createElement.bind(document);
 const createFragment = document.createDocumentFragment.bind(document);
 const pageBody = document.body;
+const pageRoot = document.documentElement;
 
 // The page's own elements.
 const ui = {

@@ -391,7 +391,10 @@ async function exportDocumentHtml(look = EXPORT_LOOK_PRINT) {
   style.textContent = exportStyles(look);
   file.head.append(title, style);
   const theme = look === EXPORT_LOOK_PRINT ? null : pageBody.getAttribute('data-theme');
-  if (theme) file.body.setAttribute('data-theme', theme);
+  if (theme) {
+    file.documentElement.setAttribute('data-theme', theme);
+    file.body.setAttribute('data-theme', theme);
+  }
   const shell = file.documentElement.outerHTML;
   // The mark is the last comment of the file: the content area is the body's last element.
   const mark = EXPORT_COMMENT_OPEN + EXPORT_CONTENT_MARK + '-->';

@@ -1,7 +1,7 @@
 // The page's themes (dark, light, high contrast): the reader's choice, remembered, and a document's
 // pictures that follow the theme's colour scheme rather than the system's.
 //
-// Uses: contentEl, elementGetAttribute, elementSetAttribute, pageBody, pageTheme,
+// Uses: contentEl, elementGetAttribute, elementSetAttribute, pageBody, pageRoot, pageTheme,
 //   redrawDiagramsForTheme, ui
 
 const THEME_STORAGE_KEY = 'md-theme';
@@ -40,8 +40,10 @@ function followThemeInPictures(root) {
 }
 
 function setTheme(t) {
-  if (t === DEFAULT_THEME) pageBody.removeAttribute('data-theme');
-  else pageBody.setAttribute('data-theme', t);
+  for (const el of [pageRoot, pageBody]) {
+    if (t === DEFAULT_THEME) el.removeAttribute('data-theme');
+    else el.setAttribute('data-theme', t);
+  }
   followThemeInPictures(contentEl);
   for (const [button, theme] of THEME_BUTTONS) {
     button.classList.toggle('active', theme === t);

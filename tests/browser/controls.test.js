@@ -20,7 +20,11 @@ function themeState(page) {
     attribute: document.body.getAttribute('data-theme'),
     active: [...document.querySelectorAll('#topbar button.active')].map((b) => b.id),
     stored: localStorage.getItem('md-theme'),
-    background: getComputedStyle(document.body).backgroundColor,
+    // The root (and with it the window's scroll bar) takes the theme's colours too.
+    background: ((rootBg, bodyBg) => (rootBg === bodyBg ? getComputedStyle(document.body).backgroundColor : `root ${rootBg}, body ${bodyBg}`))(
+      getComputedStyle(document.documentElement).getPropertyValue('--bg'),
+      getComputedStyle(document.body).getPropertyValue('--bg'),
+    ),
   }));
 }
 
