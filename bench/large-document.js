@@ -131,7 +131,7 @@ function measureInPage({ text, baseline, dialect, farViewports }) {
               idle: idle - t0,
               longestAfterFirst: Math.max(0, ...afterFirst.map((t) => t.startTime + t.duration - Math.max(t.startTime, firstFrame))),
               longTasksAfterFirst: afterFirst.filter((t) => t.duration > 100).length,
-              longTaskTimes: longTasks.filter((t) => t.startTime + t.duration > t0).map((t) => [t.startTime, t.duration]),
+              longTaskTimes: longTasks.filter((t) => t.startTime >= t0).map((t) => [t.startTime, t.duration]),
               media: media.length,
               mediaLoading: loading.length,
               mediaLoadingFar: loading.filter((m) => m.getBoundingClientRect().top > far).length,
