@@ -17,7 +17,7 @@
 // result that has arrived by then, and the rest print as plain code.
 //
 // Uses: createElement, disarmFragment, drawDiagram, drawPrintCopies, finishDocumentInsertion,
-//   libraryText, partEnclosing
+//   libraryText, watchThroughPart
 
 // Blocks within one window height above or below the viewport are dealt with.
 const NEAR_WINDOW_MARGIN = '100% 0px';
@@ -181,14 +181,7 @@ function watchCodeBlocks(slice) {
     for (const el of found) {
       if (!el.isConnected) continue;
       codeBlocks.waiting.add(el);
-      const watched = partEnclosing(el) ?? el;
-      const elements = codeBlocks.watchedFor.get(watched);
-      if (elements) {
-        elements.push(el);
-      } else {
-        codeBlocks.watchedFor.set(watched, [el]);
-        codeBlocks.observer.observe(watched);
-      }
+      watchThroughPart(codeBlocks.observer, codeBlocks.watchedFor, el);
     }
   });
 }

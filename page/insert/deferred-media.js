@@ -14,7 +14,7 @@
 //
 // Uses: disarmFragment, elementAttributes, elementGetAttribute, elementGetAttributeNames,
 //   elementLocalName, elementNamespace, elementRect, elementReplaceWith, inertHolder,
-//   nodeFirstChild, nodeIsConnected, nodeOwnerDocument, nodeType, partEnclosing, templateContent
+//   nodeFirstChild, nodeIsConnected, nodeOwnerDocument, nodeType, templateContent, watchThroughPart
 
 const HTML_NAMESPACE = 'http://www.w3.org/1999/xhtml';
 // Media players within one viewport height above or below the window are brought in.
@@ -108,16 +108,16 @@ function playerFor(standIn) {
 }
 
 // A document's watch over its stand-ins: the observer (made with the first stand-in) and, for each
-// part watched, the stand-ins it holds.
+// element watched (a part, or a stand-in outside parts), the stand-ins it stands for.
 function newMediaWatch() {
-  return { observer: null, partStandIns: new Map() };
+  return { observer: null, standInsOf: new Map() };
 }
 
 // Ends a document's watch (its content has left, or is leaving, the page).
 function endMediaWatch(watch) {
   if (watch === null) return;
   if (watch.observer) watch.observer.disconnect();
-  watch.partStandIns.clear();
+  watch.standInsOf.clear();
 }
 
 // The document whose watch is given now shows: the one shown before it has gone.
@@ -129,20 +129,7 @@ function showMediaWatch(watch) {
 // Watches the stand-ins of a slice that has just entered the page; first: the first screen's slice.
 function observeStandIns(watch, standIns, first) {
   if (!watch.observer) watch.observer = new IntersectionObserver((entries) => restoreNearMedia(watch, entries), { rootMargin: MEDIA_NEAR_MARGIN });
-  for (const standIn of standIns) {
-    const part = partEnclosing(standIn);
-    if (part === null) {
-      watch.observer.observe(standIn);
-      continue;
-    }
-    const held = watch.partStandIns.get(part);
-    if (held) {
-      held.push(standIn);
-    } else {
-      watch.partStandIns.set(part, [standIn]);
-      watch.observer.observe(part);
-    }
-  }
+  for (const standIn of standIns) watchThroughPart(watch.observer, watch.standInsOf, standIn);
   // The first screen's players are in place before it is first shown.
   if (first) {
     const near = [...standIns].filter((standIn) => elementRect(standIn).top < innerHeight * 2);
@@ -153,14 +140,15 @@ function observeStandIns(watch, standIns, first) {
 function restoreNearMedia(watch, entries) {
   for (const entry of entries) {
     if (!entry.isIntersecting) continue;
-    const held = watch.partStandIns.get(entry.target);
-    if (held === undefined) {
+    const held = watch.standInsOf.get(entry.target);
+    watch.standInsOf.delete(entry.target);
+    // A stand-in watched by itself (outside parts, or in a part that neared the window).
+    if (held === undefined || held[0] === entry.target) {
       restoreMedia(watch, entry.target);
       continue;
     }
     // A part near the window: its stand-ins are watched one by one from now on.
     watch.observer.unobserve(entry.target);
-    watch.partStandIns.delete(entry.target);
     for (const standIn of held) {
       if (nodeIsConnected(standIn)) watch.observer.observe(standIn);
     }

@@ -121,6 +121,21 @@ function partEnclosing(el) {
   return el.closest(PART_SELECTOR);
 }
 
+// Watches el with observer through the part that holds it (el itself outside parts): the browser
+// works out where every observed element is in each frame that changes the layout, and a large
+// document has tens of thousands of elements that wait for the window, a few thousand parts.
+// elementsOf maps each observed element to the elements it stands for.
+function watchThroughPart(observer, elementsOf, el) {
+  const watched = partEnclosing(el) ?? el;
+  const elements = elementsOf.get(watched);
+  if (elements) {
+    elements.push(el);
+  } else {
+    elementsOf.set(watched, [el]);
+    observer.observe(watched);
+  }
+}
+
 // The height a part stands in with until it is first laid out; it keeps its real height after.
 function estimatePartHeight(state, part) {
   part.el.style.containIntrinsicSize = 'auto ' + Math.round(part.units * state.pxPerUnit) + 'px';
