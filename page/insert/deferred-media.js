@@ -120,7 +120,7 @@ function endMediaWatch(watch) {
   watch.standInsOf.clear();
 }
 
-// The document whose watch is given now shows: the one shown before it has gone.
+// The document whose watch is given now shows (null: none does): the one shown before it has gone.
 function showMediaWatch(watch) {
   if (shownMediaWatch !== watch) endMediaWatch(shownMediaWatch);
   shownMediaWatch = watch;

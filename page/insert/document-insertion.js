@@ -42,7 +42,7 @@
 //   elementMatches, elementReplaceWith, endMediaWatch, forgetLeavingContent, hasMediaStandInName,
 //   inertHolder, newMediaWatch, observeStandIns, partUnitsFor, placeInParts, playerFor,
 //   renameMediaTags, replaceFormerContent, retireFarParts, retireShownParts, showMediaWatch,
-//   shownMediaWatch, shownParts
+//   shownParts
 
 // HTML characters parsed before the first screen is shown: a screenful of dense text with room to
 // spare, small enough to parse and lay out at once.
@@ -328,7 +328,7 @@ function stopDocumentInsertion() {
   shownParts = [];
   contentEl.removeAttribute('aria-busy');
   contentEl.classList.remove('large');
-  endMediaWatch(shownMediaWatch);
+  showMediaWatch(null);
 }
 
 // Ends the insertion in progress, if any, leaving what it put in the content area there.
