@@ -21,6 +21,8 @@ const WORK = path.join(BUILD, 'devruntime-e2e');
 const FIXTURES = path.join(__dirname, 'fixtures');
 const WAIT_MS = 60000;
 const POLL_MS = 100;
+// The end of the driver's and the program's output shown after a failure.
+const DIAGNOSTIC_CHARS = 4000;
 
 const PROFILE = path.join(WORK, 'profile');
 const FIRST_NAME = 'field-notes.md';
@@ -223,6 +225,11 @@ async function startSession(t) {
   const driver = startDriver();
   let program = null;
   t.after(async () => {
+    if (!t.passed) {
+      // What the driver and the program said is the one clue to a failure on a machine nobody can watch.
+      t.diagnostic(`driver said:\n${driver.stderr().slice(-DIAGNOSTIC_CHARS)}`);
+      if (program) t.diagnostic(`program said:\n${program.output().slice(-DIAGNOSTIC_CHARS)}`);
+    }
     // Only after a failure does anything still run here: the program goes at once, the driver is asked
     // to close Chromium first and killed with it if it does not.
     if (program && running(program.child)) killTree(program.child);
@@ -232,6 +239,11 @@ async function startSession(t) {
       if (running(driver.child)) killTree(driver.child);
     }
     if (xvfb) xvfb.child.kill();
+    // A process the program started outside its own tree (Wine's services) may hold its output open:
+    // letting go of the pipes keeps that from holding this file's process, and so the run, forever.
+    for (const child of [driver.child, program && program.child]) {
+      if (child) for (const stream of [child.stdin, child.stdout, child.stderr]) if (stream) stream.destroy();
+    }
   });
   return {
     driver,

@@ -14,9 +14,51 @@ constexpr long kReadSliceUs = 50 * 1000;
 // How long closing waits for the reader thread; a reader stuck in the middle of a frame from a hung driver
 // must not keep the program from exiting.
 constexpr DWORD kReaderExitWaitMs = 2000;
+// The driver is on this machine: a connection neither made nor refused within this time never will be,
+// and the program must not hang at start-up waiting for it.
+constexpr long kConnectWaitS = 10;
 
 HRESULT LastSocketError() noexcept {
     return HRESULT_FROM_WIN32(static_cast<DWORD>(::WSAGetLastError()));
+}
+
+HRESULT SetBlocking(SOCKET socket, bool blocking) noexcept {
+    u_long nonBlocking = blocking ? 0 : 1;
+    return ::ioctlsocket(socket, FIONBIO, &nonBlocking) == SOCKET_ERROR ? LastSocketError() : S_OK;
+}
+
+// Connects with a bound on the wait: a blocking connect has none of its own that we choose.
+HRESULT ConnectWithin(SOCKET socket, const sockaddr_in& address, long waitS) noexcept {
+    HRESULT hr = SetBlocking(socket, false);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    if (::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == SOCKET_ERROR) {
+        if (::WSAGetLastError() != WSAEWOULDBLOCK) {
+            return LastSocketError();
+        }
+        fd_set made;
+        fd_set failed;
+        FD_ZERO(&made);
+        FD_ZERO(&failed);
+        FD_SET(socket, &made);
+        FD_SET(socket, &failed);
+        timeval wait{waitS, 0};
+        const int ready = ::select(0, nullptr, &made, &failed, &wait);
+        if (ready == SOCKET_ERROR) {
+            return LastSocketError();
+        }
+        if (ready == 0) {
+            return HRESULT_FROM_WIN32(WSAETIMEDOUT);
+        }
+        int error = 0;
+        int size = sizeof(error);
+        ::getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size);
+        if (error != 0 || FD_ISSET(socket, &failed)) {
+            return HRESULT_FROM_WIN32(static_cast<DWORD>(error != 0 ? error : WSAECONNREFUSED));
+        }
+    }
+    return SetBlocking(socket, true);
 }
 
 } // namespace
@@ -45,9 +87,9 @@ HRESULT DriverConnection::Connect(unsigned short port, FrameCallback onFrame,
     address.sin_family = AF_INET;
     address.sin_port = ::htons(port);
     address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
-    if (::connect(socket_.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) ==
-        SOCKET_ERROR) {
-        return LastSocketError();
+    const HRESULT hr = ConnectWithin(socket_.get(), address, kConnectWaitS);
+    if (FAILED(hr)) {
+        return hr;
     }
     // Records and page messages are small and interactive: send each at once.
     const BOOL noDelay = TRUE;

@@ -32,7 +32,7 @@ public:
     DriverConnection& operator=(const DriverConnection&) = delete;
     ~DriverConnection();
 
-    // Connects to 127.0.0.1:`port` and starts the reader thread.
+    // Connects to 127.0.0.1:`port` (failing within seconds if nothing answers) and starts the reader thread.
     HRESULT Connect(unsigned short port, FrameCallback onFrame, ClosedCallback onClosed) noexcept;
 
     // Sends one frame; safe from any thread. Fails once the connection is closed.
