@@ -27,6 +27,9 @@ const RESUME_AT_LATEST_MS = 250;
 // UTF-16 units of a document's text per message to its worker, one message per task: copying a
 // large document's text into one message held the page up for longer than a task may take.
 const TEXT_MESSAGE_UNITS = 2 * 1024 * 1024;
+// After a text at least this long the worker is replaced by a fresh one (see retireConversionWorker);
+// smaller ones leave it little to hold, and a fresh GitHub worker compiles its converter again.
+const RETIRE_WORKER_UNITS = 1024 * 1024;
 // The export statements of the converter's module: "export { name };" and the "export" of "export const".
 const MODULE_EXPORT_RE = /^export (?:\{[^}\n]*\};?|(?=const ))/gm;
 
@@ -40,11 +43,11 @@ const CONVERSION_CALLS = {
 };
 
 // Per dialect: the worker's blob: URL once its text is had (null until then, or when it cannot be
-// had), the promise of it, the worker, and whether it is converting (a request or a resumed whole),
-// whether or not anyone still waits.
+// had), the promise of it, the worker, whether it is converting (a request or a resumed whole),
+// whether or not anyone still waits, and the length of the text it was given last.
 const conversionWorkers = {
-  classic: { url: null, loading: null, worker: null, busy: false },
-  github: { url: null, loading: null, worker: null, busy: false },
+  classic: { url: null, loading: null, worker: null, busy: false, units: 0 },
+  github: { url: null, loading: null, worker: null, busy: false, units: 0 },
 };
 // The request the page waits for: { id, dialect, onPart, onPiece }, or null.
 let conversionRequest = null;
@@ -137,6 +140,7 @@ function sendConversion(request, md) {
     return;
   }
   state.busy = true;
+  state.units = md.length;
   postText(request, state.worker, md);
 }
 
@@ -162,6 +166,7 @@ function answerConversion(dialect, worker, answer) {
   if (worker !== state.worker) return;
   // The worker rests after a part and after the last piece.
   if (typeof answer.part === 'string' || answer.last) state.busy = false;
+  if (answer.last && state.units >= RETIRE_WORKER_UNITS) retireConversionWorker(dialect);
   const request = conversionRequest;
   if (!request || request.dialect !== dialect || answer.id !== request.id) return;
   if (typeof answer.piece === 'string') {
@@ -180,6 +185,20 @@ function answerConversion(dialect, worker, answer) {
     };
     requestAnimationFrame(() => setTimeout(resume, 0));
     setTimeout(resume, RESUME_AT_LATEST_MS);
+  }
+}
+
+// A worker that has converted a document keeps the heap it grew for it (the text, the converter's
+// copies of it) long after: tens of megabytes at 10 MiB, held while the page builds the document's
+// elements, which is when the page needs the most. A fresh worker costs a few and is ready for the next.
+function retireConversionWorker(dialect) {
+  const state = conversionWorkers[dialect];
+  state.worker.terminate();
+  state.worker = null;
+  try {
+    state.worker = startConversionWorker(dialect);
+  } catch (e) {
+    // sendConversion tries again and falls back when it cannot.
   }
 }
 

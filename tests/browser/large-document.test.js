@@ -190,12 +190,18 @@ describe('a large document', () => {
       });
       // Past the size the text goes to the worker in several messages.
       const long = all.repeat(Math.ceil((TEXT_MESSAGE_UNITS * 2 + 1) / all.length));
-      return { faults, cuts, worker: (await fromWorker(all)) === parse(all), long: (await fromWorker(long)) === parse(long) };
+      const worker = (await fromWorker(all)) === parse(all);
+      const used = conversionWorkers.classic.worker;
+      const longDone = (await fromWorker(long)) === parse(long);
+      // A worker that took a long text is replaced, and the fresh one converts the next.
+      const replaced = conversionWorkers.classic.worker !== used && (await fromWorker(all)) === parse(all);
+      return { faults, cuts, worker, long: longDone, replaced };
     }, [cases, all]);
     assert.deepEqual(outcome.faults, []);
     assert.ok(outcome.cuts > 20, `${outcome.cuts} cuts`);
     assert.equal(outcome.worker, true, 'the worker gives parse\'s HTML');
     assert.equal(outcome.long, true, 'the worker gives parse\'s HTML of a text sent in several messages');
+    assert.equal(outcome.replaced, true, 'after a long text a fresh worker converts the next');
     await page.close();
   });
 
