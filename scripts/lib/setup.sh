@@ -9,7 +9,7 @@ export TALLOWMERE_WINEPREFIX=${TALLOWMERE_WINEPREFIX:-$TALLOWMERE_BUILD_DIR/wine
 TALLOWMERE_APT_PACKAGES=(
     cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools googletest nsis
     wine wine64 xvfb xauth x11-utils imagemagick
-    nodejs npm chromium fonts-noto-cjk fonts-noto-color-emoji cmark-gfm
+    nodejs npm chromium fonts-noto-cjk fonts-noto-color-emoji cmark-gfm iproute2
 )
 
 tm_log() { printf '[tallowmere] %s\n' "$*" >&2; }
@@ -57,6 +57,16 @@ tm_build() {
 }
 
 # A private Xvfb display for this run; sets DISPLAY and TM_XVFB_PID.
+# The development runtime talks to its driver over the loopback interface. A fresh machine or container
+# can start with it down, and then a connection to 127.0.0.1 is neither made nor refused: it hangs.
+tm_ensure_loopback() {
+    local flags
+    flags=$(cat /sys/class/net/lo/flags 2>/dev/null) || return 0
+    (((flags & 1) == 1)) && return 0
+    tm_log "the loopback interface is down: bringing it up"
+    tm_as_root ip link set lo up || tm_log "could not bring the loopback interface up: the development runtime cannot connect"
+}
+
 tm_start_xvfb() {
     local n
     for n in $(seq 90 130); do
