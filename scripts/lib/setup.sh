@@ -56,7 +56,6 @@ tm_build() {
     cmake --build "$TALLOWMERE_BUILD_DIR" -j "$(nproc)" "$@"
 }
 
-# A private Xvfb display for this run; sets DISPLAY and TM_XVFB_PID.
 # The development runtime talks to its driver over the loopback interface. A fresh machine or container
 # can start with it down, and then a connection to 127.0.0.1 is neither made nor refused: it hangs.
 tm_ensure_loopback() {
@@ -67,6 +66,7 @@ tm_ensure_loopback() {
     tm_as_root ip link set lo up || tm_log "could not bring the loopback interface up: the development runtime cannot connect"
 }
 
+# A private Xvfb display for this run; sets DISPLAY and TM_XVFB_PID.
 tm_start_xvfb() {
     local n
     for n in $(seq 90 130); do
